@@ -1,0 +1,38 @@
+# The two commands: `make run` and `make test`. Both install what is missing first.
+BUILD ?= build
+JOBS ?= 2
+FOLDER ?=
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test tsan fuzz clean format
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/velmora-run $(BUILD) "$(FOLDER)"
+
+test: build
+	@bash scripts/run-tests $(BUILD)
+
+# The loader tests under ThreadSanitizer, in a build tree of their own.
+tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TSAN=ON
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" bash scripts/run-tests build-tsan -R 'Loader|ImageListThread'
+
+clean:
+	rm -rf $(BUILD) build-tsan build-fuzz
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,0 +1,31 @@
+#include "PDialogSeam.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+TDialogAnswerer& Answerer() {
+    static TDialogAnswerer answerer;
+    return answerer;
+}
+} // namespace
+
+void SetDialogAnswerer(TDialogAnswerer answerer) { Answerer() = std::move(answerer); }
+
+bool HasDialogAnswerer() { return static_cast<bool>(Answerer()); }
+
+int ExecDialog(QDialog& dialog, const QString& kind, const QString& text) {
+    if (!Answerer())
+        return dialog.exec();
+    QPointer<QDialog> guard(&dialog);
+    TDialogRequest request{&dialog, kind, dialog.windowTitle(), text};
+    // Answer from inside the modal loop, so the dialog is shown and laid out as for a person.
+    QTimer::singleShot(0, &dialog, [guard, request]() mutable {
+        TDialogAnswerer answerer = Answerer(); // the answerer may replace itself
+        const int code = answerer(request);
+        if (guard && guard->isVisible())
+            guard->done(code);
+    });
+    return dialog.exec();
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Small helpers shared by the test suites.
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// A file under tests/data.
+QString TestDataPath(const QString& name);
+// The build tree, where tests leave screenshots and other things to look at.
+QString BuildDirPath(const QString& name = QString());
+// CUPS_SERVER of the private print server, or empty when it is not running.
+QString PrivateCupsServer();
+// DISPLAY of the test Xvfb, or empty when it is not running.
+QString XvfbDisplay();
+
+// Sets an environment variable for the life of the object, then restores it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value);
+    ~ScopedEnv();
+
+private:
+    QByteArray FName, FOld;
+    bool FHadOld;
+};
+
+// A fresh folder used as VELMORA_HOME (the program folder) for one test.
+class TempHome {
+public:
+    TempHome();
+    QString Path() const { return FDir.path() + "/"; }
+
+private:
+    QTemporaryDir FDir;
+    ScopedEnv FEnv;
+};
