@@ -31,6 +31,12 @@ tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" bash scripts/run-tests build-tsan -R 'Loader|ImageListThread'
 
+# libFuzzer targets (clang, ASan+UBSan) in build-fuzz/fuzz/; run one with e.g.
+#   build-fuzz/fuzz/fuzz_jpeg -max_total_time=300 tests/data
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+
 clean:
 	rm -rf $(BUILD) build-tsan build-fuzz
 
