@@ -1,0 +1,205 @@
+#include "PFileSystem.h"
+
+#include <QFile>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+static QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// Iterative wildcard match with single-star backtracking; both sides case-folded.
+static bool Glob(const QString& name, const QString& mask) {
+    qsizetype n = 0, m = 0, starM = -1, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == u'?' || mask[m] == name[n])) {
+            ++n;
+            ++m;
+        } else if (m < mask.size() && mask[m] == u'*') {
+            starM = m++;
+            starN = n;
+        } else if (starM >= 0) {
+            m = starM + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == u'*')
+        ++m;
+    return m == mask.size();
+}
+
+bool PMatchMask(const QString& name, const QString& mask) {
+    const QString n = name.toCaseFolded();
+    const QString k = mask.toCaseFolded();
+    if (k.isEmpty() || k == u"*" || k == u"*.*")
+        return true;
+    if (Glob(n, k))
+        return true;
+    // "name.*" also stands for a name that has no extension at all.
+    return k.endsWith(u".*") && !n.contains(u'.') && Glob(n, k.left(k.size() - 2));
+}
+
+static void FillEntry(const QString& name, const QByteArray& path, const struct stat& st,
+                      PFileEntry& e) {
+    struct stat lst;
+    e.Name = name;
+    e.IsLink = lstat(path.constData(), &lst) == 0 && S_ISLNK(lst.st_mode);
+    e.IsDir = S_ISDIR(st.st_mode);
+    e.Hidden = name.startsWith(u'.');
+    e.ReadOnly = access(path.constData(), W_OK) != 0;
+    e.Size = e.IsDir ? 0 : int64_t(st.st_size);
+    e.MTime = int64_t(st.st_mtime);
+}
+
+static bool StatPath(const QByteArray& path, struct stat& st) {
+    // Links are followed; a dangling link still shows as an entry of its own.
+    return stat(path.constData(), &st) == 0 || lstat(path.constData(), &st) == 0;
+}
+
+PDirSearch::~PDirSearch() {
+    Close();
+}
+
+bool PDirSearch::Open(const QString& dir, const QString& mask) {
+    Close();
+    FPath = dir.endsWith(u'/') ? dir : dir + u'/';
+    FMask = mask;
+    FDir = opendir(Native(dir).constData());
+    return FDir != nullptr;
+}
+
+bool PDirSearch::Next(PFileEntry& entry) {
+    if (!FDir)
+        return false;
+    while (struct dirent* d = readdir(static_cast<DIR*>(FDir))) {
+        if (strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0)
+            continue;
+        const QString name = QFile::decodeName(d->d_name);
+        if (!PMatchMask(name, FMask))
+            continue;
+        const QByteArray path = Native(FPath + name);
+        struct stat st;
+        if (!StatPath(path, st))
+            continue; // vanished since the folder was read
+        FillEntry(name, path, st, entry);
+        return true;
+    }
+    return false;
+}
+
+void PDirSearch::Close() {
+    if (FDir)
+        closedir(static_cast<DIR*>(FDir));
+    FDir = nullptr;
+}
+
+bool PStatEntry(const QString& path, PFileEntry& entry) {
+    if (path.isEmpty())
+        return false;
+    const QByteArray p = Native(path);
+    struct stat st;
+    if (!StatPath(p, st))
+        return false;
+    QString name = path;
+    while (name.size() > 1 && name.endsWith(u'/'))
+        name.chop(1);
+    FillEntry(name.mid(name.lastIndexOf(u'/') + 1), p, st, entry);
+    return true;
+}
+
+bool PIsDirectory(const QString& path) {
+    struct stat st;
+    return !path.isEmpty() && stat(Native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PIsWritable(const QString& path) {
+    return access(Native(path).constData(), W_OK) == 0;
+}
+
+bool PAddOwnerWrite(const QString& path) {
+    const QByteArray p = Native(path);
+    struct stat st;
+    if (lstat(p.constData(), &st) != 0 || S_ISLNK(st.st_mode))
+        return false; // a link's target is not ours to change
+    mode_t mode = st.st_mode | S_IWUSR;
+    if (S_ISDIR(st.st_mode))
+        mode |= S_IRUSR | S_IXUSR;
+    return chmod(p.constData(), mode & 07777) == 0;
+}
+
+bool PRemoveFile(const QString& path) {
+    return unlink(Native(path).constData()) == 0;
+}
+
+bool PRemoveDir(const QString& path) {
+    return rmdir(Native(path).constData()) == 0;
+}
+
+bool PMakeDir(const QString& path) {
+    return mkdir(Native(path).constData(), 0777) == 0;
+}
+
+// by-label names escape unusual bytes as \xHH.
+static QString DecodeLabel(const char* s) {
+    QByteArray out;
+    for (size_t i = 0; s[i]; ++i) {
+        if (s[i] == '\\' && s[i + 1] == 'x' && isxdigit(uint8_t(s[i + 2])) &&
+            isxdigit(uint8_t(s[i + 3]))) {
+            const char hex[3] = {s[i + 2], s[i + 3], 0};
+            out.append(char(strtol(hex, nullptr, 16)));
+            i += 3;
+        } else {
+            out.append(s[i]);
+        }
+    }
+    return QString::fromUtf8(out);
+}
+
+static QString LabelOfDevice(dev_t dev) {
+    DIR* d = opendir("/dev/disk/by-label");
+    if (!d)
+        return {};
+    QString label;
+    while (struct dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        const QByteArray p = QByteArray("/dev/disk/by-label/") + e->d_name;
+        struct stat st;
+        if (stat(p.constData(), &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == dev) {
+            label = DecodeLabel(e->d_name);
+            break;
+        }
+    }
+    closedir(d);
+    return label;
+}
+
+bool PVolumeInfo(const QString& path, QString& label, uint32_t& serial) {
+    label.clear();
+    serial = 0;
+    QString p = path;
+    struct stat st;
+    // The volume of a path that is gone is the volume of the folder that held it.
+    while (!p.isEmpty() && stat(Native(p).constData(), &st) != 0) {
+        const qsizetype slash = p.lastIndexOf(u'/', p.size() - 2);
+        if (slash < 0)
+            p = p == u"." ? QString() : QStringLiteral(".");
+        else
+            p = slash == 0 ? QStringLiteral("/") : p.left(slash);
+    }
+    if (p.isEmpty())
+        return false;
+    struct statvfs vfs;
+    if (statvfs(Native(p).constData(), &vfs) != 0)
+        return false;
+    serial = uint32_t(vfs.f_fsid);
+    label = LabelOfDevice(st.st_dev);
+    return true;
+}

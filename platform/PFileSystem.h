@@ -1,0 +1,60 @@
+#pragma once
+// Thin Linux layer under the folder and file services: wildcard enumeration of a folder,
+// one entry's attributes, the read-only attribute, deletion, and the volume label and
+// serial of the file system holding a path.
+//
+// Meanings on Linux: an entry is read-only when this process cannot write it; hidden when
+// its name starts with "."; there are no system files. Masks match without regard to
+// letter case ("*.jpg" finds "A.JPG"); "*.*" matches every name.
+#include <QString>
+#include <cstdint>
+
+struct PFileEntry {
+    QString Name;          // without path
+    bool IsDir = false;    // a folder (symbolic links are followed)
+    bool IsLink = false;   // a symbolic link (to a folder, a file or nothing)
+    bool ReadOnly = false; // this process cannot write it
+    bool Hidden = false;   // name starts with "."
+    int64_t Size = 0;      // bytes (0 for folders)
+    int64_t MTime = 0;     // last-write time, seconds since the epoch (UTC)
+};
+
+// True when the name matches the wildcard mask ("*" any run, "?" one character), letter
+// case ignored. A mask ending in ".*" also matches names without an extension.
+bool PMatchMask(const QString& name, const QString& mask);
+
+// One open enumeration of a folder. Entries come in the order the file system gives them,
+// "." and ".." left out. The search is closed by Close() or by destruction.
+class PDirSearch {
+public:
+    PDirSearch() = default;
+    ~PDirSearch();
+    PDirSearch(const PDirSearch&) = delete;
+    PDirSearch& operator=(const PDirSearch&) = delete;
+
+    // Opens the folder; false when it can't be read.
+    bool Open(const QString& dir, const QString& mask);
+    // The next entry matching the mask; false when there are no more.
+    bool Next(PFileEntry& entry);
+    void Close();
+    bool IsOpen() const { return FDir != nullptr; }
+
+private:
+    void* FDir = nullptr; // DIR*
+    QString FPath, FMask;
+};
+
+// The attributes of one entry (file or folder); false when it doesn't exist.
+bool PStatEntry(const QString& path, PFileEntry& entry);
+bool PIsDirectory(const QString& path);
+bool PIsWritable(const QString& path);
+// Gives the owner write permission (and, for a folder, the right to list and enter it).
+bool PAddOwnerWrite(const QString& path);
+bool PRemoveFile(const QString& path);
+bool PRemoveDir(const QString& path);
+bool PMakeDir(const QString& path);
+
+// The volume of the file system holding the path (or its nearest existing parent): the
+// low 32 bits of the file system id and the file system label from /dev/disk/by-label
+// (empty when it has none). False when the file system can't be queried.
+bool PVolumeInfo(const QString& path, QString& label, uint32_t& serial);
