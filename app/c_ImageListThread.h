@@ -1,0 +1,150 @@
+#pragma once
+// The background loader of the thumbnail grid. For a list of files it makes two passes: an
+// information pass that gives every cell its name and facts, then a thumbnail pass that
+// starts at the first visible cell and follows the user's scrolling. Everything it does to
+// the grid, the items and the status bar runs on the window thread while it waits.
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QAction;
+class TThumbListView;
+class TThumbnailDB;
+
+// The facts of a source picture that the loader shows.
+struct TOriginalFacts {
+    qint64 FileSize = 0;
+    QString FileTime;
+    QString ExifDateTimeOriginal;
+    int Width = 0;
+    int Height = 0;
+};
+
+// What the loader asks of the thumbnail database. Used on the loading thread while a load
+// runs and on the window thread (RefreshThumbnail) only while the loader sleeps.
+class TThumbnailSource {
+public:
+    virtual ~TThumbnailSource() = default;
+    virtual void SetBox(int width, int height) = 0;
+    virtual bool GetOriginalInfo(const QString& path, TOriginalFacts& facts) = 0;
+    // Copies the thumbnail out, since the database's own picture lasts only until the next
+    // request.
+    virtual bool GetThumbnail(const QString& path, QImage& bitmap) = 0;
+    virtual bool RefreshThumbnail(const QString& path, QImage& bitmap) = 0;
+};
+
+// The source over the program's thumbnail database.
+std::unique_ptr<TThumbnailSource> MakeDatabaseSource(TThumbnailDB* database);
+
+class TImageListThread : public QThread {
+    Q_OBJECT
+public:
+    // Box of the stored thumbnails; the grid scales them for display.
+    static constexpr int StoreBoxSize = 512;
+
+    // Starts the thread, which sleeps until the first list arrives. reloadMenuItem may be
+    // null; source may be set later, before the first list.
+    TImageListThread(TThumbListView* grid, QAction* reloadMenuItem,
+                     std::unique_ptr<TThumbnailSource> source = nullptr);
+    // Stops the thread and waits for it before anything it uses goes away.
+    ~TImageListThread() override;
+
+    void SetSource(std::unique_ptr<TThumbnailSource> source);
+    TThumbnailSource* Source() const { return FSource.get(); }
+
+    // Called on the window thread with the percentage to show, or -1 after a cancel.
+    std::function<void(int)> OnProgress;
+    // Draws the shell icon of a file into a bitmap (window thread). Defaults to DrawFileIcon.
+    std::function<void(const QString& fileName, QImage& bitmap)> OnDrawIcon;
+
+    void SetFileList(const QStringList& list);
+    void Reload();
+    void Cancel();
+    void SetThumbSize(int width, int height);
+    void SetSortMode(int mode);
+    int SortMode() const { return FSortMode; }
+    void ReloadThisImage();
+
+    // The grid's comparison: whether item a belongs after item b in the present order.
+    bool SortCompare(int a, int b) const;
+    // Captions by the present order, then the grid sorted (window thread).
+    void UpdateCaptionsAndSort();
+
+    // Whether the loader is between jobs, asleep.
+    bool Sleeping() const { return FSleeping; }
+    // The number of start-overs run so far.
+    int JobCount() const { return FJobs; }
+
+protected:
+    void run() override;
+
+private:
+    struct TStopped {};
+    class THandOver;
+
+    TThumbListView* FGrid;
+    QAction* FReloadMenuItem;
+    std::unique_ptr<TThumbnailSource> FSource;
+
+    // Requests, written by one side and read by the other between items.
+    std::atomic<bool> FNewListRequested{false};
+    std::atomic<bool> FRestartRequested{false};
+    std::atomic<bool> FCancelRequested{false};
+    std::atomic<bool> FResortRequested{false};
+    std::atomic<bool> FStopping{false};
+    std::atomic<bool> FBoxChanged{true};
+    std::atomic<int> FSortMode{0};
+    std::atomic<int> FBoxWidth{64};
+    std::atomic<int> FBoxHeight{64};
+    std::atomic<bool> FSleeping{false};
+    std::atomic<int> FJobs{0};
+
+    // The list handed over last; both threads touch it, under its lock.
+    std::mutex FPendingLock;
+    QStringList FPendingList;
+
+    // Sleeping and waking: the flag is the predicate, so a wake-up sent while the loader is
+    // on its way to sleep is kept.
+    std::mutex FWakeLock;
+    std::condition_variable FWakeEvent;
+    bool FWakePending = false;
+
+    // Hand-overs to the window thread wait here.
+    std::mutex FHandOverLock;
+    std::condition_variable FHandOverDone;
+
+    // Loading thread's own state.
+    QStringList FFileList;
+    QStringList FInfoList;
+    QImage FWorkBitmap;
+    int FCurrentIndex = 0;
+    int FStartIndex = 0;
+    int FVisibleTop = 0;
+    int FProgress = 0;
+    int FDone = 0;
+    int FTotal = 0;
+    QSet<QString> FFailed; // pictures that could not be made in this load
+
+    void Wake();
+    void Sleep();
+    void RunJob();
+    void InformationPass();
+    void ThumbnailPass();
+    bool Sweep();
+    void CountStep();
+    void CheckStopping() const;
+    void HandOver(const std::function<void()>& work);
+    void ReportProgress(); // on the window thread
+    void PutItemInfo();    // on the window thread
+    void DrawIcon(const QString& fileName, QImage& bitmap);
+};
+
+// Percentage of done in total, rounded to the nearest integer with halves to even.
+int ProgressPercent(int done, int total);

@@ -1,0 +1,82 @@
+#include "support_Loader.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+
+bool WaitFor(const std::function<bool()>& pred, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+void TFakeSource::SetBox(int, int) {
+    std::lock_guard<std::mutex> lock(FLock);
+    ++FBoxSets;
+}
+
+bool TFakeSource::GetOriginalInfo(const QString& path, TOriginalFacts& facts) {
+    if (Missing.contains(path))
+        return false;
+    const QString name = QFileInfo(path).completeBaseName();
+    facts.FileSize = 1000 + name.size() * 1024;
+    facts.FileTime = "2004/03/05 19:08:" + QString::number(10 + name.size() % 50);
+    facts.ExifDateTimeOriginal = QString();
+    facts.Width = 400;
+    facts.Height = 300;
+    return true;
+}
+
+bool TFakeSource::GetThumbnail(const QString& path, QImage& bitmap) {
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        FRequests << path;
+    }
+    if (DelayUs > 0)
+        QThread::usleep(DelayUs);
+    if (Broken.contains(path))
+        throw std::runtime_error("broken picture");
+    if (Missing.contains(path))
+        return false;
+    bitmap = QImage(400, 300, QImage::Format_RGB32);
+    bitmap.fill(Qt::darkGreen);
+    return true;
+}
+
+bool TFakeSource::RefreshThumbnail(const QString& path, QImage& bitmap) {
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        ++FRefreshes;
+    }
+    bitmap = QImage(300, 400, QImage::Format_RGB32);
+    bitmap.fill(Qt::magenta);
+    return !path.isEmpty();
+}
+
+QStringList TFakeSource::Requests() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FRequests;
+}
+
+int TFakeSource::BoxSets() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FBoxSets;
+}
+
+int TFakeSource::Refreshes() const {
+    std::lock_guard<std::mutex> lock(FLock);
+    return FRefreshes;
+}
+
+QStringList NumberedPaths(const QString& folder, int count, const QString& ext) {
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << QString("%1/img%2.%3").arg(folder).arg(i, 4, 10, QChar('0')).arg(ext);
+    return list;
+}
