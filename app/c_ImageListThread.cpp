@@ -112,18 +112,22 @@ public:
     bool GetThumbnail(const QString& path, QImage& bitmap) override {
         if (!FDB->GetThumbnail(path))
             return false;
-        bitmap = FDB->ThumbnailInfo().Bitmap;
-        return !bitmap.isNull();
+        return CopyBitmap(bitmap);
     }
     bool RefreshThumbnail(const QString& path, QImage& bitmap) override {
         if (!FDB->RefreshThumbnail(path))
             return false;
-        bitmap = FDB->ThumbnailInfo().Bitmap;
-        return !bitmap.isNull();
+        return CopyBitmap(bitmap);
     }
 
 private:
     TThumbnailDB* FDB;
+
+    bool CopyBitmap(QImage& bitmap) const {
+        const QImage* result = FDB->ThumbnailInfo().Bitmap;
+        bitmap = result ? *result : QImage();
+        return !bitmap.isNull();
+    }
 };
 } // namespace
 
