@@ -16,8 +16,7 @@ TVersionInfo::TVersionInfo(const QString& fileName) : FFileName(fileName) {
     if (fileName.isEmpty() || ::access(native.constData(), R_OK) != 0) {
         const int code = fileName.isEmpty() ? ENOENT : errno;
         throw Exception(QStringLiteral("\"%1\"のバージョン情報のサイズを取得できません。詳細:%2")
-                            .arg(fileName)
-                            .arg(code));
+                            .arg(fileName, QString::number(code)));
     }
     const QString version = QStringLiteral(VELMORA_VERSION);
     FBuffer = {QStringLiteral("FileVersion"),     version,
