@@ -1,0 +1,158 @@
+#pragma once
+// Helpers shared by the image reader and thumbnail maker tests (header only, so that the
+// suites of both folders can use them).
+#include "support/TestSupport.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <cstdlib>
+#include <grp.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace imgtest {
+
+inline QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+inline bool WriteBytes(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// Mean absolute difference per channel of two images of the same size (RGB compared).
+inline double MeanAbsDiff(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return 1e9;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int j = 0; j < x.height(); ++j) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(x.constScanLine(j));
+        const QRgb* q = reinterpret_cast<const QRgb*>(y.constScanLine(j));
+        for (int i = 0; i < x.width(); ++i)
+            sum += std::abs(qRed(p[i]) - qRed(q[i])) + std::abs(qGreen(p[i]) - qGreen(q[i])) +
+                   std::abs(qBlue(p[i]) - qBlue(q[i]));
+    }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+// Qt's own full decode of a file, laid on white and smoothly scaled to the given size: an
+// independent reference for what a thumbnail should look like.
+inline QImage Reference(const QString& path, const QSize& size) {
+    QImage img(path);
+    if (img.isNull())
+        return {};
+    QImage white(img.size(), QImage::Format_RGB32);
+    white.fill(Qt::white);
+    if (img.hasAlphaChannel()) {
+        const QImage src = img.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < src.height(); ++y)
+            for (int x = 0; x < src.width(); ++x) {
+                const QRgb c = src.pixel(x, y);
+                const int a = qAlpha(c);
+                white.setPixel(x, y,
+                               qRgb((qRed(c) * a + 255 * (255 - a)) / 255,
+                                    (qGreen(c) * a + 255 * (255 - a)) / 255,
+                                    (qBlue(c) * a + 255 * (255 - a)) / 255));
+            }
+        img = white;
+    }
+    return img.convertToFormat(QImage::Format_RGB32)
+        .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// A deterministic generator (xorshift64*), the same on every platform.
+class Rng {
+public:
+    explicit Rng(uint64_t seed) : FState(seed ? seed : 0x9E3779B97F4A7C15ull) {}
+    uint64_t Next() {
+        FState ^= FState >> 12;
+        FState ^= FState << 25;
+        FState ^= FState >> 27;
+        return FState * 0x2545F4914F6CDD1Dull;
+    }
+    // 0 .. n-1
+    uint32_t Below(uint32_t n) { return n ? uint32_t(Next() % n) : 0; }
+
+private:
+    uint64_t FState;
+};
+
+// Runs the given test again as the unprivileged user "nobody" and reports whether it
+// passed there: file permissions bind nobody but root. The rerun sees
+// VELMORA_UNPRIVILEGED_RUN set.
+inline bool RerunUnprivileged(const char* filter) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("VELMORA_UNPRIVILEGED_RUN", "1", 1);
+        const std::string arg = std::string("--gtest_filter=") + filter;
+        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0)
+            execl("/proc/self/exe", "test", arg.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+inline bool IsUnprivilegedRerun() {
+    return qEnvironmentVariableIsSet("VELMORA_UNPRIVILEGED_RUN");
+}
+
+// Writes a copy of a JPEG whose frame header claims the given size.
+inline QByteArray JpegWithSize(QByteArray jpeg, int width, int height) {
+    for (int i = 2; i + 9 < jpeg.size();) {
+        if (uchar(jpeg[i]) != 0xFF)
+            break;
+        const uchar m = uchar(jpeg[i + 1]);
+        const int len = (uchar(jpeg[i + 2]) << 8) | uchar(jpeg[i + 3]);
+        if (m == 0xC0 || m == 0xC1 || m == 0xC2) {
+            jpeg[i + 5] = char(height >> 8);
+            jpeg[i + 6] = char(height & 0xFF);
+            jpeg[i + 7] = char(width >> 8);
+            jpeg[i + 8] = char(width & 0xFF);
+            return jpeg;
+        }
+        i += 2 + len;
+    }
+    return {};
+}
+
+inline uint32_t Crc32(const char* data, size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= uchar(data[i]);
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return c ^ 0xFFFFFFFFu;
+}
+
+// A copy of a PNG whose IHDR claims the given size (with a correct checksum).
+inline QByteArray PngWithSize(QByteArray png, uint32_t width, uint32_t height) {
+    // Signature (8), length (4), "IHDR" (4), width, height, ..., CRC after 13 data bytes.
+    if (png.size() < 33 || png.mid(12, 4) != "IHDR")
+        return {};
+    auto put = [&](int at, uint32_t v) {
+        png[at] = char(v >> 24);
+        png[at + 1] = char(v >> 16);
+        png[at + 2] = char(v >> 8);
+        png[at + 3] = char(v);
+    };
+    put(16, width);
+    put(20, height);
+    put(29, Crc32(png.constData() + 12, 17));
+    return png;
+}
+
+} // namespace imgtest
