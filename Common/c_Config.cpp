@@ -1,0 +1,79 @@
+#include "c_Config.h"
+
+#include "c_Other.h"
+#include "platform/PSystem.h"
+#include "services/CException.h"
+#include "services/CIniFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+TIniFile* IniFile = nullptr;
+QString AppDir;
+QString TempDir;
+QString CacheDir;
+int CacheSizeKB = 0;
+const QStringList ExtensionList = QString("bmp,jpg,jpeg,tif,tiff,png,avi").split(',');
+const TSizeTableRow SizeTable[3] = {
+    {" Large", 256, 256}, {" Medium", 128, 128}, {" Small", 96, 96}};
+
+namespace {
+
+QString WithSlash(const QString& dir) {
+    return dir.endsWith('/') ? dir : dir + "/";
+}
+
+bool FolderExists(const QString& dir) {
+    // An empty name would mean the current folder; it names no folder here.
+    return !dir.trimmed().isEmpty() && QFileInfo(dir).isDir();
+}
+
+// Settings writes at start-up never stop the program; the values read stand.
+void TryWrite(const QString& section, const QString& key, const QString& value) {
+    try {
+        IniFile->WriteString(section, key, value);
+    } catch (const Exception&) {
+    }
+}
+
+} // namespace
+
+QString ResolveAppDir() {
+    const QString home = qEnvironmentVariable("VELMORA_HOME");
+    if (!home.isEmpty()) {
+        QDir().mkpath(home);
+        return WithSlash(QFileInfo(home).absoluteFilePath());
+    }
+    const QString own = PProgramDir();
+    if (PIsWritableDir(own))
+        return own;
+    const QString user = PUserDataDir();
+    QDir().mkpath(user);
+    return user;
+}
+
+void LoadConfiguration() {
+    AppDir = ResolveAppDir();
+    const QString iniName = AppDir + "Thumbnail.ini";
+    delete IniFile;
+    IniFile = new TIniFile(iniName);
+    if (!QFileInfo::exists(iniName))
+        TryWrite("APP", "APPName", QString::fromUtf8("ヴェルモラ"));
+
+    TempDir = AppDir + "Temp";
+
+    CacheDir = IniFile->ReadString("Cache", "Directory", TempDir);
+    if (!FolderExists(CacheDir)) {
+        // A missing settings file counts as read-only here.
+        const bool readOnly = !QFileInfo::exists(iniName) || PIsReadOnlyFile(iniName);
+        if (!readOnly)
+            TryWrite("Cache", "Directory", TempDir);
+        CacheDir = TempDir;
+        // One level only; a failure shows when the cache is first used.
+        if (!QFileInfo(TempDir).isDir())
+            QDir().mkdir(TempDir);
+    }
+
+    const int size = IniFile->ReadInteger("Cache", "Size", -1);
+    CacheSizeKB = size == -1 ? DefaultCacheSize(CacheDir) * 1024 : size;
+}
