@@ -103,6 +103,7 @@ public:
     TThImage* Last() { return static_cast<TThImage*>(TThEntryBase::Last()); }
 
     TThCacheFileName& Location() { return FLocation; }
+    const TThCacheFileName& Location() const { return FLocation; }
     TThImage& SearchKey() { return *FSearchKey; }
 
     int32_t LatestID = -1;

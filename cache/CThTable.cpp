@@ -187,7 +187,11 @@ bool TThTable::Lookup(const QString& fileName, int32_t width, int32_t height) {
             Log(ThFormat(QStringLiteral("レコード削除 元画像 %1 サムネイル(%2)読込不可 Line=%3"),
                          found->OrgFileName, path, found->LineNo));
         RemoveImage(found);
-        DeleteThBitmapFile(path);
+        try {
+            DeleteThBitmapFile(path);
+        } catch (const Exception&) {
+            // Logged, and storing is now off; the lookup is still a plain miss.
+        }
     } else {
         if (Logging())
             Log(ThFormat(QStringLiteral("レコード削除 元画像 %1 サムネイル(%2)なし Line=%3"),

@@ -28,6 +28,7 @@ public:
 
     TThImageBase& List() { return FList; }
     TThCacheFileName& Location() { return FList.Location(); }
+    const TThCacheFileName& Location() const { return FList.Location(); }
     // The record of the last hit or store; the search key otherwise.
     TThImage* Current() const { return FCurrent; }
     // The bitmap read by the last hit.

@@ -11,6 +11,7 @@ LogCapture::LogCapture(const QString& dir) {
     SetDebugFlag(DebugLog, true);
     LogFile().Open(dir + "/Log/A");
     FPath = LogFile().LogPath();
+    FSkip = int(Messages().size());
 }
 
 LogCapture::~LogCapture() {
@@ -26,7 +27,7 @@ QStringList LogCapture::Messages() const {
         if (line.size() >= 15 && line[2] == ':' && line[8] == '.')
             out << line.mid(15);
     }
-    return out;
+    return out.mid(FSkip);
 }
 
 QStringList LogCapture::With(const QString& prefix) const {

@@ -17,6 +17,7 @@ public:
 
 private:
     QString FPath;
+    int FSkip = 0; // the log's own opening lines
 };
 
 QByteArray ReadFileBytes(const QString& path);

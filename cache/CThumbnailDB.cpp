@@ -1,0 +1,139 @@
+#include "CThumbnailDB.h"
+
+#include "CThGraphic.h"
+#include "services/CCommon.h"
+#include "services/CException.h"
+#include "services/CThDebugLog.h"
+
+#include <cstdio>
+
+namespace {
+
+bool OpenLog(const QString& programDir) {
+    ThDebugLog.Open(JoinPath(programDir, QStringLiteral("Log/A")));
+    return true;
+}
+
+} // namespace
+
+TThumbnailDB::TThumbnailDB(QObject* owner, const QString& programDir)
+    : QObject(owner), FLogOpened(OpenLog(programDir)), FGraphic(new TThGraphic(this)) {
+    FThumbnailInfo.Owner = this;
+    FOriginalInfo.Owner = this;
+}
+
+TThumbnailDB::~TThumbnailDB() {
+    try {
+        FTable.Save();
+    } catch (const std::exception& e) {
+        // The previous index stays on disk whole; the changes of this run are lost.
+        const QByteArray text =
+            QByteArray("Velmora: the thumbnail cache index was not saved: ") + e.what() + '\n';
+        std::fputs(text.constData(), stderr);
+    }
+}
+
+void TThumbnailDB::SetCacheDirectory(const QString& directory) {
+    FTable.SetCacheDirectory(directory);
+}
+
+QString TThumbnailDB::GetCacheDirectory() const {
+    return FTable.Location().BaseDir;
+}
+
+void TThumbnailDB::SetMaxSizeKB(int32_t sizeKB) {
+    if (ThDebugLog.Enabled())
+        ThDebugLog.Write(ThFormat(QStringLiteral("設定 キャッシュ最大サイズ：%1KB"), sizeKB));
+    FTable.Location().MaxSizeKB = sizeKB;
+}
+
+int32_t TThumbnailDB::GetMaxSizeKB() const {
+    return FTable.Location().MaxSizeKB;
+}
+
+void TThumbnailDB::SetWidth(int32_t width) {
+    FWidth = width;
+    FGraphic->SetBoxWidth(width);
+}
+
+void TThumbnailDB::SetHeight(int32_t height) {
+    FHeight = height;
+    FGraphic->SetBoxHeight(height);
+}
+
+bool TThumbnailDB::GetThumbnail(const QString& fileName) {
+    if (FTable.Lookup(fileName, FWidth, FHeight)) {
+        FThumbnailInfo.Bitmap = &FTable.HitBitmap();
+        const TThImage* r = FTable.Current();
+        FOriginalInfo.FileName = r->OrgFileName;
+        FOriginalInfo.Width = r->OrgWidth;
+        FOriginalInfo.Height = r->OrgHeight;
+        FOriginalInfo.ExifDateTimeOriginal = r->OrgCreateTime;
+        FOriginalInfo.ExifDateTime = r->OrgUpdateTime;
+        FOriginalInfo.FileTime = r->OrgFileTime;
+        FOriginalInfo.FileSize = r->OrgFileSize;
+        FOriginalInfo.VolumeLabel = r->OrgVolLabel;
+        FOriginalInfo.VolumeSerial = r->OrgVolSer;
+        return true;
+    }
+    if (!FGraphic->MakeThumbnail(fileName))
+        return false;
+    FThumbnailInfo.Bitmap = &FGraphic->Thumbnail();
+    // The attributes stored with the thumbnail are read now, not taken from an earlier
+    // request: a stale file time would make the record miss for ever.
+    if (!ReadOriginalInfo(fileName))
+        return false;
+    const QImage& thumbnail = FGraphic->Thumbnail();
+    // A thumbnail with a side of 0 has no bitmap file to write; it is answered, not kept.
+    if (thumbnail.isNull())
+        return true;
+    const bool wasDisabled = FTable.List().Disabled;
+    try {
+        FTable.StoreThumbnail(
+            fileName, &thumbnail, FWidth, FHeight, FOriginalInfo.Width, FOriginalInfo.Height,
+            FOriginalInfo.ExifDateTimeOriginal, FOriginalInfo.ExifDateTime, FOriginalInfo.FileTime,
+            FOriginalInfo.FileSize, FOriginalInfo.VolumeLabel, FOriginalInfo.VolumeSerial);
+    } catch (const Exception&) {
+        // A bitmap that could not be written or deleted has been logged and has switched
+        // storing off; the thumbnail just made is still the answer.
+        if (wasDisabled || !FTable.List().Disabled)
+            throw;
+    }
+    return true;
+}
+
+bool TThumbnailDB::RefreshThumbnail(const QString& fileName) {
+    FTable.RemoveThumbnail(fileName, FWidth, FHeight);
+    return GetThumbnail(fileName);
+}
+
+bool TThumbnailDB::ReadOriginalInfo(const QString& fileName) {
+    int32_t width = 0, height = 0, fileSize = 0;
+    QString exifOriginal, exifDateTime, fileTime, label, serial;
+    if (!FGraphic->GetImageInfo(fileName, width, height, exifOriginal, exifDateTime, fileTime,
+                                fileSize, label, serial))
+        return false;
+    FOriginalInfo.FileName = fileName;
+    FOriginalInfo.Width = width;
+    FOriginalInfo.Height = height;
+    FOriginalInfo.ExifDateTimeOriginal = exifOriginal;
+    FOriginalInfo.ExifDateTime = exifDateTime;
+    FOriginalInfo.FileTime = fileTime;
+    FOriginalInfo.FileSize = fileSize;
+    FOriginalInfo.VolumeLabel = label;
+    FOriginalInfo.VolumeSerial = serial;
+    return true;
+}
+
+bool TThumbnailDB::GetOriginalInfo(const QString& fileName) {
+    if (!FileExistsExact(fileName))
+        return false;
+    // File names compare the platform's way: byte for byte on Linux.
+    if (fileName == FOriginalInfo.FileName)
+        return true;
+    return ReadOriginalInfo(fileName);
+}
+
+void TThumbnailDB::ClearCache() {
+    FTable.ClearCache();
+}
