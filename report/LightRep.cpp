@@ -413,7 +413,7 @@ TLRWinControl::~TLRWinControl() {
 }
 
 void TLRWinControl::Realign() {
-    if (FAligning)
+    if (FAligning || FAlignLock > 0)
         return;
     FAligning = true;
     TRect area = DockingArea();

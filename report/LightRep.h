@@ -252,6 +252,13 @@ public:
 
     // Docks the children anew.
     virtual void Realign();
+    // Holds the docking back while a group of children is placed; the last EnableAlign
+    // docks them.
+    void DisableAlign() { ++FAlignLock; }
+    void EnableAlign() {
+        if (FAlignLock > 0 && --FAlignLock == 0)
+            Realign();
+    }
 
 protected:
     // The area the docked children share, in the control's own coordinates.
@@ -262,6 +269,7 @@ private:
     friend class TLRControl;
     std::vector<TLRControl*> FChildren;
     bool FAligning = false;
+    int FAlignLock = 0;
 };
 
 using TNotifyEvent = std::function<void(TLRControl* sender)>;

@@ -1,0 +1,81 @@
+#pragma once
+// A recording printer for the engine tests: it keeps a log of the calls, the device modes
+// handed back, the pictures sent, and draws each sheet onto an image.
+#include "report/LRPrinter.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class TFakePrinter : public TPrinter {
+public:
+    QStringList Names{"Fake-A", "Fake-B"};
+    int Index = 0;
+    int Dpi = 600;
+    QSize Paper{4961, 7016};    // physical page in dots (A4 at 600 dpi)
+    QPoint Offset{0, 0};        // physical offset of the printable area
+    QSize CanvasSize{800, 800}; // how much of each sheet is kept as an image
+    bool LockFails = false;
+    bool CapsUnreadable = false;
+    TDeviceMode Mode{DM_PAPERSIZE | DM_ORIENTATION | DM_SCALE, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
+
+    QStringList Log;
+    struct TSent {
+        QRect Dest;
+        QImage Image;
+        int Sheet;
+    };
+    std::vector<TSent> Sent;
+    std::vector<QImage> Sheets; // finished sheets of the last document
+
+    QStringList Printers() const override { return Names; }
+    void Refresh() override { Log << "Refresh"; }
+    int PrinterIndex() const override { return Index; }
+    void SetPrinterIndex(int index) override { Index = index; }
+    void GetPrinter(QString& device, QString& driver, QString& port,
+                    TDeviceModeHandle& mode) override;
+    void SetPrinter(const QString& device, const QString& driver, const QString& port,
+                    const TDeviceModeHandle& mode) override;
+    TDeviceMode* LockDeviceMode(const TDeviceModeHandle& mode) override {
+        return LockFails ? nullptr : mode.get();
+    }
+    TPrinterOrientationKind Orientation() const override {
+        return Mode.Orientation == DMORIENT_LANDSCAPE ? TPrinterOrientationKind::Landscape
+                                                      : TPrinterOrientationKind::Portrait;
+    }
+    void SetOrientation(TPrinterOrientationKind o) override {
+        Mode.Orientation =
+            o == TPrinterOrientationKind::Landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+    }
+    QString Title() const override { return FTitle; }
+    void SetTitle(const QString& title) override { FTitle = title; }
+    void BeginDoc() override;
+    void NewPage() override;
+    void EndDoc() override;
+    void Abort() override;
+    bool Printing() const override { return FPrinting; }
+    QPainter* Canvas() override { return FPrinting ? &FPainter : nullptr; }
+    int GetDeviceCaps(int index) const override;
+    void StretchDIBits(const QRect& dest, const QImage& image) override;
+
+private:
+    void StartSheet();
+    void FinishSheet();
+    QString FTitle;
+    bool FPrinting = false;
+    QImage FSheet;
+    QPainter FPainter;
+};
+
+// Installs a fake as the application printer for the life of the object.
+class TScopedFakePrinter {
+public:
+    TScopedFakePrinter() { FOld = SetApplicationPrinter(&Fake); }
+    ~TScopedFakePrinter() { SetApplicationPrinter(FOld); }
+    TFakePrinter Fake;
+
+private:
+    TPrinter* FOld;
+};
