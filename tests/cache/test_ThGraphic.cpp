@@ -1,0 +1,241 @@
+#include "cache/CThGraphic.h"
+#include "imaging/ImageTestUtil.h"
+#include "services/CException.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace imgtest;
+
+namespace {
+
+QString SizeError(int32_t fw, int32_t fh, int32_t iw, int32_t ih) {
+    TInnerSize s;
+    try {
+        s.SetSize(fw, fh, iw, ih);
+    } catch (const Exception& e) {
+        EXPECT_EQ(s.InnerWidth, 0);
+        EXPECT_EQ(s.InnerHeight, 0);
+        return e.Message();
+    }
+    return {};
+}
+
+QSize Fit(int32_t fw, int32_t fh, int32_t iw, int32_t ih) {
+    TInnerSize s;
+    s.SetSize(fw, fh, iw, ih);
+    EXPECT_EQ(s.FrameWidth, fw);
+    EXPECT_EQ(s.ImageHeight, ih);
+    return {s.InnerWidth, s.InnerHeight};
+}
+
+struct TInfo {
+    int32_t Width = -1, Height = -1, FileSize = -1;
+    QString Original = "x", DateTime = "x", FileTime = "x", Label = "x", Serial = "x";
+};
+
+bool Info(TThGraphic& g, const QString& file, TInfo& i) {
+    return g.GetImageInfo(file, i.Width, i.Height, i.Original, i.DateTime, i.FileTime, i.FileSize,
+                          i.Label, i.Serial);
+}
+
+} // namespace
+
+TEST(ThGraphic, InnerSizeFitsTheFrame) {
+    EXPECT_EQ(Fit(120, 120, 640, 480), QSize(120, 90));
+    EXPECT_EQ(Fit(120, 120, 480, 640), QSize(90, 120));
+    EXPECT_EQ(Fit(100, 100, 3, 1), QSize(100, 33));
+    EXPECT_EQ(Fit(100, 50, 200, 100), QSize(100, 50)) << "equal ratios: height first";
+    EXPECT_EQ(Fit(100, 100, 1000, 3), QSize(100, 0));
+    EXPECT_EQ(Fit(96, 96, 1, 1), QSize(96, 96)) << "small images are enlarged";
+    EXPECT_EQ(Fit(512, 512, 5640, 3172), QSize(512, 288));
+    // Halves round to even: 100 * 0.125 = 12.5 -> 12; 100 * 0.135 = 13.5 -> 14.
+    EXPECT_EQ(Fit(100, 100, 8, 1), QSize(100, 12));
+    EXPECT_EQ(Fit(100, 100, 200, 27), QSize(100, 14));
+    EXPECT_EQ(Fit(100, 100, 1, 8), QSize(12, 100));
+
+    EXPECT_EQ(SizeError(0, 120, 640, 480), "引数不正。TInnerSize.SetSize 枠サイズ(0 x 120)");
+    EXPECT_EQ(SizeError(120, 0, 0, 0), "引数不正。TInnerSize.SetSize 枠サイズ(120 x 0)");
+    EXPECT_EQ(SizeError(120, 120, 0, 480), "引数不正。TInnerSize.SetSize 画像サイズ(0 x 480)");
+    EXPECT_EQ(SizeError(120, 120, 640, 0), "引数不正。TInnerSize.SetSize 画像サイズ(640 x 0)");
+}
+
+TEST(ThGraphic, ThumbnailIsExactlyTheFittedSize) {
+    TThGraphic g;
+    EXPECT_EQ(g.BoxWidth(), 0);
+    EXPECT_FALSE(g.MakeThumbnail(""));
+    EXPECT_FALSE(g.LoadImage(""));
+
+    g.SetBoxWidth(120);
+    g.SetBoxHeight(120);
+    const QString dune = TestDataPath("dune.jpg");
+    ASSERT_TRUE(g.MakeThumbnail(dune));
+    EXPECT_EQ(g.Thumbnail().size(), QSize(120, 75));
+    EXPECT_EQ(g.Thumbnail().format(), QImage::Format_RGB888);
+    EXPECT_EQ(g.LastFileName(), dune);
+    EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(dune, QSize(120, 75))), 8.0);
+
+    // Every kind of source gives a thumbnail of the photograph.
+    struct {
+        const char* File;
+        QSize Thumb;
+        double Tolerance;
+    } cases[] = {
+        {"storm_progressive.jpg", {120, 80}, 10}, {"wood_gray.jpg", {120, 90}, 10},
+        {"blinds_cmyk.jpg", {120, 75}, 10},       {"meadow_16bit.png", {120, 96}, 10},
+        {"ladybird_alpha.png", {120, 75}, 12},    {"garden_palette.bmp", {120, 75}, 12},
+        {"multipage.tif", {120, 75}, 12},         {"storm.tga", {120, 80}, 12},
+        {"png_named.jpg", {120, 90}, 12},
+    };
+    for (const auto& c : cases) {
+        const QString path = TestDataPath(c.File);
+        ASSERT_NO_THROW(g.MakeThumbnail(path)) << c.File;
+        EXPECT_EQ(g.Thumbnail().size(), c.Thumb) << c.File;
+        EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(path, c.Thumb)), c.Tolerance) << c.File;
+    }
+    // Alpha lies on white.
+    ASSERT_TRUE(g.MakeThumbnail(TestDataPath("ladybird_alpha.png")));
+    EXPECT_EQ(g.Thumbnail().pixel(5, 5), qRgb(255, 255, 255));
+
+    // A 1 x 1 image fills a 96 x 96 box; a 1000 x 3 image gives a 100 x 0 thumbnail.
+    QTemporaryDir tmp;
+    QImage dot(1, 1, QImage::Format_RGB32);
+    dot.fill(qRgb(10, 200, 30));
+    ASSERT_TRUE(dot.save(tmp.path() + "/dot.png"));
+    g.SetBoxWidth(96);
+    g.SetBoxHeight(96);
+    ASSERT_TRUE(g.MakeThumbnail(tmp.path() + "/dot.png"));
+    EXPECT_EQ(g.Thumbnail().size(), QSize(96, 96));
+    EXPECT_EQ(g.Thumbnail().pixel(95, 95), qRgb(10, 200, 30));
+    QImage line(1000, 3, QImage::Format_RGB32);
+    line.fill(Qt::gray);
+    ASSERT_TRUE(line.save(tmp.path() + "/line.png"));
+    g.SetBoxWidth(100);
+    g.SetBoxHeight(100);
+    ASSERT_TRUE(g.MakeThumbnail(tmp.path() + "/line.png"));
+    EXPECT_EQ(g.InnerSize().InnerWidth, 100);
+    EXPECT_EQ(g.InnerSize().InnerHeight, 0);
+    EXPECT_TRUE(g.Thumbnail().isNull());
+}
+
+TEST(ThGraphic, ZeroBoxRaisesAndLeavesAnEmptyThumbnail) {
+    TThGraphic g;
+    g.SetBoxWidth(120);
+    g.SetBoxHeight(120);
+    ASSERT_TRUE(g.MakeThumbnail(TestDataPath("dune.jpg")));
+    ASSERT_FALSE(g.Thumbnail().isNull());
+    g.SetBoxHeight(0);
+    try {
+        g.MakeThumbnail(TestDataPath("dune.jpg"));
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "引数不正。TInnerSize.SetSize 枠サイズ(120 x 0)");
+    }
+    EXPECT_TRUE(g.Thumbnail().isNull());
+}
+
+TEST(ThGraphic, OneDecodeServesMakeAndInfo) {
+    QTemporaryDir tmp;
+    const QString f = tmp.path() + "/IMG_0001.JPG"; // upper-case extension finds the reader
+    ASSERT_TRUE(QFile::copy(TestDataPath("dune.jpg"), f));
+    TThGraphic g;
+    g.SetBoxWidth(120);
+    g.SetBoxHeight(120);
+    ASSERT_TRUE(g.MakeThumbnail(f));
+    EXPECT_EQ(g.Picture().FormatName(), "JPEG");
+    EXPECT_EQ(g.DecodeCount(), 1);
+    ASSERT_TRUE(g.MakeThumbnail(f));
+    TInfo i;
+    ASSERT_TRUE(Info(g, f, i));
+    EXPECT_EQ(g.DecodeCount(), 1) << "make, make again and info: one decode";
+    EXPECT_EQ(i.Width, 640);
+    EXPECT_EQ(i.Height, 400);
+    // A smaller box is served from what is held; a larger one needs more detail.
+    g.SetBoxWidth(60);
+    g.SetBoxHeight(60);
+    ASSERT_TRUE(g.MakeThumbnail(f));
+    EXPECT_EQ(g.DecodeCount(), 1);
+    EXPECT_EQ(g.Thumbnail().size(), QSize(60, 38));
+    g.SetBoxWidth(512);
+    g.SetBoxHeight(512);
+    ASSERT_TRUE(g.MakeThumbnail(f));
+    EXPECT_EQ(g.DecodeCount(), 2);
+    EXPECT_EQ(g.Thumbnail().size(), QSize(512, 320));
+    EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(f, QSize(512, 320))), 6.0);
+    EXPECT_EQ(g.Picture().Raster().size(), QSize(640, 400)) << "full scale for 512";
+
+    // The held image serves even when the file has gone meanwhile; the attributes then fail.
+    ASSERT_TRUE(QFile::remove(f));
+    ASSERT_TRUE(g.MakeThumbnail(f));
+    EXPECT_EQ(g.DecodeCount(), 2);
+    EXPECT_FALSE(Info(g, f, i));
+
+    // Another file replaces the held one; a failed decode leaves nothing held.
+    ASSERT_TRUE(g.MakeThumbnail(TestDataPath("seed.png")));
+    EXPECT_EQ(g.DecodeCount(), 3);
+    EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/missing.jpg"), Exception);
+    EXPECT_EQ(g.LastFileName(), "");
+    EXPECT_TRUE(g.Picture().Empty());
+    ASSERT_TRUE(g.MakeThumbnail(TestDataPath("seed.png")));
+    EXPECT_EQ(g.DecodeCount(), 5) << "decoded again after the failure";
+}
+
+TEST(ThGraphic, ImageInfoOfRealFiles) {
+    QTemporaryDir tmp;
+    const QString dune = tmp.path() + "/dune.jpg";
+    ASSERT_TRUE(QFile::copy(TestDataPath("dune.jpg"), dune));
+    TThGraphic g;
+    g.SetBoxWidth(512);
+    g.SetBoxHeight(512);
+    TInfo i;
+    ASSERT_TRUE(Info(g, dune, i));
+    EXPECT_EQ(i.Width, 640);
+    EXPECT_EQ(i.Height, 400);
+    EXPECT_EQ(i.Original, "2007/08/06 10:29:13");
+    EXPECT_EQ(i.DateTime, "2008/07/22 22:19:57");
+    EXPECT_EQ(g.Exif().FileName, dune);
+    QString time;
+    int32_t size = 0;
+    ASSERT_TRUE(GetFileTimeAndSize(dune, time, size));
+    EXPECT_EQ(i.FileTime, time);
+    EXPECT_EQ(i.FileSize, 73845);
+    QString label, serial;
+    GetVolumeLabelAndSerial(dune, label, serial);
+    EXPECT_EQ(i.Label, label);
+    EXPECT_EQ(i.Serial, serial);
+    EXPECT_EQ(i.Serial.size(), 9);
+
+    // A PNG never has EXIF dates; the previous file's dates do not linger.
+    ASSERT_TRUE(Info(g, TestDataPath("meadow_16bit.png"), i));
+    EXPECT_EQ(i.Original, "");
+    EXPECT_EQ(i.DateTime, "");
+    EXPECT_EQ(i.Width, 200);
+    EXPECT_EQ(i.Height, 160);
+
+    // Without a box only the size is needed, and it is still the full size.
+    TThGraphic bare;
+    ASSERT_TRUE(Info(bare, TestDataPath("storm_progressive.jpg"), i));
+    EXPECT_EQ(i.Width, 480);
+    EXPECT_EQ(i.Height, 320);
+    EXPECT_FALSE(Info(bare, "", i));
+
+    // A file that can't be decoded raises; GetImageInfo does not swallow it.
+    ASSERT_TRUE(WriteBytes(tmp.path() + "/bad.jpg", "not a jpeg at all"));
+    EXPECT_THROW(Info(g, tmp.path() + "/bad.jpg", i), Exception);
+}
+
+TEST(ThGraphic, UnlistedExtensionsUseTheGenericLoader) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(QFile::copy(TestDataPath("seed.png"), tmp.path() + "/picture.webp"));
+    ASSERT_TRUE(QFile::copy(TestDataPath("seed.jpg"), tmp.path() + "/noext"));
+    ASSERT_TRUE(WriteBytes(tmp.path() + "/movie.avi", QByteArray(1000, 'R')));
+    TThGraphic g;
+    g.SetBoxWidth(32);
+    g.SetBoxHeight(32);
+    ASSERT_TRUE(g.MakeThumbnail(tmp.path() + "/picture.webp"));
+    EXPECT_EQ(g.Thumbnail().size(), QSize(32, 20));
+    ASSERT_TRUE(g.MakeThumbnail(tmp.path() + "/noext"));
+    EXPECT_EQ(g.Thumbnail().size(), QSize(32, 20));
+    EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/movie.avi"), Exception);
+}
