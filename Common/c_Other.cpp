@@ -4,6 +4,7 @@
 #include "platform/PSystem.h"
 #include "services/CException.h"
 
+#include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
@@ -97,6 +98,26 @@ void SetFileIconLookup(TFileIconLookup lookup) {
 }
 
 void EnsureIconTheme() {
+    // Some platforms (the offscreen one among them) look only in the program's resources.
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList wanted = {QDir::homePath() + "/.icons"};
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + "/.local/share";
+    wanted.append(dataHome + "/icons");
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = "/usr/local/share:/usr/share";
+    for (const QString& d : dataDirs.split(':', Qt::SkipEmptyParts))
+        wanted.append(d + "/icons");
+    bool added = false;
+    for (const QString& w : wanted)
+        if (!paths.contains(w) && QFileInfo(w).isDir()) {
+            paths.append(w);
+            added = true;
+        }
+    if (added)
+        QIcon::setThemeSearchPaths(paths);
     const QString theme = QIcon::themeName();
     if (theme.isEmpty() || theme == "hicolor")
         QIcon::setThemeName("Adwaita");

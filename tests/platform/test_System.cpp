@@ -1,0 +1,67 @@
+#include "platform/PSystem.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+TEST(System, FreeSpaceOfNearestExistingParent) {
+    QTemporaryDir dir;
+    uint64_t direct = 0, deeper = 0;
+    ASSERT_TRUE(PFreeDiskSpace(dir.path(), direct));
+    ASSERT_TRUE(PFreeDiskSpace(dir.path() + "/not/yet/made", deeper));
+    struct statvfs sv {};
+    ASSERT_EQ(::statvfs(QFile::encodeName(dir.path()).constData(), &sv), 0);
+    const uint64_t want = uint64_t(sv.f_bavail) * sv.f_frsize;
+    // Other work on the machine may change the figure a little between the calls.
+    EXPECT_NEAR(double(direct), double(want), 64.0 * 1024 * 1024);
+    EXPECT_NEAR(double(deeper), double(want), 64.0 * 1024 * 1024);
+    uint64_t none = 1;
+    EXPECT_FALSE(PFreeDiskSpace("", none));
+    EXPECT_EQ(none, 0u);
+}
+
+TEST(System, NetworkFileSystemsAndTheTestStandIn) {
+    QTemporaryDir dir;
+    EXPECT_EQ(PFileSystemKind(dir.path()), "local");
+    EXPECT_FALSE(PIsOnNetworkFileSystem(dir.path()));
+    EXPECT_FALSE(PIsOnNetworkFileSystem("/proc/self"));
+    for (const char* kind : {"nfs", "smb", "smb2", "cifs", "afs", "coda", "9p", "ceph"}) {
+        ScopedEnv fake("VELMORA_TEST_FS_TYPE", kind);
+        EXPECT_TRUE(PIsOnNetworkFileSystem(dir.path())) << kind;
+    }
+    ScopedEnv local("VELMORA_TEST_FS_TYPE", "local");
+    EXPECT_FALSE(PIsOnNetworkFileSystem(dir.path()));
+}
+
+TEST(System, ReadOnlyFiles) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Thumbnail.ini");
+    EXPECT_FALSE(PIsReadOnlyFile(file)) << "a missing file is not read-only";
+    QFile(file).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(PIsReadOnlyFile(file));
+    ::chmod(QFile::encodeName(file).constData(), 0444);
+    EXPECT_TRUE(PIsReadOnlyFile(file)) << "no write permission marks it read-only, even for root";
+    ::chmod(QFile::encodeName(file).constData(), 0644);
+    EXPECT_FALSE(PIsReadOnlyFile(file));
+
+    EXPECT_TRUE(PIsWritableDir(dir.path()));
+    EXPECT_FALSE(PIsWritableDir(file));
+    EXPECT_FALSE(PIsWritableDir(dir.filePath("missing")));
+}
+
+TEST(System, Folders) {
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", "/srv/data");
+        EXPECT_EQ(PUserDataDir(), "/srv/data/velmora/");
+    }
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", "relative/ignored");
+        EXPECT_EQ(PUserDataDir(), QDir::homePath() + "/.local/share/velmora/");
+    }
+    EXPECT_EQ(PProgramDir(), QCoreApplication::applicationDirPath() + "/");
+}
