@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -145,12 +146,29 @@ void AppendIndexField(QByteArray& line, const char* data, qsizetype size) {
 }
 
 void AppendIndexField(QByteArray& line, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    AppendIndexField(line, bytes.constData(), bytes.size());
+    // Most fields are plain ASCII without delimiters: copied straight in, with no
+    // intermediate UTF-8 copy.
+    const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    bool plain = true;
+    for (qsizetype i = 0; i < n && plain; ++i)
+        plain = u[i] > 32 && u[i] < 0x80 && u[i] != u'"' && u[i] != u',';
+    if (!plain) {
+        const QByteArray bytes = text.toUtf8();
+        AppendIndexField(line, bytes.constData(), bytes.size());
+        return;
+    }
+    const qsizetype at = line.size();
+    line.resize(at + n);
+    char* out = line.data() + at;
+    for (qsizetype i = 0; i < n; ++i)
+        out[i] = char(u[i]);
 }
 
 void AppendIndexField(QByteArray& line, int32_t value) {
-    line += QByteArray::number(value);
+    char buf[16];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    line.append(buf, qsizetype(r.ptr - buf));
 }
 
 int32_t IndexFieldToInt(const std::string& text) {
