@@ -1,0 +1,39 @@
+#pragma once
+// One running copy per user. The first process takes an exclusive lock (released by the
+// system however the process ends) and listens on a local server; a later start finds the
+// lock taken, connects, asks the first to show its main window, and ends. A server name left
+// behind by a crash is removed and taken over by the next holder of the lock.
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+class PSingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // "Velmora" followed by the user id.
+    static QString DefaultName();
+
+    explicit PSingleInstance(const QString& name = DefaultName(), QObject* parent = nullptr);
+    ~PSingleInstance() override;
+
+    // True when this process is now the one instance. False when another holds the name;
+    // that one has then been asked (for up to timeoutMs) to bring its window forward.
+    bool Acquire(int timeoutMs = 1000);
+    bool IsHolder() const { return FLockFd >= 0; }
+    const QString& Name() const { return FName; }
+
+    // Asks the holder to show its window; true when it confirmed within the time.
+    bool AskToShow(int timeoutMs);
+
+signals:
+    // Another start asked this instance to show, restore and raise its main window.
+    void ShowRequested();
+
+private:
+    void Serve();
+
+    QString FName;
+    int FLockFd = -1;
+    QLocalServer* FServer = nullptr;
+};
