@@ -2,6 +2,7 @@
 // caller chose another), and the private print server when one is running, so no test
 // ever talks to the machine's own CUPS.
 #include "TestSupport.h"
+#include "app/c_Startup.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -14,5 +15,7 @@ int main(int argc, char** argv) {
         qputenv("CUPS_SERVER", cups.toUtf8());
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // The Japanese UI font names resolve as in the program.
+    InstallFontSubstitutions();
     return RUN_ALL_TESTS();
 }
