@@ -29,7 +29,7 @@ test: build
 tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TSAN=ON
 	cmake --build build-tsan -j $(JOBS)
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" bash scripts/run-tests build-tsan -R 'Loader|ImageListThread'
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" bash scripts/run-tests build-tsan -R 'Loader|ImageListThread'
 
 # libFuzzer targets (clang, ASan+UBSan) in build-fuzz/fuzz/; run one with e.g.
 #   build-fuzz/fuzz/fuzz_jpeg -max_total_time=300 tests/data

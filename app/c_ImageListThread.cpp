@@ -154,7 +154,7 @@ TImageListThread::TImageListThread(TThumbListView* grid, QAction* reloadMenuItem
         FBoxWidth = FGrid->ThumbWidth();
         FBoxHeight = FGrid->ThumbHeight();
     }
-    start();
+    FThread = std::thread([this] { run(); });
 }
 
 TImageListThread::~TImageListThread() {
@@ -168,7 +168,8 @@ TImageListThread::~TImageListThread() {
         std::lock_guard<std::mutex> lock(FHandOverLock);
     }
     FHandOverDone.notify_all();
-    wait();
+    if (FThread.joinable())
+        FThread.join();
     if (FGrid && FGrid->OnCompare)
         FGrid->OnCompare = nullptr;
 }
@@ -240,44 +241,50 @@ void TImageListThread::CheckStopping() const {
 }
 
 // Runs work on the window thread and waits for it. When the thread object is being
-// destroyed meanwhile, the work is dropped and the loader leaves.
+// destroyed meanwhile, work that has not started is dropped and the loader leaves. The work
+// travels in members under the hand-over lock rather than inside the queued call, so every
+// access to it is ordered by that lock.
 void TImageListThread::HandOver(const std::function<void()>& work) {
     CheckStopping();
-    struct TState {
-        bool Started = false, Done = false, Dropped = false, Failed = false;
-    };
-    auto state = std::make_shared<TState>();
-    QMetaObject::invokeMethod(
-        this,
-        [this, state, work] {
-            {
-                std::lock_guard<std::mutex> lock(FHandOverLock);
-                if (state->Dropped)
-                    return;
-                state->Started = true;
-            }
-            bool failed = false;
-            try {
-                work();
-            } catch (...) {
-                failed = true;
-            }
-            {
-                std::lock_guard<std::mutex> lock(FHandOverLock);
-                state->Done = true;
-                state->Failed = failed;
-            }
-            FHandOverDone.notify_all();
-        },
-        Qt::QueuedConnection);
     std::unique_lock<std::mutex> lock(FHandOverLock);
-    FHandOverDone.wait(lock, [&] { return state->Done || (FStopping && !state->Started); });
-    if (!state->Done) {
-        state->Dropped = true;
+    FHandOverWork = &work;
+    FHandOverStarted = false;
+    FHandOverFinished = false;
+    FHandOverFailed = false;
+    QMetaObject::invokeMethod(this, "RunHandOver", Qt::QueuedConnection);
+    FHandOverDone.wait(lock,
+                       [this] { return FHandOverFinished || (FStopping && !FHandOverStarted); });
+    const bool finished = FHandOverFinished;
+    const bool failed = FHandOverFailed;
+    FHandOverWork = nullptr;
+    lock.unlock();
+    if (!finished)
         throw TStopped();
-    }
-    if (state->Failed)
+    if (failed)
         throw std::runtime_error("hand-over failed");
+}
+
+void TImageListThread::RunHandOver() {
+    const std::function<void()>* work;
+    {
+        std::lock_guard<std::mutex> lock(FHandOverLock);
+        work = FHandOverWork;
+        if (!work || FHandOverStarted)
+            return; // dropped by a stopping loader
+        FHandOverStarted = true;
+    }
+    bool failed = false;
+    try {
+        (*work)();
+    } catch (...) {
+        failed = true;
+    }
+    {
+        std::lock_guard<std::mutex> lock(FHandOverLock);
+        FHandOverFinished = true;
+        FHandOverFailed = failed;
+    }
+    FHandOverDone.notify_all();
 }
 
 void TImageListThread::ReportProgress() {

@@ -7,12 +7,12 @@
 #include <QObject>
 #include <QSet>
 #include <QStringList>
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class QAction;
 class TThumbListView;
@@ -43,7 +43,7 @@ public:
 // The source over the program's thumbnail database.
 std::unique_ptr<TThumbnailSource> MakeDatabaseSource(TThumbnailDB* database);
 
-class TImageListThread : public QThread {
+class TImageListThread : public QObject {
     Q_OBJECT
 public:
     // Box of the stored thumbnails; the grid scales them for display.
@@ -82,12 +82,15 @@ public:
     // The number of start-overs run so far.
     int JobCount() const { return FJobs; }
 
-protected:
-    void run() override;
+private slots:
+    // Runs the hand-over the loader waits for (window thread).
+    void RunHandOver();
 
 private:
+    std::thread FThread;
+    void run();
+
     struct TStopped {};
-    class THandOver;
 
     TThumbListView* FGrid;
     QAction* FReloadMenuItem;
@@ -116,9 +119,13 @@ private:
     std::condition_variable FWakeEvent;
     bool FWakePending = false;
 
-    // Hand-overs to the window thread wait here.
+    // Hand-overs to the window thread: the work waiting, whether it started and ended.
     std::mutex FHandOverLock;
     std::condition_variable FHandOverDone;
+    const std::function<void()>* FHandOverWork = nullptr;
+    bool FHandOverStarted = false;
+    bool FHandOverFinished = false;
+    bool FHandOverFailed = false;
 
     // Loading thread's own state.
     QStringList FFileList;
