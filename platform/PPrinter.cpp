@@ -67,6 +67,10 @@ void TQtPrinter::SelectQueue(const QString& name) {
     FQueue = info.isNull() ? std::make_unique<QPrinter>(QPrinter::HighResolution)
                            : std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     FQueueName = info.isNull() ? QString() : name;
+    // A new QPrinter does not take the queue's own default paper by itself.
+    if (!info.isNull() && info.defaultPageSize().isValid())
+        FQueue->setPageSize(info.defaultPageSize());
+    FQueue->setPageOrientation(QPageLayout::Portrait);
 }
 
 int TQtPrinter::PrinterIndex() const {

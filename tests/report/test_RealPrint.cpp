@@ -215,3 +215,40 @@ TEST(RealPrint, TwoPagesReachTheSpoolerAtActualSizeWithTheOffsetCompensated) {
     EXPECT_NE(page1.copy(captionArea), page2.copy(captionArea));
     EXPECT_EQ(Runs(page2, MmToPx(UnitsToMm(37 + 360)), true), across);
 }
+
+TEST(RealPrint, AbortSendsNothingAndANewPrinterStartsFromItsDefaults) {
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "the print server fixture did not run";
+    TQtPrinter printer;
+    printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF")));
+    TPrinter* old = SetApplicationPrinter(&printer);
+    {
+        TLightRep rep; // fixed A4 paper, portrait
+        auto* base = new TLRLayoutPanel(&rep);
+        base->SetParent(&rep);
+        const int before = int(QDir(BuildDirPath("cups") + "/pdf").count());
+        rep.BeginDoc();
+        rep.PrintPage();
+        rep.Abort();
+        EXPECT_EQ(printer.LastJobId(), 0);
+        QThread::msleep(300);
+        EXPECT_EQ(int(QDir(BuildDirPath("cups") + "/pdf").count()), before);
+
+        // The second queue (US Letter by default) is chosen: the next document resets it to
+        // its defaults, then writes the report's paper into it.
+        printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF-2")));
+        printer.QueuePrinter()->setPageOrientation(QPageLayout::Landscape);
+        rep.SetPaperSize(psNone);
+        QPageSize::PageSizeId seen = QPageSize::Custom;
+        QPageLayout::Orientation orientation = QPageLayout::Landscape;
+        rep.OnSetPrinter = [&](TLRControl*) {
+            seen = printer.QueuePrinter()->pageLayout().pageSize().id();
+            orientation = printer.QueuePrinter()->pageLayout().orientation();
+        };
+        rep.BeginDoc();
+        rep.Abort();
+        EXPECT_EQ(seen, QPageSize::Letter);
+        EXPECT_EQ(orientation, QPageLayout::Portrait);
+        EXPECT_EQ(rep.SeenPrinterIndex(), printer.PrinterIndex());
+    }
+    SetApplicationPrinter(old);
+}
