@@ -19,7 +19,8 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target velmora
 	@bash scripts/velmora-run $(BUILD) "$(FOLDER)"
 
 test: build
