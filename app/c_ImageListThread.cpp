@@ -200,6 +200,7 @@ void TImageListThread::SetFileList(const QStringList& list) {
         std::lock_guard<std::mutex> lock(FPendingLock);
         FPendingList = list;
     }
+    FHasList = true;
     FNewListRequested = true;
     Wake();
 }
@@ -223,6 +224,9 @@ void TImageListThread::SetThumbSize(int width, int height) {
     }
     FBoxWidth = width;
     FBoxHeight = height;
+    // Before the first list there is nothing to load again.
+    if (!FHasList)
+        return;
     FNewListRequested = true;
     Wake();
 }

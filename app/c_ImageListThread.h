@@ -77,6 +77,8 @@ public:
     // Captions by the present order, then the grid sorted (window thread).
     void UpdateCaptionsAndSort();
 
+    // Whether a new list, reload or size change waits to be taken up.
+    bool RequestPending() const { return FNewListRequested; }
     // Whether the loader is between jobs, asleep.
     bool Sleeping() const { return FSleeping; }
     // The number of start-overs run so far.
@@ -103,6 +105,7 @@ private:
     std::atomic<bool> FResortRequested{false};
     std::atomic<bool> FStopping{false};
     std::atomic<bool> FBoxChanged{true};
+    std::atomic<bool> FHasList{false};
     std::atomic<int> FSortMode{0};
     std::atomic<int> FBoxWidth{64};
     std::atomic<int> FBoxHeight{64};

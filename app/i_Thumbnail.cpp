@@ -1,25 +1,764 @@
 #include "i_Thumbnail.h"
 
 #include "Common/c_Config.h"
+#include "Common/c_Other.h"
+#include "app/c_ImageListThread.h"
+#include "app/c_Message.h"
+#include "app/c_ThumbListView.h"
+#include "app/i_Logo.h"
+#include "app/i_Version.h"
+#include "cache/CThumbnailDB.h"
+#include "platform/PPrinter.h"
+#include "services/CIniFile.h"
+#include "services/CLogCtrls.h"
 
-#include <QGuiApplication>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
 #include <QScreen>
+#include <QSplitter>
+#include <QTextStream>
+#include <QThread>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrlQuery>
+#include <QVBoxLayout>
 
+TThumbnailDB* ThumbnailDB = nullptr;
+TPrintDialog* PrintDialog = nullptr;
+QFont DefaultGuiFont;
 TfrmThumbnail* frmThumbnail = nullptr;
 
+const QString TfrmThumbnail::HomePage = QStringLiteral("https://www.velmora.example/en/");
+const QString TfrmThumbnail::FreeSoftwarePage =
+    QStringLiteral("https://www.velmora.example/en/freesoft/");
+const QString TfrmThumbnail::PhotoGalleryPage =
+    QStringLiteral("https://photos.velmora.example/en/");
+const QString TfrmThumbnail::ClipArtPage = QStringLiteral("https://clipart.velmora.example/en/");
+const QString TfrmThumbnail::SupportMail = QStringLiteral("support@velmora.example");
+
+std::function<bool(const QUrl&)> TfrmThumbnail::OpenUrl = [](const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+};
+
+namespace {
+
+const QString Caption = QStringLiteral("Velmora");
+const QString LoadComplete = QStringLiteral(" Loading complete.");
+const QString LoadCancelled = QStringLiteral(" Loading cancelled.");
+const QString AddressPrefix = QStringLiteral(" Address: ");
+const QChar IdeographicSpace(0x3000);
+
+constexpr int ToolBarHeight = 47;
+constexpr int ButtonHeight = 43;
+constexpr int StatusBarHeight = 26;
+constexpr int Panel0Width = 105;
+constexpr int Panel2Width = 50;
+constexpr int TreeWidth = 225;
+
+// --- pictures ----------------------------------------------------------------------------
+
+void DrawFolder(QPainter& p, const QRectF& r, const QColor& body) {
+    QPainterPath path;
+    const qreal tabW = r.width() * 0.42, tabH = r.height() * 0.18;
+    path.moveTo(r.left(), r.top() + tabH);
+    path.lineTo(r.left(), r.top() + 2);
+    path.quadTo(r.left(), r.top(), r.left() + 2, r.top());
+    path.lineTo(r.left() + tabW - 3, r.top());
+    path.lineTo(r.left() + tabW + 2, r.top() + tabH);
+    path.lineTo(r.right(), r.top() + tabH);
+    path.lineTo(r.right(), r.bottom());
+    path.lineTo(r.left(), r.bottom());
+    path.closeSubpath();
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    g.setColorAt(0, body.lighter(120));
+    g.setColorAt(1, body.darker(110));
+    p.setPen(QPen(body.darker(160), 1));
+    p.setBrush(g);
+    p.drawPath(path);
+}
+
+void DrawWords(QPainter& p, const QRectF& r, const QStringList& lines, int pixelSize,
+               const QColor& colour = QColor(20, 30, 60)) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(pixelSize);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(colour);
+    p.drawText(r, Qt::AlignCenter, lines.join(QLatin1Char('\n')));
+}
+
+QPixmap NewPicture(const QSize& size) {
+    QPixmap pm(size);
+    pm.fill(Qt::transparent);
+    return pm;
+}
+
+} // namespace
+
+QPixmap ToolButtonPicture(const QString& kind, const QSize& size) {
+    QPixmap pm = NewPicture(size);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal h = size.height();
+    const QRectF art(1, (h - 30) / 2, 30, 30);
+    const QRectF words(33, 0, size.width() - 34, h);
+    if (kind == QLatin1String("abort")) {
+        DrawFolder(p, art.adjusted(1, 4, -1, -3), QColor(240, 200, 80));
+        p.setPen(QPen(QColor(220, 20, 20), 3.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(art.topLeft() + QPointF(5, 5), art.bottomRight() - QPointF(5, 3));
+        p.drawLine(art.topRight() + QPointF(-5, 5), art.bottomLeft() + QPointF(5, -3));
+        DrawWords(p, words, {QStringLiteral("Cancel"), QStringLiteral("loading")}, 11);
+    } else if (kind == QLatin1String("reload")) {
+        DrawFolder(p, art.adjusted(1, 4, -1, -3), QColor(240, 200, 80));
+        const QRectF ring(art.center() - QPointF(8, 7), QSizeF(16, 16));
+        p.setPen(QPen(QColor(20, 150, 40), 3, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(ring, 40 * 16, 290 * 16);
+        QPainterPath head;
+        const QPointF tip = ring.center() + QPointF(8 * 0.77, -8 * 0.64);
+        head.moveTo(tip + QPointF(-5, -3));
+        head.lineTo(tip + QPointF(3, -4));
+        head.lineTo(tip + QPointF(1, 4));
+        head.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(20, 150, 40));
+        p.drawPath(head);
+        DrawWords(p, words, {QStringLiteral("Refresh")}, 12);
+    } else if (kind == QLatin1String("internet")) {
+        // The mascot's head fills the picture.
+        p.setClipRect(QRectF(QPointF(0, 0), QSizeF(size)));
+        const qreal s = std::min(size.width(), size.height()) / 64.0 * 100.0;
+        const QPointF offset((size.width() - 0.64 * s) / 2 - 0.18 * s,
+                             (h - 0.64 * s) / 2 - 0.06 * s);
+        DrawMascot(p, QRectF(offset, QSizeF(s, s)));
+    } else {
+        DrawPrinter(p, art);
+        QStringList lines{QStringLiteral("Print")};
+        if (kind == QLatin1String("index"))
+            lines << QStringLiteral("Index Card");
+        else if (kind == QLatin1String("back"))
+            lines << QStringLiteral("Back Card");
+        else
+            lines << QStringLiteral("Contact Sheet");
+        DrawWords(p, words, lines, 10);
+    }
+    return pm;
+}
+
+QImage NoFilePicture() {
+    QImage img(315, 234, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::black);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    // The folder-shaped card.
+    QPainterPath card;
+    card.moveTo(4, 30);
+    card.lineTo(4, 12);
+    card.quadTo(4, 6, 10, 6);
+    card.lineTo(110, 6);
+    card.lineTo(124, 22);
+    card.lineTo(305, 22);
+    card.quadTo(311, 22, 311, 28);
+    card.lineTo(311, 224);
+    card.quadTo(311, 230, 305, 230);
+    card.lineTo(10, 230);
+    card.quadTo(4, 230, 4, 224);
+    card.closeSubpath();
+    QLinearGradient g(0, 6, 0, 230);
+    g.setColorAt(0, QColor(96, 160, 240));
+    g.setColorAt(1, QColor(24, 78, 170));
+    p.setPen(QPen(QColor(190, 220, 255), 2));
+    p.setBrush(g);
+    p.drawPath(card);
+
+    QFont title(QStringLiteral("DejaVu Sans"));
+    title.setPixelSize(28);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(QColor(0, 30, 90));
+    p.drawText(QRectF(14, 26, 200, 40), Qt::AlignLeft | Qt::AlignVCenter, Caption);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(12, 24, 200, 40), Qt::AlignLeft | Qt::AlignVCenter, Caption);
+
+    DrawMascot(p, QRectF(10, 66, 96, 96));
+    DrawPrinter(p, QRectF(226, 30, 74, 74));
+
+    QFont ask(QStringLiteral("DejaVu Sans"));
+    ask.setPixelSize(15);
+    ask.setBold(true);
+    p.setFont(ask);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(104, 100, 205, 50), Qt::AlignCenter | Qt::TextWordWrap,
+               QStringLiteral("Select a picture folder."));
+
+    QFont note(QStringLiteral("DejaVu Sans"));
+    note.setPixelSize(11);
+    p.setFont(note);
+    p.setPen(QColor(225, 238, 255));
+    p.drawText(QRectF(14, 168, 290, 56), Qt::AlignCenter | Qt::TextWordWrap,
+               QStringLiteral("Displayable formats:\nbmp, jpg, jpeg, tif, tiff, png and avi"));
+    return img;
+}
+
+// --- the window --------------------------------------------------------------------------
+
 TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
-    setObjectName("frmThumbnail");
-    setWindowTitle("Velmora");
-    // 873 × 550, but never larger than the desktop's work area.
-    QSize size(873, 550);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size());
-    resize(size);
-    LoadConfiguration();
     frmThumbnail = this;
+    setObjectName(QStringLiteral("frmThumbnail"));
+    setWindowTitle(Caption);
+    setMinimumWidth(500);
+    QFont windowFont(QStringLiteral("MS PGothic"));
+    windowFont.setPixelSize(12);
+    setFont(windowFont);
+    FHookFile = qEnvironmentVariable("VELMORA_STATUS_LOG");
+
+    // Components, as the window's design holds them.
+    CreateMenus();
+    CreateToolBar();
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    Splitter1 = new QSplitter(Qt::Horizontal, central);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(5);
+    Splitter1->setChildrenCollapsible(false);
+    PnLeft = new QWidget(Splitter1);
+    PnLeft->setObjectName(QStringLiteral("PnLeft"));
+    PnLeft->setMinimumWidth(100);
+    auto* leftLayout = new QVBoxLayout(PnLeft);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    ShellTreeView = new QTreeView(PnLeft);
+    ShellTreeView->setObjectName(QStringLiteral("ShellTreeView"));
+    ShellTreeView->setFrameShape(QFrame::NoFrame);
+    ShellTreeView->setHeaderHidden(true);
+    ShellTreeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    ShellTreeView->setSelectionMode(QAbstractItemView::SingleSelection);
+    leftLayout->addWidget(ShellTreeView);
+    ShellModel = nullptr;
+    TreeViewPopupMenu = new QMenu(this);
+    Refresh = TreeViewPopupMenu->addAction(QStringLiteral("Refresh"));
+    Refresh->setObjectName(QStringLiteral("Refresh"));
+    connect(Refresh, &QAction::triggered, this, &TfrmThumbnail::RefreshClick);
+    connect(ShellTreeView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        // A right click selects the node first.
+        const QModelIndex index = ShellTreeView->indexAt(pos);
+        if (index.isValid())
+            ShellTreeView->setCurrentIndex(index);
+        TreeViewPopupMenu->popup(ShellTreeView->viewport()->mapToGlobal(pos));
+    });
+    column->addWidget(Splitter1, 1);
+    CreateStatusBar();
+    column->addWidget(StatusBar);
+    setCentralWidget(central);
+
+    ListViewPopupMenu = new QMenu(this);
+    miThumbnailRepaint = ListViewPopupMenu->addAction(QStringLiteral("Reload this image"));
+    miThumbnailRepaint->setObjectName(QStringLiteral("miThumbnailRepaint"));
+    NoFileImage = NoFilePicture();
+
+    // The first folder: the one named on the command line, else the home folder.
+    QString first = QDir::homePath();
+    const QStringList args = QCoreApplication::arguments();
+    for (int i = 1; i < args.size(); ++i)
+        if (!args[i].startsWith(QLatin1Char('-')) && QFileInfo(args[i]).isDir()) {
+            first = QFileInfo(args[i]).absoluteFilePath();
+            break;
+        }
+    AttachTreeModel(first);
+
+    // Creation, in order.
+    // 1. Limit the window to the desktop's work area.
+    QRect area(0, 0, DesignWidth, DesignHeight);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    resize(std::min(DesignWidth, area.width()), std::min(DesignHeight, area.height()));
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+    // 2. ExtensionList is the configuration's constant list.
+    // 3. The grid, right of the tree, on black, with its popup and no-file picture.
+    ThumbList = new TThumbListView(Splitter1);
+    ThumbList->setObjectName(QStringLiteral("ThumbList"));
+    QPalette pal = ThumbList->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    ThumbList->setPalette(pal);
+    ThumbList->SetPopupMenu(ListViewPopupMenu);
+    ThumbList->SetNoFileBitmap(NoFileImage);
+    ThumbList->setVisible(true);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({TreeWidth, std::max(1, width() - TreeWidth - 5)});
+    // 4. The stock GUI font.
+    DefaultGuiFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    // 5. Folder changes.
+    connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfrmThumbnail::ShellTreeViewChange);
+    // 6. " Medium".
+    CbSize->setCurrentIndex(1);
+    // 7. The shared print dialog.
+    PrintDialog = new TPrintDialog;
+    // 8. The loader, with "Reload this image".
+    LoadThread = new TImageListThread(ThumbList, miThumbnailRepaint);
+    LoadThread->OnProgress = [this](int value) { SetProgress(value); };
+    connect(miThumbnailRepaint, &QAction::triggered, this,
+            [this] { LoadThread->ReloadThisImage(); });
+    // 9. Settings file, program and cache folders, cache size.
+    LoadConfiguration();
+    // Log failures become message boxes, shown on the window thread.
+    SetLogErrorReporter([](const QString& text) {
+        auto show = [text] { MsgManage.ShowMsg(text, Caption, {TMsgButton::OK}); };
+        if (QThread::currentThread() == qApp->thread())
+            show();
+        else
+            QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+    });
+    // 10. The thumbnail database.
+    ThumbnailDB = new TThumbnailDB(this, AppDir);
+    ThumbnailDB->SetCacheDirectory(CacheDir);
+    ThumbnailDB->SetMaxSizeKB(CacheSizeKB);
+    LoadThread->SetSource(MakeDatabaseSource(ThumbnailDB));
+    // 11. The size of the chosen row, which starts nothing yet visible.
+    LoadThread->SetThumbSize(SizeTable[1].Width, SizeTable[1].Height);
+    // 12. Status bar panels and the progress bar over panel 1.
+    PlaceStatusBar();
+    SetPanelText(2, AddressPrefix + CurrentFolder());
+    ProgressBar->hide();
+    // 13. Lines at the root, then the first folder.
+    ShellTreeView->setRootIsDecorated(true);
+    ShellTreeViewChange();
 }
 
 TfrmThumbnail::~TfrmThumbnail() {
+    // The loader goes first: it uses the grid and the database.
+    delete LoadThread;
+    LoadThread = nullptr;
+    SetLogErrorReporter({});
+    delete ProgressBar;
+    ProgressBar = nullptr;
+    delete PrintDialog;
+    PrintDialog = nullptr;
+    delete ThumbList;
+    ThumbList = nullptr;
+    delete IniFile;
+    IniFile = nullptr;
+    // The database saves its index as it goes.
+    delete ThumbnailDB;
+    ThumbnailDB = nullptr;
     if (frmThumbnail == this)
         frmThumbnail = nullptr;
+}
+
+void TfrmThumbnail::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    File1 = bar->addMenu(QStringLiteral("File(&F)"));
+    MMThumbnail = File1->addAction(QStringLiteral("Print Index Card(&I)"));
+    MMJacket = File1->addAction(QStringLiteral("Print Back Card(&B)"));
+    MMContact = File1->addAction(QStringLiteral("Print Contact Sheet(&C)"));
+    File1->addSeparator();
+    MMClose = File1->addAction(QStringLiteral("Exit Velmora(&X)"));
+    N1 = bar->addMenu(QStringLiteral("Settings(&T)"));
+    N3 = N1->addAction(QStringLiteral("Cache settings(&U)"));
+    I1 = bar->addMenu(QStringLiteral("Internet(&N) "));
+    CD = I1->addAction(QStringLiteral("Velmora home page(&H)"));
+    I1->addSeparator();
+    Orvane1 = I1->addAction(QStringLiteral("Free photo images: Velmora Photo Gallery(&F)"));
+    Orvane2 = I1->addAction(QStringLiteral("Free illustrations: Velmora Clip Art(&C)"));
+    Help1 = bar->addMenu(QStringLiteral("Help(&H)"));
+    ReadMe1 = Help1->addAction(QStringLiteral("Display ReadMe"));
+    About1 = Help1->addAction(QStringLiteral("Version information(&A)"));
+    MMBug = Help1->addAction(QStringLiteral("Bug report(&M)"));
+
+    connect(MMThumbnail, &QAction::triggered, this, &TfrmThumbnail::MMThumbnailClick);
+    connect(MMJacket, &QAction::triggered, this, &TfrmThumbnail::MMJacketClick);
+    connect(MMContact, &QAction::triggered, this, &TfrmThumbnail::MMContactClick);
+    connect(MMClose, &QAction::triggered, this, &TfrmThumbnail::MMCloseClick);
+    connect(N3, &QAction::triggered, this, &TfrmThumbnail::N3Click);
+    connect(CD, &QAction::triggered, this, &TfrmThumbnail::CDClick);
+    connect(Orvane1, &QAction::triggered, this, &TfrmThumbnail::Orvane1Click);
+    connect(Orvane2, &QAction::triggered, this, &TfrmThumbnail::Orvane2Click);
+    connect(ReadMe1, &QAction::triggered, this, &TfrmThumbnail::ReadMe1Click);
+    connect(About1, &QAction::triggered, this, &TfrmThumbnail::About1Click);
+    connect(MMBug, &QAction::triggered, this, &TfrmThumbnail::MMBugClick);
+}
+
+void TfrmThumbnail::CreateToolBar() {
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setMovable(false);
+    ToolBar->setFloatable(false);
+    ToolBar->setFixedHeight(ToolBarHeight);
+    ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar);
+
+    auto button = [this](const char* name, const QString& kind, int width, const QString& tip) {
+        auto* b = new QToolButton(ToolBar);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoRaise(true);
+        b->setFixedSize(width, ButtonHeight);
+        const QSize art(width - 6, ButtonHeight - 6);
+        b->setIconSize(art);
+        b->setIcon(QIcon(ToolButtonPicture(kind, art)));
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        b->setToolTip(tip);
+        ToolBar->addWidget(b);
+        return b;
+    };
+    auto labelled = [this](const char* name, const QString& text, QComboBox*& box, int boxWidth,
+                           QLabel*& label) {
+        auto* panel = new QWidget(ToolBar);
+        panel->setObjectName(QLatin1String(name));
+        auto* row = new QHBoxLayout(panel);
+        row->setContentsMargins(4, 0, 4, 0);
+        row->setSpacing(4);
+        label = new QLabel(IdeographicSpace + text, panel);
+        box = new QComboBox(panel);
+        box->setFixedWidth(boxWidth);
+        row->addWidget(label);
+        row->addWidget(box);
+        ToolBar->addWidget(panel);
+        return panel;
+    };
+
+    BtnAbort = button("BtnAbort", QStringLiteral("abort"), 106, QStringLiteral("Cancel loading"));
+    BtnReload = button("BtnReload", QStringLiteral("reload"), 96, QStringLiteral("Refresh"));
+    ToolBar->addSeparator();
+    Panel1 = labelled("Panel1", QStringLiteral("Sort by"), CbHyouji, 65, Label1);
+    CbHyouji->setObjectName(QStringLiteral("CbHyouji"));
+    CbHyouji->addItems({QStringLiteral(" Name"), QStringLiteral(" Size"), QStringLiteral(" Date")});
+    CbHyouji->setCurrentIndex(0);
+    ToolBar->addSeparator();
+    Panel2 = labelled("Panel2", QStringLiteral("Image size"), CbSize, 73, Label2);
+    CbSize->setObjectName(QStringLiteral("CbSize"));
+    for (int i = 0; i < SizeTableCount; ++i)
+        CbSize->addItem(SizeTable[i].Caption);
+    ToolBar->addSeparator();
+    BtnPrintThumbnail = button("BtnPrintThumbnail", QStringLiteral("index"), 104,
+                               QStringLiteral("Print Index Card"));
+    BtnPrintJacket =
+        button("BtnPrintJacket", QStringLiteral("back"), 104, QStringLiteral("Print Back Card"));
+    BtnContact =
+        button("BtnContact", QStringLiteral("contact"), 104, QStringLiteral("Print Contact Sheet"));
+    ToolBar->addSeparator();
+    BtnInternet = button("BtnInternet", QStringLiteral("internet"), 44, QStringLiteral("Velmora"));
+    BtnInternet->setIconSize(QSize(32, 32));
+    BtnInternet->setIcon(QIcon(ToolButtonPicture(QStringLiteral("internet"), QSize(32, 32))));
+
+    connect(BtnAbort, &QToolButton::clicked, this, &TfrmThumbnail::BtnAbortClick);
+    connect(BtnReload, &QToolButton::clicked, this, &TfrmThumbnail::BtnReloadClick);
+    connect(CbHyouji, &QComboBox::activated, this, &TfrmThumbnail::CbHyoujiChange);
+    connect(CbSize, &QComboBox::activated, this, &TfrmThumbnail::CbSizeChange);
+    connect(BtnPrintThumbnail, &QToolButton::clicked, this, &TfrmThumbnail::BtnPrintThumbnailClick);
+    connect(BtnPrintJacket, &QToolButton::clicked, this, &TfrmThumbnail::BtnPrintJacketClick);
+    connect(BtnContact, &QToolButton::clicked, this, &TfrmThumbnail::BtnContactClick);
+    connect(BtnInternet, &QToolButton::clicked, this, &TfrmThumbnail::BtnInternetClick);
+}
+
+void TfrmThumbnail::CreateStatusBar() {
+    StatusBar = new QWidget(centralWidget() ? centralWidget() : this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setFixedHeight(StatusBarHeight);
+    const int widths[3] = {Panel0Width, 100, Panel2Width};
+    int left = 0;
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(StatusBar);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        panel->setGeometry(left, 0, widths[i], StatusBarHeight);
+        panel->setTextFormat(Qt::PlainText);
+        left += widths[i];
+        StatusPanel[i] = panel;
+    }
+    StatusBar->installEventFilter(this);
+    ProgressBar = new QProgressBar(StatusBar);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setMinimumSize(0, 0);
+}
+
+void TfrmThumbnail::PlaceStatusBar() {
+    // Panel 1 ends near the grid's left edge, so the address starts there. The tree has its
+    // design width while the window is being made.
+    const int treeWidth = PnLeft->isVisible() ? PnLeft->width() : TreeWidth;
+    const int width1 = treeWidth - Panel0Width + 5;
+    StatusPanel[0]->setGeometry(0, 0, Panel0Width, StatusBarHeight);
+    StatusPanel[1]->setGeometry(Panel0Width, 0, width1, StatusBarHeight);
+    const int left2 = Panel0Width + width1;
+    StatusPanel[2]->setGeometry(left2, 0, std::max(Panel2Width, StatusBar->width() - left2),
+                                StatusBarHeight);
+    if (ProgressBar) {
+        ProgressBar->setGeometry(Panel0Width + 2, 2, width1 - 3, StatusBarHeight - 2);
+        ProgressBar->raise();
+    }
+}
+
+bool TfrmThumbnail::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == StatusBar && event->type() == QEvent::Resize) {
+        // Only the last panel follows the window's width.
+        const int left2 = StatusPanel[2]->x();
+        StatusPanel[2]->resize(std::max(Panel2Width, StatusBar->width() - left2), StatusBarHeight);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmThumbnail::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+}
+
+int TfrmThumbnail::PanelWidth(int index) const {
+    return StatusPanel[index]->width();
+}
+
+QString TfrmThumbnail::PanelText(int index) const {
+    return StatusPanel[index]->text();
+}
+
+void TfrmThumbnail::SetPanelText(int index, const QString& text) {
+    StatusPanel[index]->setText(text);
+    if (index == 0)
+        WriteHook(QStringLiteral("status\t") + text);
+    else if (index == 2)
+        WriteHook(QStringLiteral("address\t") + text);
+}
+
+void TfrmThumbnail::AttachTreeModel(const QString& selectPath) {
+    QFileSystemModel* old = ShellModel;
+    ShellModel = new QFileSystemModel(this);
+    // Folders only, hidden ones left out; the tree is refreshed on request.
+    ShellModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    ShellModel->setOption(QFileSystemModel::DontWatchForChanges, true);
+    ShellModel->setReadOnly(true);
+    ShellModel->setRootPath(QStringLiteral("/"));
+    ShellTreeView->setModel(ShellModel);
+    for (int c = 1; c < ShellModel->columnCount(); ++c)
+        ShellTreeView->hideColumn(c);
+    if (old)
+        old->deleteLater();
+    const QModelIndex index = ShellModel->index(selectPath);
+    if (index.isValid()) {
+        for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+            ShellTreeView->expand(up);
+        ShellTreeView->setCurrentIndex(index);
+        ShellTreeView->scrollTo(index);
+    }
+}
+
+void TfrmThumbnail::RefreshTreeNode() {
+    // A fresh model reads the folders again; the selection stays where it was and no folder
+    // change is reported for it.
+    const QString path = CurrentFolder();
+    FInTreeRefresh = true;
+    AttachTreeModel(path);
+    connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfrmThumbnail::ShellTreeViewChange);
+    FInTreeRefresh = false;
+}
+
+QString TfrmThumbnail::CurrentFolder() const {
+    if (!ShellModel)
+        return QString();
+    const QModelIndex index = ShellTreeView->currentIndex();
+    return index.isValid() ? ShellModel->filePath(index) : QString();
+}
+
+void TfrmThumbnail::SelectFolder(const QString& path) {
+    const QModelIndex index = ShellModel->index(QFileInfo(path).absoluteFilePath());
+    if (!index.isValid())
+        return;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+        ShellTreeView->expand(up);
+    ShellTreeView->setCurrentIndex(index);
+    ShellTreeView->scrollTo(index);
+}
+
+void TfrmThumbnail::ShellTreeViewChange() {
+    if (FInTreeRefresh)
+        return;
+    const QString path = CurrentFolder();
+    ListFolder(path);
+    SetPanelText(2, AddressPrefix + path);
+}
+
+void TfrmThumbnail::ListFolder(const QString& path) {
+    QString folder = path;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    QStringList list;
+    if (!path.isEmpty())
+        for (const QString& name : ListImageFiles(folder, ExtensionList))
+            list << folder + name;
+    if (LoadThread)
+        LoadThread->SetFileList(list);
+}
+
+void TfrmThumbnail::SetProgress(int value) {
+    ProgressValue = std::clamp(value, 0, 100);
+    ProgressBar->setValue(ProgressValue);
+    if (value >= 100) {
+        SetPanelText(0, LoadComplete);
+        ProgressBar->hide();
+    } else if (value >= 0) {
+        ProgressBar->show();
+        SetPanelText(0, QStringLiteral(" Load  ") + QString::number(value) + QLatin1Char('%'));
+    } else {
+        SetPanelText(0, LoadCancelled);
+        ProgressBar->hide();
+    }
+    if (value >= 100 || value < 0) {
+        FSortShown = LoadThread ? LoadThread->SortMode() : CbHyouji->currentIndex();
+        if (!FHookFile.isEmpty())
+            for (int i = 0; i < ThumbList->Count(); ++i) {
+                const TThumbnailData* item = ThumbList->Item(i);
+                WriteHook(QStringLiteral("cell\t%1\t%2\t%3x%4\t%5x%6")
+                              .arg(i)
+                              .arg(item->FileName)
+                              .arg(item->Bitmap.width())
+                              .arg(item->Bitmap.height())
+                              .arg(item->Info.value(6), item->Info.value(7)));
+            }
+    }
+}
+
+bool TfrmThumbnail::LoadingRunning() const {
+    const QString text = PanelText(0);
+    // A folder handed over but not yet taken up still counts: the status may show the end
+    // of the previous load for a moment.
+    if (LoadThread && LoadThread->RequestPending())
+        return true;
+    return text != LoadComplete && text != LoadCancelled;
+}
+
+void TfrmThumbnail::ShowMessage(const QString& text) {
+    MsgManage.ShowMsg(text, Caption, {TMsgButton::OK});
+}
+
+void TfrmThumbnail::WriteHook(const QString& line) {
+    // Test hook: the status texts and, at the end of a load, the cells, one line each.
+    if (FHookFile.isEmpty())
+        return;
+    QFile f(FHookFile);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        f.write(line.toUtf8() + '\n');
+        f.close();
+    }
+}
+
+void TfrmThumbnail::BtnAbortClick() {
+    LoadThread->Cancel();
+}
+
+void TfrmThumbnail::BtnReloadClick() {
+    RefreshTreeNode();
+    LoadThread->Reload();
+}
+
+void TfrmThumbnail::CbHyoujiChange() {
+    if (LoadingRunning()) {
+        ShowMessage(
+            QStringLiteral("Display order switching is disabled while images are loading."));
+        CbHyouji->setCurrentIndex(LoadThread->SortMode());
+        return;
+    }
+    LoadThread->SetSortMode(CbHyouji->currentIndex());
+}
+
+void TfrmThumbnail::CbSizeChange() {
+    const int row = std::clamp(CbSize->currentIndex(), 0, SizeTableCount - 1);
+    LoadThread->SetThumbSize(SizeTable[row].Width, SizeTable[row].Height);
+}
+
+void TfrmThumbnail::BtnPrintThumbnailClick() {
+    if (LoadingRunning()) {
+        ShowMessage(QStringLiteral("Print buttons are disabled while images are loading."));
+        return;
+    }
+}
+
+void TfrmThumbnail::BtnContactClick() {
+    if (LoadingRunning()) {
+        ShowMessage(QStringLiteral("Print buttons are disabled while images are loading."));
+        return;
+    }
+}
+
+void TfrmThumbnail::BtnPrintJacketClick() {
+    if (LoadingRunning()) {
+        ShowMessage(QStringLiteral("Print buttons are disabled while images are loading."));
+        return;
+    }
+    if (ThumbList->Selected() < 0 || !ThumbList->Item(ThumbList->Selected())) {
+        ShowMessage(QStringLiteral(
+            "Before printing the back card, click one of the displayed images to select it."));
+        return;
+    }
+}
+
+void TfrmThumbnail::BtnInternetClick() {
+    OpenUrl(QUrl(FreeSoftwarePage));
+}
+
+void TfrmThumbnail::MMCloseClick() {
+    close();
+}
+
+void TfrmThumbnail::N3Click() {}
+
+void TfrmThumbnail::CDClick() {
+    OpenUrl(QUrl(HomePage));
+}
+
+void TfrmThumbnail::Orvane1Click() {
+    OpenUrl(QUrl(PhotoGalleryPage));
+}
+
+void TfrmThumbnail::Orvane2Click() {
+    OpenUrl(QUrl(ClipArtPage));
+}
+
+void TfrmThumbnail::ReadMe1Click() {
+    QString path = AppDir + QStringLiteral("ReadMe.txt");
+    if (!QFileInfo::exists(path))
+        path = QStringLiteral(VELMORA_DATA_DIR "/ReadMe.txt");
+    if (!QFileInfo::exists(path)) {
+        ShowMessage(QStringLiteral("ReadMe file not found."));
+        return;
+    }
+    OpenUrl(QUrl::fromLocalFile(path));
+}
+
+void TfrmThumbnail::About1Click() {
+    if (frmVersion)
+        frmVersion->ShowModal();
+}
+
+void TfrmThumbnail::MMBugClick() {
+    QUrl url(QStringLiteral("mailto:") + SupportMail);
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("Body"), QStringLiteral("Version: Version 1.1, English"));
+    url.setQuery(query);
+    OpenUrl(url);
+}
+
+void TfrmThumbnail::RefreshClick() {
+    RefreshTreeNode();
 }
