@@ -8,14 +8,8 @@
 #include <QLocale>
 #include <QMetaObject>
 
-#if __has_include("Common/c_Other.h")
 #include "Common/c_Other.h"
-#define VELMORA_HAVE_OTHER 1
-#endif
-#if __has_include("cache/CThumbnailDB.h")
 #include "cache/CThumbnailDB.h"
-#define VELMORA_HAVE_DB 1
-#endif
 
 namespace {
 
@@ -89,7 +83,6 @@ int ProgressPercent(int done, int total) {
 
 // --- the database source -----------------------------------------------------------------
 
-#ifdef VELMORA_HAVE_DB
 namespace {
 class TDatabaseSource : public TThumbnailSource {
 public:
@@ -308,11 +301,7 @@ void TImageListThread::DrawIcon(const QString& fileName, QImage& bitmap) {
         OnDrawIcon(fileName, bitmap);
         return;
     }
-#ifdef VELMORA_HAVE_OTHER
     DrawFileIcon(fileName, bitmap);
-#else
-    throw std::runtime_error("no icon");
-#endif
 }
 
 void TImageListThread::CountStep() {
