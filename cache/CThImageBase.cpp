@@ -146,23 +146,37 @@ void AppendIndexField(QByteArray& line, const char* data, qsizetype size) {
 }
 
 void AppendIndexField(QByteArray& line, const QString& text) {
-    // Most fields are plain ASCII without delimiters: copied straight in, with no
-    // intermediate UTF-8 copy.
+    // ASCII fields (all but names with other letters) are written straight from the
+    // string, quoted when they must be, with no intermediate UTF-8 copy.
     const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
-    bool plain = true;
-    for (qsizetype i = 0; i < n && plain; ++i)
-        plain = u[i] > 32 && u[i] < 0x80 && u[i] != u'"' && u[i] != u',';
-    if (!plain) {
-        const QByteArray bytes = text.toUtf8();
-        AppendIndexField(line, bytes.constData(), bytes.size());
-        return;
+    bool quote = false;
+    qsizetype quotes = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = u[i];
+        if (c >= 0x80) {
+            const QByteArray bytes = text.toUtf8();
+            AppendIndexField(line, bytes.constData(), bytes.size());
+            return;
+        }
+        if (c <= 32 || c == u',')
+            quote = true;
+        else if (c == u'"')
+            ++quotes;
     }
+    quote = quote || quotes > 0;
     const qsizetype at = line.size();
-    line.resize(at + n);
+    line.resize(at + n + (quote ? 2 + quotes : 0));
     char* out = line.data() + at;
-    for (qsizetype i = 0; i < n; ++i)
-        out[i] = char(u[i]);
+    if (quote)
+        *out++ = '"';
+    for (qsizetype i = 0; i < n; ++i) {
+        if (u[i] == u'"')
+            *out++ = '"';
+        *out++ = char(u[i]);
+    }
+    if (quote)
+        *out = '"';
 }
 
 void AppendIndexField(QByteArray& line, int32_t value) {
