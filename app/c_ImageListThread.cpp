@@ -13,17 +13,8 @@
 
 namespace {
 
-QString LowerExt(const QString& name) {
-#ifdef VELMORA_HAVE_OTHER
-    return GetLowerExt(name);
-#else
-    const int dot = int(name.lastIndexOf('.'));
-    return (dot < 0 ? name : name.mid(dot + 1)).toLower();
-#endif
-}
-
 bool IsAvi(const QString& name) {
-    return LowerExt(name) == QLatin1String("avi");
+    return GetLowerExt(name) == QLatin1String("avi");
 }
 
 // The last-write time as the system's short date, a blank and the long time; the time is
@@ -129,11 +120,6 @@ std::unique_ptr<TThumbnailSource> MakeDatabaseSource(TThumbnailDB* database) {
         return nullptr;
     return std::make_unique<TDatabaseSource>(database);
 }
-#else
-std::unique_ptr<TThumbnailSource> MakeDatabaseSource(TThumbnailDB*) {
-    return nullptr;
-}
-#endif
 
 // --- the thread --------------------------------------------------------------------------
 
