@@ -328,7 +328,7 @@ void TThImageBase::Removing(TThEntry* entry) {
     const auto it = FByName.find(image->OrgFileName);
     if (it == FByName.end())
         return;
-    std::vector<TThImage*>& same = it.value();
+    QVarLengthArray<TThImage*, 2>& same = it.value();
     same.erase(std::remove(same.begin(), same.end(), image), same.end());
     if (same.empty())
         FByName.erase(it);

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QVarLengthArray>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -123,7 +124,7 @@ private:
     TThCacheFileName FLocation;
     TThImage* FSearchKey;
     // Records by source file name (the same comparison as the hit test's).
-    QHash<QString, std::vector<TThImage*>> FByName;
+    QHash<QString, QVarLengthArray<TThImage*, 2>> FByName;
 };
 
 class TThImageIterator : public TThEntryIterator {
