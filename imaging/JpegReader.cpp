@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,6 +29,11 @@ constexpr int kMaxProgressiveScans = 500;
 constexpr long kMaxDecoderMemory = 1L << 30;
 // Files larger than this are not read into memory.
 constexpr int64_t kMaxJpegFileSize = int64_t(1) << 30;
+// Coefficient memory above this is given back after the file instead of kept for the next.
+constexpr size_t kMaxKeptBlockMemory = size_t(256) << 20;
+
+bool PruneScans = true; // see SetJpegScanPruning
+thread_local int ScansLeftOut = 0;
 
 struct TJpegError {
     jpeg_error_mgr Pub;
@@ -52,17 +58,32 @@ void EmitMessage(j_common_ptr cinfo, int level) {
 
 void OutputMessage(j_common_ptr) {} // never to the terminal
 
+// Leaves the library with our own text (called from within libjpeg's frames).
+[[noreturn]] void FailWithText(j_common_ptr cinfo, const char* text) {
+    auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+    std::snprintf(err->Text, sizeof err->Text, "%s", text);
+    longjmp(err->Jump, 1);
+}
+
 void ProgressMonitor(j_common_ptr cinfo) {
     if (!cinfo->is_decompressor)
         return;
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->progressive_mode && d->input_scan_number > kMaxProgressiveScans) {
-        auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
-        std::snprintf(err->Text, sizeof err->Text, "Progressive JPEG with more than %d scans",
+        char text[80];
+        std::snprintf(text, sizeof text, "Progressive JPEG with more than %d scans",
                       kMaxProgressiveScans);
-        longjmp(err->Jump, 1);
+        FailWithText(cinfo, text);
     }
 }
+
+// One whole-image coefficient array (multi-scan files keep every block until the end).
+struct TVirtBlocks {
+    TVirtBlocks* Next;
+    JDIMENSION BlocksPerRow, NumRows;
+    boolean PreZero;
+    JBLOCKROW* Rows; // set when the arrays are realised
+};
 
 // One decoder per thread, with its buffers, kept from file to file.
 struct TJpegContext {
@@ -71,7 +92,20 @@ struct TJpegContext {
     jpeg_progress_mgr Progress;
     bool Ready = false;
     std::vector<uchar> File;
-    std::vector<uchar> Row; // CMYK rows before conversion
+    std::vector<uchar> Row;    // CMYK rows before conversion
+    std::vector<uchar> Pruned; // the stream without the scans nobody will use
+    // The library's own memory methods; the coefficient arrays are served from Blocks,
+    // which stays from one file to the next.
+    jpeg_memory_mgr Library;
+    TVirtBlocks* Arrays = nullptr;
+    uchar* Blocks = nullptr;
+    size_t BlocksCapacity = 0;
+
+    void ReleaseBlocks() {
+        std::free(Blocks);
+        Blocks = nullptr;
+        BlocksCapacity = 0;
+    }
 
     TJpegContext() {
         std::memset(&Cinfo, 0, sizeof Cinfo);
@@ -86,14 +120,91 @@ struct TJpegContext {
             jpeg_create_decompress(&Cinfo);
             Cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
             Cinfo.progress = &Progress;
+            Cinfo.client_data = this;
+            InstallMemoryMethods();
             Ready = true;
         }
     }
     ~TJpegContext() {
         if (Ready)
             jpeg_destroy_decompress(&Cinfo);
+        ReleaseBlocks();
     }
+    void InstallMemoryMethods();
 };
+
+TJpegContext* ContextOf(j_common_ptr cinfo) {
+    return static_cast<TJpegContext*>(cinfo->client_data);
+}
+
+jvirt_barray_ptr RequestBlocks(j_common_ptr cinfo, int pool, boolean preZero,
+                               JDIMENSION blocksPerRow, JDIMENSION numRows, JDIMENSION) {
+    TJpegContext* c = ContextOf(cinfo);
+    if (pool != JPOOL_IMAGE)
+        FailWithText(cinfo, "Invalid memory pool");
+    auto* a = static_cast<TVirtBlocks*>(c->Library.alloc_small(cinfo, pool, sizeof(TVirtBlocks)));
+    a->Next = c->Arrays;
+    a->BlocksPerRow = blocksPerRow;
+    a->NumRows = numRows;
+    a->PreZero = preZero;
+    a->Rows = nullptr;
+    c->Arrays = a;
+    return reinterpret_cast<jvirt_barray_ptr>(a);
+}
+
+void RealizeArrays(j_common_ptr cinfo) {
+    TJpegContext* c = ContextOf(cinfo);
+    c->Library.realize_virt_arrays(cinfo); // sample arrays, if any
+    uint64_t total = 0;
+    for (TVirtBlocks* a = c->Arrays; a; a = a->Next) {
+        total += (uint64_t(a->BlocksPerRow) * a->NumRows * sizeof(JBLOCK) + 63) & ~uint64_t(63);
+        if (total > uint64_t(kMaxDecoderMemory))
+            FailWithText(cinfo, "The image needs more decoder memory than is allowed");
+    }
+    if (total > c->BlocksCapacity) {
+        c->ReleaseBlocks();
+        const size_t want = std::min<size_t>(size_t(total) + size_t(total) / 8, kMaxDecoderMemory);
+        c->Blocks = static_cast<uchar*>(std::aligned_alloc(64, (want + 63) & ~size_t(63)));
+        if (!c->Blocks)
+            FailWithText(cinfo, "Out of memory for the decoder");
+        c->BlocksCapacity = (want + 63) & ~size_t(63);
+    }
+    uchar* next = c->Blocks;
+    for (TVirtBlocks* a = c->Arrays; a; a = a->Next) {
+        const size_t rowBytes = size_t(a->BlocksPerRow) * sizeof(JBLOCK);
+        const size_t bytes = rowBytes * a->NumRows;
+        a->Rows = static_cast<JBLOCKROW*>(c->Library.alloc_small(
+            cinfo, JPOOL_IMAGE, std::max<size_t>(1, a->NumRows) * sizeof(JBLOCKROW)));
+        for (JDIMENSION r = 0; r < a->NumRows; ++r)
+            a->Rows[r] = reinterpret_cast<JBLOCKROW>(next + r * rowBytes);
+        if (a->PreZero)
+            std::memset(next, 0, bytes);
+        next += (bytes + 63) & ~size_t(63);
+    }
+}
+
+JBLOCKARRAY AccessBlocks(j_common_ptr cinfo, jvirt_barray_ptr ptr, JDIMENSION startRow,
+                         JDIMENSION numRows, boolean) {
+    auto* a = reinterpret_cast<TVirtBlocks*>(ptr);
+    if (!a->Rows || uint64_t(startRow) + numRows > a->NumRows)
+        FailWithText(cinfo, "Bogus virtual array access");
+    return a->Rows + startRow;
+}
+
+void FreePool(j_common_ptr cinfo, int pool) {
+    TJpegContext* c = ContextOf(cinfo);
+    if (pool == JPOOL_IMAGE)
+        c->Arrays = nullptr; // their memory stays for the next file
+    c->Library.free_pool(cinfo, pool);
+}
+
+void TJpegContext::InstallMemoryMethods() {
+    Library = *Cinfo.mem;
+    Cinfo.mem->request_virt_barray = RequestBlocks;
+    Cinfo.mem->realize_virt_arrays = RealizeArrays;
+    Cinfo.mem->access_virt_barray = AccessBlocks;
+    Cinfo.mem->free_pool = FreePool;
+}
 
 TJpegContext& Context() {
     thread_local TJpegContext context;
@@ -107,6 +218,13 @@ bool ReadHeader(TJpegContext& c, const uchar* data, size_t size) {
         return false;
     jpeg_mem_src(&c.Cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&c.Cinfo, TRUE);
+    return true;
+}
+
+bool CalcDimensions(TJpegContext& c) {
+    if (setjmp(c.Err.Jump) != 0)
+        return false;
+    jpeg_calc_output_dimensions(&c.Cinfo);
     return true;
 }
 
@@ -213,7 +331,94 @@ size_t ReadWholeFile(const QString& fileName, std::vector<uchar>& buffer) {
     return got;
 }
 
+// A progressive file decoded so small that some components keep one pixel per block needs
+// only the DC coefficients of those components. Their AC scans are left out of the stream
+// the decoder sees: it would entropy-decode them and then use none of it, and they are most
+// of a progressive file. Leaving out every AC scan of a component is safe because no later
+// scan of that component refines what they sent. Returns false, leaving the stream as it
+// is, when there is nothing to leave out or the stream is not one this can follow safely
+// (then the decoder sees the original and reports what is wrong with it).
+void Append(std::vector<uchar>& out, const uchar* from, const uchar* to) {
+    const size_t at = out.size();
+    out.resize(at + size_t(to - from));
+    std::memcpy(out.data() + at, from, size_t(to - from));
+}
+
+bool PruneAcScans(const uchar* data, size_t size, const bool dcOnly[256], std::vector<uchar>& out,
+                  int& leftOut) {
+    leftOut = 0;
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return false;
+    out.clear();
+    out.reserve(size);
+    Append(out, data, data + 2);
+    size_t pos = 2;
+    for (;;) {
+        if (pos + 1 >= size || data[pos] != 0xFF)
+            return false;
+        const uchar marker = data[pos + 1];
+        if (marker == 0xFF) { // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xD9) {
+            out.push_back(0xFF);
+            out.push_back(0xD9);
+            return leftOut > 0;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8) || pos + 4 > size)
+            return false;
+        const size_t len = (size_t(data[pos + 2]) << 8) | data[pos + 3];
+        const size_t segEnd = pos + 2 + len;
+        if (len < 2 || segEnd > size)
+            return false;
+        if (marker != 0xDA) {
+            Append(out, data + pos, data + segEnd);
+            pos = segEnd;
+            continue;
+        }
+        // Start of scan: its header, then entropy-coded data up to the next marker.
+        const size_t ns = len >= 3 ? data[pos + 4] : 0;
+        if (ns < 1 || ns > 4 || len != 6 + 2 * ns)
+            return false;
+        const uchar ss = data[pos + 5 + 2 * ns];
+        bool drop = ss > 0;
+        for (size_t i = 0; i < ns; ++i)
+            drop = drop && dcOnly[data[pos + 5 + 2 * i]];
+        size_t q = segEnd;
+        size_t scanEnd = 0;
+        while (!scanEnd) {
+            const void* ff = q < size ? std::memchr(data + q, 0xFF, size - q) : nullptr;
+            if (!ff)
+                return false; // no end: a cut file is the decoder's to report
+            const size_t p = size_t(static_cast<const uchar*>(ff) - data);
+            if (p + 1 >= size)
+                return false;
+            const uchar b = data[p + 1];
+            if (b == 0x00 || (b >= 0xD0 && b <= 0xD7))
+                q = p + 2;
+            else if (b == 0xFF)
+                q = p + 1;
+            else
+                scanEnd = p;
+        }
+        if (drop)
+            ++leftOut;
+        else
+            Append(out, data + pos, data + scanEnd);
+        pos = scanEnd;
+    }
+}
+
 } // namespace
+
+void SetJpegScanPruning(bool enabled) {
+    PruneScans = enabled;
+}
+
+int JpegScansLeftOut() {
+    return ScansLeftOut;
+}
 
 int JpegScaleDenominator(int boxWidth, int boxHeight, int imageWidth, int imageHeight) {
     if (boxWidth <= 0 || boxHeight <= 0 || imageWidth <= 0 || imageHeight <= 0)
@@ -252,6 +457,7 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
     };
     c.Err.Text[0] = 0;
     c.Err.Pub.num_warnings = 0;
+    ScansLeftOut = 0;
     if (!ReadHeader(c, data, size))
         fail(QString::fromLocal8Bit(c.Err.Text));
 
@@ -267,13 +473,38 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
                  .arg(kMaxImagePixels));
 
     const bool cmyk = ci->jpeg_color_space == JCS_CMYK || ci->jpeg_color_space == JCS_YCCK;
-    ci->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     const int d = JpegScaleDenominator(boxWidth, boxHeight, w, h);
-    ci->scale_num = 1;
-    ci->scale_denom = unsigned(d);
-    ci->dct_method = JDCT_ISLOW;
-    ci->do_fancy_upsampling = TRUE;
-    ci->quantize_colors = FALSE;
+    auto setParameters = [&] {
+        ci->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+        ci->scale_num = 1;
+        ci->scale_denom = unsigned(d);
+        ci->dct_method = JDCT_ISLOW;
+        ci->do_fancy_upsampling = TRUE;
+        ci->quantize_colors = FALSE;
+    };
+    setParameters();
+    if (PruneScans && ci->progressive_mode && d == 8) {
+        bool dcOnly[256] = {};
+        bool any = false;
+        if (!CalcDimensions(c))
+            fail(QString::fromLocal8Bit(c.Err.Text));
+        for (int i = 0; i < ci->num_components; ++i) {
+            const jpeg_component_info& comp = ci->comp_info[i];
+            if (comp.DCT_scaled_size == 1)
+                any = dcOnly[comp.component_id & 0xFF] = true;
+        }
+        int leftOut = 0;
+        if (any && PruneAcScans(data, size, dcOnly, c.Pruned, leftOut)) {
+            ScansLeftOut = leftOut;
+            // The same file without the unused scans: read its header again.
+            jpeg_abort_decompress(ci);
+            if (!ReadHeader(c, c.Pruned.data(), c.Pruned.size()))
+                fail(QString::fromLocal8Bit(c.Err.Text));
+            setParameters();
+            // What smoothing would estimate for the missing coefficients is never drawn.
+            ci->do_block_smoothing = FALSE;
+        }
+    }
     if (!Start(c))
         fail(QString::fromLocal8Bit(c.Err.Text));
 
@@ -292,6 +523,8 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
     }
     if (!ReadPixels(c, out.bits(), out.bytesPerLine(), cmyk))
         fail(QString::fromLocal8Bit(c.Err.Text));
+    if (c.BlocksCapacity > kMaxKeptBlockMemory)
+        c.ReleaseBlocks();
     width = w;
     height = h;
     raster = std::move(out);

@@ -31,6 +31,12 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
                     int boxHeight, int& width, int& height, QImage& raster,
                     int* denominator = nullptr);
 
+// Progressive files decoded at 1/8 skip the AC scans of components that keep one pixel per
+// block (the result is the same either way); on by default, off only to compare.
+void SetJpegScanPruning(bool enabled);
+// How many scans the last decode on this thread left out.
+int JpegScansLeftOut();
+
 // The smallest scale denominator (8, 4, 2, else 1) whose result, ceil(side / d), still
 // covers the size of the image fitted into the box on both sides; 1 for an empty box.
 int JpegScaleDenominator(int boxWidth, int boxHeight, int imageWidth, int imageHeight);

@@ -98,6 +98,36 @@ TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
     }
 }
 
+TEST(Readers, UnusedProgressiveScansAreLeftOutWithoutChangingThePicture) {
+    for (const char* file : {"storm_progressive.jpg", "seed_progressive.jpg"}) {
+        const QString path = TestDataPath(file);
+        for (int box : {8, 40, 60, 120, 0}) {
+            int w1, h1, w2, h2, d1, d2;
+            QImage whole, pruned;
+            SetJpegScanPruning(false);
+            DecodeJpegFile(path, box, box, w1, h1, whole, &d1);
+            EXPECT_EQ(JpegScansLeftOut(), 0);
+            SetJpegScanPruning(true);
+            DecodeJpegFile(path, box, box, w2, h2, pruned, &d2);
+            EXPECT_EQ(d1, d2);
+            // Only at 1/8 do blocks shrink to one pixel, so only then are scans left out.
+            if (d2 == 8)
+                EXPECT_GT(JpegScansLeftOut(), 0) << file << " " << box;
+            else
+                EXPECT_EQ(JpegScansLeftOut(), 0) << file << " " << box;
+            EXPECT_EQ(QSize(w1, h1), QSize(w2, h2));
+            EXPECT_EQ(whole, pruned) << file << " box " << box;
+        }
+    }
+    // A progressive file cut short is still reported, not hidden by leaving scans out.
+    QTemporaryDir tmp;
+    const QByteArray data = ReadBytes(TestDataPath("storm_progressive.jpg"));
+    ASSERT_TRUE(WriteBytes(tmp.path() + "/cut.jpg", data.left(data.size() * 3 / 4)));
+    int w, h;
+    QImage img;
+    EXPECT_THROW(DecodeJpegFile(tmp.path() + "/cut.jpg", 40, 40, w, h, img), Exception);
+}
+
 TEST(Readers, EveryVariantDecodesToThePhotograph) {
     struct {
         const char* File;
