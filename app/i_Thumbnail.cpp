@@ -157,8 +157,8 @@ QPixmap ToolButtonPicture(const QString& kind, const QSize& size) {
         else if (kind == QLatin1String("back"))
             lines << QStringLiteral("Back Card");
         else
-            lines << QStringLiteral("Contact Sheet");
-        DrawWords(p, words, lines, 10);
+            lines << QStringLiteral("Contact") << QStringLiteral("Sheet");
+        DrawWords(p, words, lines, lines.size() > 2 ? 9 : 10);
     }
     return pm;
 }
@@ -407,7 +407,13 @@ void TfrmThumbnail::CreateToolBar() {
     ToolBar->setFloatable(false);
     ToolBar->setFixedHeight(ToolBarHeight);
     ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    // The pictures carry their own words: the buttons keep them at full size.
+    ToolBar->setIconSize(QSize(104, ButtonHeight));
+    ToolBar->setContentsMargins(0, 0, 0, 0);
+    ToolBar->layout()->setSpacing(0);
+    ToolBar->layout()->setContentsMargins(0, 0, 0, 0);
     addToolBar(Qt::TopToolBarArea, ToolBar);
+    ToolBar->setMinimumHeight(ToolBarHeight);
 
     auto button = [this](const char* name, const QString& kind, int width, const QString& tip) {
         auto* b = new QToolButton(ToolBar);
@@ -420,6 +426,7 @@ void TfrmThumbnail::CreateToolBar() {
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setToolTip(tip);
         ToolBar->addWidget(b);
+        b->setIconSize(art);
         return b;
     };
     auto labelled = [this](const char* name, const QString& text, QComboBox*& box, int boxWidth,
@@ -427,8 +434,8 @@ void TfrmThumbnail::CreateToolBar() {
         auto* panel = new QWidget(ToolBar);
         panel->setObjectName(QLatin1String(name));
         auto* row = new QHBoxLayout(panel);
-        row->setContentsMargins(4, 0, 4, 0);
-        row->setSpacing(4);
+        row->setContentsMargins(2, 0, 2, 0);
+        row->setSpacing(2);
         label = new QLabel(IdeographicSpace + text, panel);
         box = new QComboBox(panel);
         box->setFixedWidth(boxWidth);
@@ -485,6 +492,8 @@ void TfrmThumbnail::CreateStatusBar() {
         panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         panel->setGeometry(left, 0, widths[i], StatusBarHeight);
         panel->setTextFormat(Qt::PlainText);
+        panel->setMargin(0);
+        panel->setIndent(1);
         left += widths[i];
         StatusPanel[i] = panel;
     }
@@ -500,14 +509,19 @@ void TfrmThumbnail::PlaceStatusBar() {
     // Panel 1 ends near the grid's left edge, so the address starts there. The tree has its
     // design width while the window is being made.
     const int treeWidth = PnLeft->isVisible() ? PnLeft->width() : TreeWidth;
-    const int width1 = treeWidth - Panel0Width + 5;
-    StatusPanel[0]->setGeometry(0, 0, Panel0Width, StatusBarHeight);
-    StatusPanel[1]->setGeometry(Panel0Width, 0, width1, StatusBarHeight);
-    const int left2 = Panel0Width + width1;
+    // Panel 0 is 105 wide, or wider when this system's font needs more for the state texts.
+    const QFontMetrics fm(StatusPanel[0]->font());
+    const int width0 = std::max(Panel0Width, std::max(fm.horizontalAdvance(LoadCancelled),
+                                                      fm.horizontalAdvance(LoadComplete)) +
+                                                 2 * StatusPanel[0]->frameWidth() + 2);
+    const int width1 = treeWidth - width0 + 5;
+    StatusPanel[0]->setGeometry(0, 0, width0, StatusBarHeight);
+    StatusPanel[1]->setGeometry(width0, 0, width1, StatusBarHeight);
+    const int left2 = width0 + width1;
     StatusPanel[2]->setGeometry(left2, 0, std::max(Panel2Width, StatusBar->width() - left2),
                                 StatusBarHeight);
     if (ProgressBar) {
-        ProgressBar->setGeometry(Panel0Width + 2, 2, width1 - 3, StatusBarHeight - 2);
+        ProgressBar->setGeometry(width0 + 2, 2, width1 - 3, StatusBarHeight - 2);
         ProgressBar->raise();
     }
 }
