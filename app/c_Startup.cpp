@@ -141,6 +141,9 @@ int RunVelmora(QApplication& app) {
         delete LogoWindow();
         return 1;
     }
+    // Then, hidden and in this order: TfrmSelectCachePath, TfrmCache, TprtThumbnailPrint,
+    // TfrmPrintThumbnail, TprtJacketPrint, TfrmJacketPrint, TprtContactSheetPrint,
+    // TfrmContactSheetPrint, TfrmPreview, and last the progress and version windows.
     frmGauge = new TfrmGauge(main);
     frmVersion = new TfrmVersion(main);
 

@@ -65,7 +65,12 @@ function(velmora_tests FOLDER)
     elseif(_disp)
       set(_fix xvfb)
     endif()
+    set(_props FIXTURES_REQUIRED ${_fix} TIMEOUT 300)
+    if(_cups)
+      # One print server for all: tests that print take turns, so none sees another's jobs.
+      list(APPEND _props RESOURCE_LOCK velmora_cups)
+    endif()
     gtest_discover_tests(${_exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES FIXTURES_REQUIRED ${_fix} TIMEOUT 300)
+      PROPERTIES ${_props})
   endforeach()
 endfunction()
