@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -249,7 +250,6 @@ TEST_F(IniFileTest, KilledWriterLeavesOldOrNewFile) {
             seed += KillKey(k).toUtf8() + "=" + QByteArray(KillValueLength, 'b') + "\n";
         WriteRaw(path, seed);
     }
-    const QByteArray seed = ReadAll(path);
     int changedRuns = 0;
     for (int run = 0; run < 8; ++run) {
         QProcess child;
@@ -258,7 +258,15 @@ TEST_F(IniFileTest, KilledWriterLeavesOldOrNewFile) {
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), {"--gtest_list_tests"});
         ASSERT_TRUE(child.waitForStarted());
-        QThread::msleep(40 + 23 * run);
+        // Kill it only once it is busy writing, at a different moment each run.
+        const QByteArray before = ReadAll(path);
+        QElapsedTimer busy;
+        busy.start();
+        while (ReadAll(path) == before && busy.elapsed() < 20000)
+            QThread::msleep(2);
+        if (ReadAll(path) != before)
+            ++changedRuns;
+        QThread::msleep(3 + 11 * run);
         ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
         ASSERT_TRUE(child.waitForFinished());
         EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
@@ -277,8 +285,6 @@ TEST_F(IniFileTest, KilledWriterLeavesOldOrNewFile) {
             ASSERT_TRUE(value == QByteArray(KillValueLength, 'a') ||
                         value == QByteArray(KillValueLength, 'b'));
         }
-        if (data != seed)
-            ++changedRuns;
     }
-    EXPECT_GT(changedRuns, 0) << "the writer never got to write";
+    EXPECT_EQ(changedRuns, 8) << "the writer did not get to write every run";
 }
