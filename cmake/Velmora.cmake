@@ -66,8 +66,9 @@ function(velmora_tests FOLDER)
       set(_fix xvfb)
     endif()
     set(_props FIXTURES_REQUIRED ${_fix} TIMEOUT 300)
-    if(_cups)
-      # One print server for all: tests that print take turns, so none sees another's jobs.
+    if(_cups OR _disp)
+      # One print server and one display for all: such tests take turns, so none sees
+      # another's print jobs or windows.
       list(APPEND _props RESOURCE_LOCK velmora_cups)
     endif()
     gtest_discover_tests(${_exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

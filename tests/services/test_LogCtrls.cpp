@@ -146,9 +146,9 @@ TEST_F(LogTest, LogFileNameFirstLinesAndLineForms) {
     again.SetClock([] { return At(17, 55, 0, 0); });
     again.Open(Dir() + "Log/A");
     EXPECT_EQ(again.LogPath(), log.LogPath());
+    // Only the start line and the module list (one line per module) are left.
     const QStringList fresh = Lines(again.LogPath());
-    ASSERT_EQ(fresh.size(), 2);
-    EXPECT_EQ(fresh[0], lines[0]);
+    EXPECT_EQ(fresh, lines.mid(0, n - 4));
 }
 
 TEST_F(LogTest, ThDebugLogWritesOnlyWithTheFlagAndUsesTheRealClock) {
