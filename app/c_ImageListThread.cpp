@@ -5,11 +5,15 @@
 #include <QAction>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLocale>
 #include <QMetaObject>
 
 #include "Common/c_Other.h"
+#include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
+#include "imaging/ExifReader.h"
+#include "services/CCommon.h"
 
 namespace {
 
@@ -83,14 +87,41 @@ public:
         FDB->SetHeight(height);
     }
     bool GetOriginalInfo(const QString& path, TOriginalFacts& facts) override {
-        if (!FDB->GetOriginalInfo(path))
+        // The facts need no pixels: the size comes from the file's header, so the
+        // information pass decodes nothing and every cell gets its name and facts at once.
+        // A header that does not tell the size leaves it to the database's own reading.
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        const QSize size = reader.size();
+        if (!size.isValid() || size.isEmpty()) {
+            if (!FDB->GetOriginalInfo(path))
+                return false;
+            const auto& info = FDB->OriginalInfo();
+            facts.FileSize = info.FileSize;
+            facts.FileTime = info.FileTime;
+            facts.ExifDateTimeOriginal = info.ExifDateTimeOriginal;
+            facts.Width = info.Width;
+            facts.Height = info.Height;
+            return true;
+        }
+        QString fileTime;
+        int32_t fileSize = 0;
+        if (!GetFileTimeAndSize(path, fileTime, fileSize))
             return false;
-        const auto& info = FDB->OriginalInfo();
-        facts.FileSize = info.FileSize;
-        facts.FileTime = info.FileTime;
-        facts.ExifDateTimeOriginal = info.ExifDateTimeOriginal;
-        facts.Width = info.Width;
-        facts.Height = info.Height;
+        facts.FileSize = fileSize;
+        facts.FileTime = fileTime;
+        facts.Width = size.width();
+        facts.Height = size.height();
+        facts.ExifDateTimeOriginal.clear();
+        TExifReader& exif = FDB->Graphic().Exif();
+        if (exif.Read(path)) {
+            exif.FileName = path;
+            facts.ExifDateTimeOriginal = exif.DateTimeOriginal().left(19);
+            if (facts.ExifDateTimeOriginal.size() >= 8) {
+                facts.ExifDateTimeOriginal[4] = u'/';
+                facts.ExifDateTimeOriginal[7] = u'/';
+            }
+        }
         return true;
     }
     bool GetThumbnail(const QString& path, QImage& bitmap) override {

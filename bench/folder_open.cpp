@@ -1,0 +1,222 @@
+// Opening a folder of 1,000 real photographs in the browsing window's loader: from the folder
+// selection (listing included) to " Loading complete.", with a cold cache and a warm one, at
+// the three thumbnail sizes, with the time at which the first screen's cells all show their
+// pictures and the memory the load keeps. The reference, measured in the same run on the same
+// files, is one thread making the 512-box thumbnails straight through the thumbnail maker
+// (what bench/thumbnail_bench measures).
+//
+//   build*/bench/folder_open [photo folder] [count]
+//
+// Without a folder it takes bench/corpus/thumbnail (bench/make-corpus), else tests/data; the
+// photographs are copied round-robin into a temporary folder until there are `count` (1000).
+#include "Common/c_Config.h"
+#include "Common/c_Other.h"
+#include "app/c_ImageListThread.h"
+#include "app/c_ThumbListView.h"
+#include "cache/CThGraphic.h"
+#include "cache/CThumbnailDB.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <malloc.h>
+
+namespace {
+
+long RssKB() {
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+struct TRun {
+    double Total = 0;       // ms, selection to complete
+    double FirstScreen = 0; // ms, until every cell of the first screen has its picture
+    long PeakKB = 0;        // RSS growth during the load, peak
+    long KeptKB = 0;        // RSS growth kept after the load
+    double BudgetKB = 0;    // items' bitmaps + 2 KB per item
+};
+
+class TBench {
+public:
+    explicit TBench(const QString& cacheDir) {
+        FDB = std::make_unique<TThumbnailDB>(nullptr, FHome.path() + "/");
+        FDB->SetCacheDirectory(cacheDir);
+        FDB->SetMaxSizeKB(4 * 1024 * 1024 - 1);
+        FGrid = std::make_unique<TThumbListView>();
+        QPalette pal = FGrid->palette();
+        pal.setColor(QPalette::Window, Qt::black);
+        FGrid->setPalette(pal);
+        FGrid->resize(873 - 230, 550 - 47 - 26 - 22); // the grid's share of the window
+        FGrid->show();
+        FReload = std::make_unique<QAction>("Reload this image");
+        FThread = std::make_unique<TImageListThread>(FGrid.get(), FReload.get(),
+                                                     MakeDatabaseSource(FDB.get()));
+        FThread->OnProgress = [this](int p) { Progress(p); };
+    }
+    ~TBench() {
+        FThread.reset();
+        FDB.reset();
+    }
+
+    TRun Open(const QString& folder, int box) {
+        FLast = 0;
+        FFirstScreen = -1;
+        FThread->SetThumbSize(box, box);
+        QCoreApplication::processEvents();
+        malloc_trim(0);
+        FBaseKB = RssKB();
+        FPeakKB = FBaseKB;
+        FTimer.start();
+        // The folder change of the main window: list, make full paths, hand over.
+        const QString dir = folder + "/";
+        QStringList list;
+        for (const QString& name : ListImageFiles(dir, ExtensionList))
+            list << dir + name;
+        FThread->SetFileList(list);
+        while (!(FLast >= 100 && FThread->Sleeping()))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        TRun r;
+        r.Total = FTimer.nsecsElapsed() / 1e6;
+        r.FirstScreen = FFirstScreen;
+        r.PeakKB = FPeakKB - FBaseKB;
+        malloc_trim(0);
+        r.KeptKB = RssKB() - FBaseKB;
+        double bytes = 0;
+        for (int i = 0; i < FGrid->Count(); ++i) {
+            const QImage& b = FGrid->Item(i)->Bitmap;
+            bytes += double(b.sizeInBytes()) + 2048;
+        }
+        r.BudgetKB = bytes / 1024;
+        return r;
+    }
+
+private:
+    QTemporaryDir FHome;
+    std::unique_ptr<TThumbnailDB> FDB;
+    std::unique_ptr<TThumbListView> FGrid;
+    std::unique_ptr<QAction> FReload;
+    std::unique_ptr<TImageListThread> FThread;
+    QElapsedTimer FTimer;
+    int FLast = 0;
+    double FFirstScreen = -1;
+    long FBaseKB = 0, FPeakKB = 0;
+    int FReports = 0;
+
+    void Progress(int p) {
+        FLast = p;
+        if ((++FReports & 15) == 0)
+            FPeakKB = std::max(FPeakKB, RssKB());
+        if (FFirstScreen < 0 && FGrid->Count() > 0) {
+            const int last = std::min(FGrid->LastVisible(), FGrid->Count() - 1);
+            bool all = true;
+            for (int i = FGrid->FirstVisible(); i <= last && all; ++i)
+                all = !FGrid->Item(i)->Bitmap.isNull();
+            if (all)
+                FFirstScreen = FTimer.nsecsElapsed() / 1e6;
+        }
+        if (p >= 100)
+            FPeakKB = std::max(FPeakKB, RssKB());
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QString source = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const int count = argc > 2 ? std::max(1, atoi(argv[2])) : 1000;
+    if (source.isEmpty()) {
+        source = QStringLiteral(VELMORA_SOURCE_DIR "/bench/corpus/thumbnail");
+        if (!QDir(source).exists())
+            source = QStringLiteral(VELMORA_SOURCE_DIR "/tests/data");
+    }
+    QStringList photos;
+    for (const QFileInfo& fi : QDir(source).entryInfoList({"*.jpg", "*.JPG", "*.jpeg"},
+                                                          QDir::Files, QDir::Name))
+        photos << fi.absoluteFilePath();
+    if (photos.isEmpty()) {
+        std::fprintf(stderr, "No photographs in %s; run bench/make-corpus first.\n",
+                     qPrintable(source));
+        return 1;
+    }
+    QTemporaryDir work;
+    const QString folder = work.filePath("photos");
+    QDir().mkpath(folder);
+    qint64 bytes = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString target = QString("%1/photo%2.jpg").arg(folder).arg(i, 4, 10, QChar('0'));
+        QFile::copy(photos[i % photos.size()], target);
+        bytes += QFileInfo(target).size();
+    }
+    std::printf("folder_open: %d photographs (copies of %d from %s), %.1f MB\n", count,
+                int(photos.size()), qPrintable(source), bytes / 1e6);
+    std::printf("grid %d x %d pixels (the main window's share), loader and database as in the "
+                "program\n\n",
+                873 - 230, 550 - 47 - 26 - 22);
+
+    // Reference: one thread making every 512-box thumbnail with the thumbnail maker.
+    double refMs = 0;
+    {
+        TThGraphic maker;
+        maker.SetBoxWidth(TImageListThread::StoreBoxSize);
+        maker.SetBoxHeight(TImageListThread::StoreBoxSize);
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < count; ++i) {
+            try {
+                maker.MakeThumbnail(QString("%1/photo%2.jpg").arg(folder).arg(i, 4, 10, QChar('0')));
+            } catch (...) {
+            }
+        }
+        refMs = t.nsecsElapsed() / 1e6;
+    }
+    std::printf("reference, one thread through the thumbnail maker: %.0f ms, %.1f images/s\n\n",
+                refMs, count * 1000.0 / refMs);
+
+    struct TSize {
+        const char* Name;
+        int Box;
+    } sizes[] = {{"Large", 256}, {"Medium", 128}, {"Small", 96}};
+    std::printf("%-7s %-5s %10s %10s %12s %10s %10s %11s %9s\n", "size", "cache", "total ms",
+                "images/s", "1st screen", "peak KB", "kept KB", "budget KB", "kept/bud");
+    bool warmOk = true, coldOk = true, screenOk = true, memOk = true;
+    for (const TSize& s : sizes) {
+        QTemporaryDir cache;
+        TBench bench(cache.path());
+        const TRun cold = bench.Open(folder, s.Box);
+        const TRun warm = bench.Open(folder, s.Box);
+        for (const auto& [label, r] : {std::pair{"cold", cold}, std::pair{"warm", warm}}) {
+            std::printf("%-7s %-5s %10.0f %10.1f %9.0f ms %10ld %10ld %11.0f %8.2fx\n", s.Name,
+                        label, r.Total, count * 1000.0 / r.Total, r.FirstScreen, r.PeakKB,
+                        r.KeptKB, r.BudgetKB, r.KeptKB / std::max(1.0, r.BudgetKB));
+            memOk = memOk && r.KeptKB <= r.BudgetKB;
+        }
+        const double coldRatio = refMs / cold.Total;
+        const double screenShare = cold.FirstScreen / cold.Total;
+        std::printf("        ratios: cold throughput / reference %.2fx (target >= 0.80), warm "
+                    "%.2f s (target < 1.5), first screen at %.1f %% of cold (target < 10 %%)\n",
+                    coldRatio, warm.Total / 1000, screenShare * 100);
+        coldOk = coldOk && coldRatio >= 0.8;
+        warmOk = warmOk && warm.Total < 1500;
+        screenOk = screenOk && screenShare < 0.10;
+    }
+    std::printf("\ntargets: cold >= 0.8x reference %s, warm < 1.5 s %s, first screen < 10 %% %s, "
+                "kept memory <= bitmaps + 2 KB/item %s\n",
+                coldOk ? "met" : "MISSED", warmOk ? "met" : "MISSED",
+                screenOk ? "met" : "MISSED", memOk ? "met" : "MISSED");
+    return 0;
+}
