@@ -5,10 +5,6 @@
 #include <QList>
 #include <QString>
 
-class QDialog;
-class QLabel;
-class QPushButton;
-
 enum class TMsgButton : int {
     OK = 0,
     Cancel = 1,

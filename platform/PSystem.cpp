@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -78,8 +79,8 @@ QString PFileSystemKind(const QString& path) {
 }
 
 bool PIsOnNetworkFileSystem(const QString& path) {
-    const QString kind = PFileSystemKind(path);
-    return !kind.isEmpty() && kind != "local";
+    static const QStringList network = {"nfs", "smb", "smb2", "cifs", "afs", "coda", "9p", "ceph"};
+    return network.contains(PFileSystemKind(path));
 }
 
 bool PIsReadOnlyFile(const QString& path) {

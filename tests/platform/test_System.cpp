@@ -34,8 +34,12 @@ TEST(System, NetworkFileSystemsAndTheTestStandIn) {
         ScopedEnv fake("VELMORA_TEST_FS_TYPE", kind);
         EXPECT_TRUE(PIsOnNetworkFileSystem(dir.path())) << kind;
     }
-    ScopedEnv local("VELMORA_TEST_FS_TYPE", "local");
-    EXPECT_FALSE(PIsOnNetworkFileSystem(dir.path()));
+    for (const char* kind : {"local", "ext4", "NFS-like"}) {
+        ScopedEnv other("VELMORA_TEST_FS_TYPE", kind);
+        EXPECT_FALSE(PIsOnNetworkFileSystem(dir.path())) << kind;
+    }
+    ScopedEnv upper("VELMORA_TEST_FS_TYPE", "NFS");
+    EXPECT_TRUE(PIsOnNetworkFileSystem(dir.path()));
 }
 
 TEST(System, ReadOnlyFiles) {
