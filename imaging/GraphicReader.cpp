@@ -153,6 +153,9 @@ void DecodeImageFile(const QString& fileName, int boxWidth, int boxHeight, int& 
 
 namespace {
 
+// Larger rasters (full-size decodes for printing) are not kept for the next picture.
+constexpr size_t kMaxPooledRaster = size_t(64) << 20;
+
 struct TRasterStore {
     std::unique_ptr<uchar[]> Data;
     size_t Capacity = 0;
@@ -170,15 +173,21 @@ QImage AcquireRaster(int width, int height) {
     thread_local std::shared_ptr<TRasterStore> pool;
     const qsizetype bpl = (qsizetype(width) * 3 + 3) & ~qsizetype(3);
     const size_t need = size_t(bpl) * size_t(height);
-    if (!pool || pool.use_count() > 1 || pool->Capacity < need) {
+    const bool keep = need <= kMaxPooledRaster;
+    if (!keep || !pool || pool.use_count() > 1 || pool->Capacity < need) {
         // Still held by a picture, or too small: a new store, a little larger than asked
         // so that the next photo of about the same size fits too.
         auto store = std::make_shared<TRasterStore>();
-        store->Capacity = need + need / 4;
+        store->Capacity = keep ? need + need / 4 : need;
         store->Data.reset(new (std::nothrow) uchar[store->Capacity]);
         if (!store->Data)
             throw Exception(
                 QStringLiteral("Out of memory for a %1 x %2 image").arg(width).arg(height));
+        if (!keep) {
+            auto* own = new std::shared_ptr<TRasterStore>(std::move(store));
+            return QImage((*own)->Data.get(), width, height, bpl, QImage::Format_RGB888,
+                          &ReleaseStore, own);
+        }
         pool = std::move(store);
     }
     auto* hold = new std::shared_ptr<TRasterStore>(pool);

@@ -29,8 +29,10 @@ constexpr int kMaxProgressiveScans = 500;
 constexpr long kMaxDecoderMemory = 1L << 30;
 // Files larger than this are not read into memory.
 constexpr int64_t kMaxJpegFileSize = int64_t(1) << 30;
-// Coefficient memory above this is given back after the file instead of kept for the next.
-constexpr size_t kMaxKeptBlockMemory = size_t(256) << 20;
+// Buffers larger than these are given back after the file instead of kept for the next
+// (a photo browser should not hold hundreds of megabytes for one unusual file).
+constexpr size_t kMaxKeptBlockMemory = size_t(128) << 20;
+constexpr size_t kMaxKeptFileBuffer = size_t(64) << 20;
 
 bool PruneScans = true; // see SetJpegScanPruning
 thread_local int ScansLeftOut = 0;
@@ -105,6 +107,14 @@ struct TJpegContext {
         std::free(Blocks);
         Blocks = nullptr;
         BlocksCapacity = 0;
+    }
+    void TrimKeptMemory() {
+        if (BlocksCapacity > kMaxKeptBlockMemory)
+            ReleaseBlocks();
+        if (File.capacity() > kMaxKeptFileBuffer)
+            std::vector<uchar>().swap(File);
+        if (Pruned.capacity() > kMaxKeptFileBuffer)
+            std::vector<uchar>().swap(Pruned);
     }
 
     TJpegContext() {
@@ -453,6 +463,7 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
         throw Exception(QStringLiteral("The JPEG decoder could not be set up"));
     auto fail = [&](const QString& text) {
         jpeg_abort_decompress(&c.Cinfo);
+        c.TrimKeptMemory();
         throw Exception(QStringLiteral("JPEG error in %1: %2").arg(name, text));
     };
     c.Err.Text[0] = 0;
@@ -523,8 +534,7 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
     }
     if (!ReadPixels(c, out.bits(), out.bytesPerLine(), cmyk))
         fail(QString::fromLocal8Bit(c.Err.Text));
-    if (c.BlocksCapacity > kMaxKeptBlockMemory)
-        c.ReleaseBlocks();
+    c.TrimKeptMemory();
     width = w;
     height = h;
     raster = std::move(out);
