@@ -206,7 +206,24 @@ TEST(ThGraphic, ImageInfoOfRealFiles) {
     EXPECT_EQ(i.Serial, serial);
     EXPECT_EQ(i.Serial.size(), 9);
 
+    // The camera's block without 0x9003: no shooting date, the 0x0132 text stays; without
+    // both, neither.
+    const QByteArray bytes = ReadBytes(dune);
+    const QString onlyDt = tmp.path() + "/only_datetime.jpg";
+    const QString neither = tmp.path() + "/neither.jpg";
+    ASSERT_TRUE(WriteBytes(onlyDt, WithoutTags(bytes, {EXIF_TAG_DATE_TIME_ORIGINAL})));
+    ASSERT_TRUE(
+        WriteBytes(neither, WithoutTags(bytes, {EXIF_TAG_DATE_TIME_ORIGINAL, EXIF_TAG_DATE_TIME})));
+    ASSERT_TRUE(Info(g, onlyDt, i));
+    EXPECT_EQ(i.Original, "");
+    EXPECT_EQ(i.DateTime, "2008/07/22 22:19:57");
+    ASSERT_TRUE(Info(g, neither, i));
+    EXPECT_EQ(i.Original, "");
+    EXPECT_EQ(i.DateTime, "");
+    EXPECT_EQ(i.Width, 640);
+
     // A PNG never has EXIF dates; the previous file's dates do not linger.
+    ASSERT_TRUE(Info(g, dune, i));
     ASSERT_TRUE(Info(g, TestDataPath("meadow_16bit.png"), i));
     EXPECT_EQ(i.Original, "");
     EXPECT_EQ(i.DateTime, "");

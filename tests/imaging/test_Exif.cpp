@@ -3,51 +3,8 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <libexif/exif-data.h>
 
 using namespace imgtest;
-
-namespace {
-
-// Offset and total length (marker included) of the first APP1 "Exif" segment, or -1.
-std::pair<int, int> FindApp1(const QByteArray& jpeg) {
-    for (int i = 2; i + 4 <= jpeg.size();) {
-        const uchar m = uchar(jpeg[i + 1]);
-        const int len = (uchar(jpeg[i + 2]) << 8) | uchar(jpeg[i + 3]);
-        if (m == 0xE1 && jpeg.mid(i + 4, 4) == "Exif")
-            return {i, len + 2};
-        if (m == 0xDA)
-            break;
-        i += 2 + len;
-    }
-    return {-1, 0};
-}
-
-// The camera's own block with some tags taken out, written back with libexif.
-QByteArray WithoutTags(const QByteArray& jpeg, std::initializer_list<ExifTag> tags) {
-    const auto [at, len] = FindApp1(jpeg);
-    if (at < 0)
-        return {};
-    ExifData* ed = exif_data_new();
-    exif_data_unset_option(ed, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
-    exif_data_load_data(ed, reinterpret_cast<const uchar*>(jpeg.constData() + at + 4),
-                        unsigned(len - 4));
-    for (ExifTag t : tags)
-        for (int i = 0; i < EXIF_IFD_COUNT; ++i)
-            if (ExifEntry* e = exif_content_get_entry(ed->ifd[i], t))
-                exif_content_remove_entry(ed->ifd[i], e);
-    uchar* out = nullptr;
-    unsigned int size = 0;
-    exif_data_save_data(ed, &out, &size);
-    exif_data_unref(ed);
-    QByteArray segment("\xFF\xE1", 2);
-    segment.append(char((size + 2) >> 8)).append(char((size + 2) & 0xFF));
-    segment.append(reinterpret_cast<const char*>(out), qsizetype(size));
-    free(out);
-    return jpeg.left(at) + segment + jpeg.mid(at + len);
-}
-
-} // namespace
 
 TEST(Exif, DatesOfRealCameraBlocks) {
     TExifReader exif;
