@@ -1,5 +1,6 @@
 #include "c_Startup.h"
 
+#include "Common/c_Config.h"
 #include "Common/c_Other.h"
 #include "app/c_Message.h"
 #include "app/i_Gauge.h"
@@ -7,9 +8,11 @@
 #include "app/i_Thumbnail.h"
 #include "app/i_Version.h"
 #include "platform/PDialogSeam.h"
+#include "platform/PPrinter.h"
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
 #include "services/CException.h"
+#include "services/CThDebug.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -123,6 +126,12 @@ int RunVelmora(QApplication& app) {
         delete LogoWindow();
         return 1;
     }
+
+    // The printer object that every print and preview goes through.
+    SystemPrinter();
+    // The trace flags and the log are set before the thumbnail database, which logs from
+    // its first step.
+    LoadDebugSettings(ResolveAppDir());
 
     // 5. The title and the windows, in their order; only the main window is shown.
     QApplication::setApplicationName("Velmora");
