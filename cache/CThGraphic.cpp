@@ -2,6 +2,7 @@
 
 #include "services/CException.h"
 
+#include <QFileInfo>
 #include <cmath>
 
 void TInnerSize::SetSize(int32_t frameWidth, int32_t frameHeight, int32_t imageWidth,
@@ -41,8 +42,13 @@ TThGraphic::~TThGraphic() = default;
 bool TThGraphic::LoadImage(const QString& fileName) {
     if (fileName.isEmpty())
         return false;
-    // A held image serves again unless it was decoded too small for the present box.
-    if (fileName == FLastFileName && FPicture.Covers(FBoxWidth, FBoxHeight))
+    // A held image serves again unless it was decoded too small for the present box, or the
+    // file has been written since (a reload after an edit must see the new picture).
+    const QFileInfo info(fileName);
+    const QDateTime stamp = info.lastModified();
+    const qint64 size = info.size();
+    if (fileName == FLastFileName && stamp == FLastFileStamp && size == FLastFileSize &&
+        FPicture.Covers(FBoxWidth, FBoxHeight))
         return true;
     FLastFileName.clear();
     FPicture.Clear();
@@ -59,6 +65,8 @@ bool TThGraphic::LoadImage(const QString& fileName) {
         FPicture.LoadFromFile(fileName, hintW, hintH);
     }
     FLastFileName = fileName;
+    FLastFileStamp = stamp;
+    FLastFileSize = size;
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "imaging/Picture.h"
 #include "services/CCommon.h"
 
+#include <QDateTime>
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -61,6 +62,8 @@ private:
     int32_t FBoxWidth = 0;
     int32_t FBoxHeight = 0;
     QString FLastFileName;
+    QDateTime FLastFileStamp; // last-write time and size of the file when it was decoded
+    qint64 FLastFileSize = -1;
     TPicture FPicture;
     QImage FThumbnail;
     int FDecodeCount = 0;

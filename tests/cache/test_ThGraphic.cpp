@@ -165,20 +165,27 @@ TEST(ThGraphic, OneDecodeServesMakeAndInfo) {
     EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(f, QSize(512, 320))), 6.0);
     EXPECT_EQ(g.Picture().Raster().size(), QSize(640, 400)) << "full scale for 512";
 
-    // The held image serves even when the file has gone meanwhile; the attributes then fail.
+    // A file written since it was decoded is decoded again: an edited picture must never be
+    // served (and stored) from the old decode.
     ASSERT_TRUE(QFile::remove(f));
+    ASSERT_TRUE(QFile::copy(TestDataPath("seed.png"), f)); // other content, same name
     ASSERT_TRUE(g.MakeThumbnail(f));
-    EXPECT_EQ(g.DecodeCount(), 2);
-    EXPECT_FALSE(Info(g, f, i));
+    EXPECT_EQ(g.DecodeCount(), 3);
+    EXPECT_NE(g.Picture().Width(), 640);
+
+    // A file gone since is not served from the held image either.
+    ASSERT_TRUE(QFile::remove(f));
+    EXPECT_THROW(g.MakeThumbnail(f), Exception);
+    EXPECT_EQ(g.DecodeCount(), 4);
 
     // Another file replaces the held one; a failed decode leaves nothing held.
     ASSERT_TRUE(g.MakeThumbnail(TestDataPath("seed.png")));
-    EXPECT_EQ(g.DecodeCount(), 3);
+    EXPECT_EQ(g.DecodeCount(), 5);
     EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/missing.jpg"), Exception);
     EXPECT_EQ(g.LastFileName(), "");
     EXPECT_TRUE(g.Picture().Empty());
     ASSERT_TRUE(g.MakeThumbnail(TestDataPath("seed.png")));
-    EXPECT_EQ(g.DecodeCount(), 5) << "decoded again after the failure";
+    EXPECT_EQ(g.DecodeCount(), 7) << "decoded again after the failure";
 }
 
 TEST(ThGraphic, ImageInfoOfRealFiles) {
