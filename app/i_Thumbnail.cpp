@@ -535,10 +535,6 @@ bool TfrmThumbnail::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TfrmThumbnail::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-}
-
 int TfrmThumbnail::PanelWidth(int index) const {
     return StatusPanel[index]->width();
 }
@@ -639,7 +635,6 @@ void TfrmThumbnail::SetProgress(int value) {
         ProgressBar->hide();
     }
     if (value >= 100 || value < 0) {
-        FSortShown = LoadThread ? LoadThread->SortMode() : CbHyouji->currentIndex();
         if (!FHookFile.isEmpty())
             for (int i = 0; i < ThumbList->Count(); ++i) {
                 const TThumbnailData* item = ThumbList->Item(i);

@@ -140,7 +140,6 @@ public:
     static const QString SupportMail;
 
 private:
-    int FSortShown = 0; // the order box's row before a refused change
     bool FInTreeRefresh = false;
     QString FHookFile;
 
@@ -155,7 +154,6 @@ private:
     void WriteHook(const QString& line);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
