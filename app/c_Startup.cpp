@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QLoggingCategory>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <cstdio>
@@ -103,6 +104,9 @@ void BringWindowForward(QWidget* window) {
 }
 
 int RunVelmora(QApplication& app) {
+    // A damaged picture is reported in its grid cell; Qt's image plug-ins would also write
+    // their own warnings about it to the terminal.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     InstallFontSubstitutions();
     InstallTestHook();
 
