@@ -14,17 +14,6 @@ namespace {
 
 constexpr uint64_t MB = 1024ull * 1024ull;
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void WriteRaw(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
 struct ConfigTest : ::testing::Test {
     TempHome home;
     QString ini = home.Path() + "Thumbnail.ini";

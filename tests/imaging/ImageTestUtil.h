@@ -90,28 +90,6 @@ private:
     uint64_t FState;
 };
 
-// Runs the given test again as the unprivileged user "nobody" and reports whether it
-// passed there: file permissions bind nobody but root. The rerun sees
-// VELMORA_UNPRIVILEGED_RUN set.
-inline bool RerunUnprivileged(const char* filter) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("VELMORA_UNPRIVILEGED_RUN", "1", 1);
-        const std::string arg = std::string("--gtest_filter=") + filter;
-        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0)
-            execl("/proc/self/exe", "test", arg.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-inline bool IsUnprivilegedRerun() {
-    return qEnvironmentVariableIsSet("VELMORA_UNPRIVILEGED_RUN");
-}
-
 // Writes a copy of a JPEG whose frame header claims the given size.
 inline QByteArray JpegWithSize(QByteArray jpeg, int width, int height) {
     for (int i = 2; i + 9 < jpeg.size();) {

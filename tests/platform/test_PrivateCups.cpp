@@ -42,11 +42,6 @@ QString WaitForPdf(const QString& prefix) {
     return {};
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 TEST(PrivateCups, QueuesAreListedAndKeepTheExactPdf) {

@@ -1,5 +1,7 @@
 #include "services/CDirList.h"
 
+#include "support/TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,23 +33,6 @@ QStringList Enumerate(TDirList& list, QList<bool>* isDir = nullptr) {
 QStringList Sorted(QStringList l) {
     l.sort();
     return l;
-}
-
-// Runs this very test again as the unprivileged user "nobody" and reports whether it
-// passed there: read-only permissions bind nobody but root.
-bool RerunUnprivileged(const char* filter) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("VELMORA_UNPRIVILEGED_RUN", "1", 1);
-        const std::string arg = std::string("--gtest_filter=") + filter;
-        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0)
-            execl("/proc/self/exe", "test", arg.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace

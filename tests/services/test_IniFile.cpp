@@ -1,6 +1,8 @@
 #include "services/CException.h"
 #include "services/CIniFile.h"
 
+#include "support/TestSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -40,17 +42,6 @@ const int KillWriter = [] {
         _exit(3);
     }
 }();
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void WriteRaw(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 struct IniFileTest : ::testing::Test {
     QTemporaryDir dir;

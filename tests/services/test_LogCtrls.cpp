@@ -5,6 +5,8 @@
 #include "services/CThDebugLog.h"
 #include "services/CVersion.h"
 
+#include "support/TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -13,17 +15,6 @@
 #include <thread>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 QStringList Lines(const QString& path) {
     QString text = QString::fromUtf8(ReadAll(path));
@@ -68,13 +59,13 @@ TEST_F(LogTest, FlagsComeOnlyFromDebugIni) {
 
     // A folder named Debug.ini doesn't count.
     QDir(Dir()).mkdir("Debug.ini");
-    WriteFile(Dir() + "Debug.ini/x", "[Debug]\nDebugLog=1\n");
+    WriteRaw(Dir() + "Debug.ini/x", "[Debug]\nDebugLog=1\n");
     LoadDebugSettings(Dir());
     EXPECT_FALSE(IsDebugFlag(DebugLog));
     QDir(Dir() + "Debug.ini").removeRecursively();
 
     // 0 and missing keys leave flags off; 1 switches them on.
-    WriteFile(Dir() + "Debug.ini", "[Debug]\r\nDebugLog=0\r\nDebugTitle=1\r\nDebugFindTime=1\r\n");
+    WriteRaw(Dir() + "Debug.ini", "[Debug]\r\nDebugLog=0\r\nDebugTitle=1\r\nDebugFindTime=1\r\n");
     LoadDebugSettings(Dir());
     EXPECT_FALSE(IsDebugFlag(DebugLog));
     EXPECT_TRUE(IsDebugFlag(DebugTitle));
@@ -89,8 +80,8 @@ TEST_F(LogTest, FlagsComeOnlyFromDebugIni) {
 }
 
 TEST_F(LogTest, DebugInfoWritesTemplateAndTraceFileIsClosedWithItsLine) {
-    WriteFile(Dir() + "Debug.ini", "[Debug]\nDebugInfo=1\nDebugRecStr=1\nDebugTrace=1\n");
-    WriteFile(Dir() + "Debug.txt", "old contents that must go away\r\n");
+    WriteRaw(Dir() + "Debug.ini", "[Debug]\nDebugInfo=1\nDebugRecStr=1\nDebugTrace=1\n");
+    WriteRaw(Dir() + "Debug.txt", "old contents that must go away\r\n");
     QFile(Dir() + "Debug.txt").setPermissions(QFileDevice::ReadOwner);
     LoadDebugSettings(Dir());
     EXPECT_EQ(ReadAll(Dir() + "Debug.txt"), QByteArray("[Debug]\r\n"
@@ -112,7 +103,7 @@ TEST_F(LogTest, DebugInfoWritesTemplateAndTraceFileIsClosedWithItsLine) {
 }
 
 TEST_F(LogTest, LogFileNameFirstLinesAndLineForms) {
-    WriteFile(Dir() + "Debug.ini", "[Debug]\nDebugLog=1\n");
+    WriteRaw(Dir() + "Debug.ini", "[Debug]\nDebugLog=1\n");
     LoadDebugSettings(Dir());
     ASSERT_TRUE(IsDebugFlag(DebugLog));
 
@@ -188,7 +179,7 @@ TEST_F(LogTest, FailuresBecomeReportsAndNeverStopTheProgram) {
 
     // A log folder that cannot be made (a file stands in its way).
     Reports.clear();
-    WriteFile(Dir() + "Log", "not a folder");
+    WriteRaw(Dir() + "Log", "not a folder");
     TLogFile bad;
     bad.Open(Dir() + "Log/A");
     EXPECT_FALSE(bad.Opened());

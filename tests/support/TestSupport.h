@@ -13,6 +13,17 @@ QString PrivateCupsServer();
 // DISPLAY of the test Xvfb, or empty when it is not running.
 QString XvfbDisplay();
 
+// The bytes of a file; "<missing>" when it cannot be read, so that a missing file never
+// equals any expected content.
+QByteArray ReadAll(const QString& path);
+// Writes the bytes as the whole file (a failed test when it cannot).
+void WriteRaw(const QString& path, const QByteArray& data);
+
+// Runs the given test again as the unprivileged user "nobody" and reports whether it passed
+// there: file permissions bind nobody but root. The rerun sees IsUnprivilegedRerun().
+bool RerunUnprivileged(const char* filter);
+bool IsUnprivilegedRerun();
+
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {
 public:
