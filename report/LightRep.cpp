@@ -1127,26 +1127,26 @@ void TLightRep::ReleaseSkip() {
     FSkipCanvas.reset();
 }
 
-void TLightRep::EndDoc() {
+void TLightRep::FinishDocument(bool abort) {
     if (FState == TReportState::Printing) {
         FState = TReportState::Idle;
         FPrintCanvas = nullptr;
         FPrinterCanvas.reset();
         ReleaseSkip();
-        FPrinter->EndDoc();
+        if (abort)
+            FPrinter->Abort();
+        else
+            FPrinter->EndDoc();
     }
     ReleaseSkip();
 }
 
+void TLightRep::EndDoc() {
+    FinishDocument(false);
+}
+
 void TLightRep::Abort() {
-    if (FState == TReportState::Printing) {
-        FState = TReportState::Idle;
-        FPrintCanvas = nullptr;
-        FPrinterCanvas.reset();
-        ReleaseSkip();
-        FPrinter->Abort();
-    }
-    ReleaseSkip();
+    FinishDocument(true);
 }
 
 void TLightRep::BeginPreview() {

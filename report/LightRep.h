@@ -532,6 +532,8 @@ private:
     void ApplyPaper();
     void DrawPage();
     void ReleaseSkip();
+    // Ends an open print document, sending it (EndDoc) or discarding it (Abort).
+    void FinishDocument(bool abort);
 
     int FMargin[4] = {36, 36, 36, 36}; // left, top, right, bottom
     TPrinterOrientation FOrientation = poPortrait;
