@@ -96,6 +96,11 @@ public:
     virtual void StretchDIBits(const QRect& dest, const QImage& image);
 };
 
+// The picture that StretchDIBits hands to the device: the picture itself, or, where it holds
+// more pixels than dest has device pixels, the picture smoothly reduced to dest's size. The
+// device could not show the extra pixels, and a PDF spooler would carry every one of them.
+QImage DeviceImage(const QSize& dest, const QImage& image);
+
 // The application's printer object (null until one is installed at start-up).
 TPrinter* Printer();
 // Installs the application's printer object; returns the previous one. Not owned.

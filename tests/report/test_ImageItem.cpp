@@ -106,6 +106,31 @@ TEST(ImageItem, PrinterAndPreviewDestinations) {
     EXPECT_TRUE(Painted(page).isNull());
 }
 
+// A picture finer than the printer's dots under it reaches the device reduced to those dots
+// (the paper could not show more); one that is coarser goes unchanged.
+TEST(ImageItem, DeviceGetsNoMorePixelsThanItCanPrint) {
+    const QImage photo = Gradient(512, 384);
+    EXPECT_EQ(DeviceImage(QSize(600, 450), photo).cacheKey(), photo.cacheKey());
+    EXPECT_EQ(DeviceImage(QSize(512, 384), photo).cacheKey(), photo.cacheKey());
+    EXPECT_EQ(DeviceImage(QSize(378, 284), photo).size(), QSize(378, 284));
+    EXPECT_EQ(DeviceImage(QSize(300, 900), photo).size(), QSize(300, 384));
+    EXPECT_EQ(DeviceImage(QSize(0, 0), photo).size(), QSize(1, 1));
+    // The reduction is a smooth one: the middle of the gradient keeps its value.
+    const QImage reduced = DeviceImage(QSize(256, 192), photo);
+    EXPECT_NEAR(qRed(reduced.pixel(64, 96)), 129, 2);
+
+    // Through the printer: the sheet shows the whole picture in dest.
+    TFakePrinter printer;
+    printer.CanvasSize = QSize(200, 150);
+    printer.BeginDoc();
+    printer.StretchDIBits(QRect(10, 10, 100, 75), photo);
+    printer.EndDoc();
+    ASSERT_EQ(printer.Sheets.size(), 1u);
+    const QImage& sheet = printer.Sheets[0];
+    EXPECT_EQ(Painted(sheet), QRect(10, 10, 100, 75));
+    EXPECT_NEAR(qRed(sheet.pixel(10 + 25, 40)), 128, 4); // column 128 of 512 lands a quarter in
+}
+
 TEST(ImageItem, PictureAcceptsBitmapsJpegAndDibOnly) {
     TLRImage item(nullptr);
     TLRPicture bmp = BitmapPicture(Gradient(8, 4));
