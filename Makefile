@@ -33,7 +33,8 @@ tsan: deps
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" bash scripts/run-tests build-tsan -R 'Loader|ImageListThread'
 
 # libFuzzer targets (clang, ASan+UBSan) in build-fuzz/fuzz/; run one with e.g.
-#   build-fuzz/fuzz/fuzz_jpeg -max_total_time=300 tests/data
+#   mkdir -p build-fuzz/corpus && build-fuzz/fuzz/fuzz_jpeg -max_total_time=300 build-fuzz/corpus tests/data
+# (libFuzzer writes new inputs into the first folder only, so tests/data stays as it is)
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON
 	cmake --build build-fuzz -j $(JOBS)
