@@ -3,11 +3,13 @@
 #include "app/c_ThumbListView.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocale>
 #include <QMetaObject>
+#include <chrono>
 
 #include "Common/c_Other.h"
 #include "cache/CThGraphic.h"
@@ -222,6 +224,17 @@ void TImageListThread::Reload() {
 
 void TImageListThread::Cancel() {
     FCancelRequested = true;
+}
+
+void TImageListThread::CancelAndWait() {
+    // A job taken up after the first cancel clears the flag, so it is set again on every
+    // round; the hand-overs the loader waits for need this thread's events.
+    while (!Idle()) {
+        FCancelRequested = true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (!Idle())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void TImageListThread::SetThumbSize(int width, int height) {

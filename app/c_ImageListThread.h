@@ -81,6 +81,12 @@ public:
     bool RequestPending() const { return FNewListRequested; }
     // Whether the loader is between jobs, asleep.
     bool Sleeping() const { return FSleeping; }
+    // Whether the loader is asleep with no request waiting: only then may the window thread
+    // use the thumbnail database. Every request sets its flag before it wakes the loader.
+    bool Idle() const { return FSleeping && !FNewListRequested; }
+    // Cancels the running load and any request not yet taken up, and waits until the loader
+    // is idle, running the hand-overs it asks for meanwhile (window thread).
+    void CancelAndWait();
     // The number of start-overs run so far.
     int JobCount() const { return FJobs; }
 
@@ -109,7 +115,7 @@ private:
     std::atomic<int> FSortMode{0};
     std::atomic<int> FBoxWidth{64};
     std::atomic<int> FBoxHeight{64};
-    std::atomic<bool> FSleeping{false};
+    std::atomic<bool> FSleeping{true}; // a new loader has not started anything yet
     std::atomic<int> FJobs{0};
 
     // The list handed over last; both threads touch it, under its lock.

@@ -69,7 +69,7 @@ TEST(BrowseProgram, RealPhotosVideoAndDamagedPictureLoadToTheEnd) {
     env.insert("VELMORA_STATUS_LOG", log);
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::MergedChannels);
-    program.start(VELMORA_BIN, {photos.path()});
+    program.start(VelmoraBinPath(), {photos.path()});
     ASSERT_TRUE(program.waitForStarted(10000));
 
     QElapsedTimer timer;

@@ -328,3 +328,26 @@ TEST(ImageListThread, WakeUpsAreNotLostStress) {
     EXPECT_EQ(rig.Grid->Count(), last.size());
     EXPECT_EQ(rig.Pictures(), last.size());
 }
+
+TEST(ImageListThread, CancelAndWaitLeavesTheLoaderIdleAndTheNextLoadWhole) {
+    TRig rig;
+    rig.Source->DelayUs = 2000;
+    EXPECT_TRUE(rig.Thread->Idle());
+    // A request taken up after the cancel is cancelled too: nothing runs on afterwards.
+    rig.Thread->SetFileList(NumberedPaths("/pics", 200));
+    ASSERT_TRUE(WaitFor([&] { return rig.Reports.size() > 3; }));
+    EXPECT_FALSE(rig.Thread->Idle());
+    rig.Thread->Reload();
+    rig.Thread->CancelAndWait();
+    EXPECT_TRUE(rig.Thread->Idle());
+    const int requests = int(rig.Source->Requests().size());
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.Source->Requests().size(), requests);
+    EXPECT_LT(rig.Reports.last(), 0);
+
+    rig.Source->DelayUs = 0;
+    ASSERT_TRUE(rig.Load(NumberedPaths("/other", 5)));
+    EXPECT_EQ(rig.Pictures(), 5);
+    EXPECT_TRUE(rig.Thread->Idle());
+}

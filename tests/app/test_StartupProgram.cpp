@@ -65,7 +65,7 @@ public:
         FProcess.setProcessEnvironment(env);
         FProcess.setProcessChannelMode(QProcess::SeparateChannels);
         FTimer.start();
-        FProcess.start(VELMORA_BIN, {});
+        FProcess.start(VelmoraBinPath(), {});
         FProcess.waitForStarted(10000);
     }
     ~TProgram() {

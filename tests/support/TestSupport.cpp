@@ -16,6 +16,10 @@ QString BuildDirPath(const QString& name) {
     return name.isEmpty() ? QString(VELMORA_BUILD_DIR) : QString(VELMORA_BUILD_DIR "/") + name;
 }
 
+QString VelmoraBinPath() {
+    return QStringLiteral(VELMORA_BIN);
+}
+
 static QString ReadFirstLine(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))

@@ -8,6 +8,8 @@
 QString TestDataPath(const QString& name);
 // The build tree, where tests leave screenshots and other things to look at.
 QString BuildDirPath(const QString& name = QString());
+// The program binary of this build tree.
+QString VelmoraBinPath();
 // CUPS_SERVER of the private print server, or empty when it is not running.
 QString PrivateCupsServer();
 // DISPLAY of the test Xvfb, or empty when it is not running.
