@@ -13,6 +13,7 @@ QString AppDir;
 QString TempDir;
 QString CacheDir;
 int CacheSizeKB = 0;
+bool ApplyOrientation = true;
 const QStringList ExtensionList = QString("bmp,jpg,jpeg,tif,tiff,png,avi").split(',');
 const TSizeTableRow SizeTable[3] = {
     {" Large", 256, 256}, {" Medium", 128, 128}, {" Small", 96, 96}};
@@ -76,4 +77,6 @@ void LoadConfiguration() {
 
     const int size = IniFile->ReadInteger("Cache", "Size", -1);
     CacheSizeKB = size == -1 ? DefaultCacheSize(CacheDir) * 1024 : size;
+
+    ApplyOrientation = IniFile->ReadInteger("Thumbnail", "Orientation", 1) != 0;
 }

@@ -17,6 +17,9 @@ extern QString TempDir;
 // The cache folder in use and its size limit in kilobytes.
 extern QString CacheDir;
 extern int CacheSizeKB;
+// Whether thumbnails are turned upright by their orientation tag: "Thumbnail" /
+// "Orientation", on unless it reads 0.
+extern bool ApplyOrientation;
 // "bmp,jpg,jpeg,tif,tiff,png,avi", in that order.
 extern const QStringList ExtensionList;
 

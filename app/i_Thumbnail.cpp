@@ -335,6 +335,7 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     ThumbnailDB = new TThumbnailDB(this, AppDir);
     ThumbnailDB->SetCacheDirectory(CacheDir);
     ThumbnailDB->SetMaxSizeKB(CacheSizeKB);
+    ThumbnailDB->SetApplyOrientation(ApplyOrientation);
     LoadThread->SetSource(MakeDatabaseSource(ThumbnailDB));
     // 11. The size of the chosen row, which starts nothing yet visible.
     LoadThread->SetThumbSize(SizeTable[1].Width, SizeTable[1].Height);

@@ -1,6 +1,7 @@
 #include "CThumbnailDB.h"
 
 #include "CThGraphic.h"
+#include "imaging/Orientation.h"
 #include "services/CCommon.h"
 #include "services/CException.h"
 #include "services/CThDebugLog.h"
@@ -62,6 +63,25 @@ void TThumbnailDB::SetHeight(int32_t height) {
 }
 
 bool TThumbnailDB::GetThumbnail(const QString& fileName) {
+    if (!FetchThumbnail(fileName))
+        return false;
+    TurnUpright(fileName);
+    return true;
+}
+
+void TThumbnailDB::TurnUpright(const QString& fileName) {
+    // Turned on the way out, so stored thumbnails and existing caches stay valid whatever
+    // the setting, and every caller gets the same upright picture.
+    if (!FApplyOrientation || !FThumbnailInfo.Bitmap || FThumbnailInfo.Bitmap->isNull())
+        return;
+    const int orientation = ReadOrientation(fileName, FOrientationReader);
+    if (orientation == 1)
+        return;
+    FUpright = OrientImage(*FThumbnailInfo.Bitmap, orientation);
+    FThumbnailInfo.Bitmap = &FUpright;
+}
+
+bool TThumbnailDB::FetchThumbnail(const QString& fileName) {
     if (FTable.Lookup(fileName, FWidth, FHeight)) {
         FThumbnailInfo.Bitmap = &FTable.HitBitmap();
         const TThImage* r = FTable.Current();

@@ -6,6 +6,7 @@
 //
 // There is no lock inside: one thread at a time uses the database.
 #include "CThTable.h"
+#include "imaging/ExifReader.h"
 
 #include <QImage>
 #include <QObject>
@@ -55,7 +56,9 @@ public:
     int32_t GetWidth() const { return FWidth; }
     int32_t GetHeight() const { return FHeight; }
 
-    // Fills ThumbnailInfo and OriginalInfo; true when a thumbnail is available.
+    // Fills ThumbnailInfo and OriginalInfo; true when a thumbnail is available. The
+    // thumbnail is handed out turned upright by the picture's orientation tag (when that
+    // is switched on); the stored bitmap stays as decoded.
     bool GetThumbnail(const QString& fileName);
     // Deletes the stored thumbnail of the file, then does GetThumbnail.
     bool RefreshThumbnail(const QString& fileName);
@@ -63,6 +66,10 @@ public:
     bool GetOriginalInfo(const QString& fileName);
     // Deletes every stored thumbnail, the index, the cache folder and older-version caches.
     void ClearCache();
+
+    // Whether thumbnails are handed out turned by their orientation tag (initially on).
+    void SetApplyOrientation(bool on) { FApplyOrientation = on; }
+    bool ApplyOrientation() const { return FApplyOrientation; }
 
     const TThumbnailInfo& ThumbnailInfo() const { return FThumbnailInfo; }
     const TOriginalImageInfo& OriginalInfo() const { return FOriginalInfo; }
@@ -72,6 +79,8 @@ public:
 
 private:
     bool ReadOriginalInfo(const QString& fileName);
+    bool FetchThumbnail(const QString& fileName);
+    void TurnUpright(const QString& fileName);
 
     bool FLogOpened; // the log is opened before the table logs its settings
     TThTable FTable;
@@ -80,4 +89,7 @@ private:
     int32_t FHeight = 0;
     TThumbnailInfo FThumbnailInfo;
     TOriginalImageInfo FOriginalInfo;
+    bool FApplyOrientation = true;
+    TExifReader FOrientationReader; // apart from the maker's, whose block callers read
+    QImage FUpright;                // the handed-out thumbnail when it had to be turned
 };

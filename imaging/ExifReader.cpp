@@ -113,3 +113,14 @@ QString TExifReader::TagText(uint16_t tag) const {
     }
     return {};
 }
+
+int TExifReader::Orientation() const {
+    if (!FData)
+        return 0;
+    ExifData* ed = static_cast<ExifData*>(FData);
+    // IFD 0 only: the embedded preview's directory may carry a tag of its own.
+    ExifEntry* e = exif_content_get_entry(ed->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
+    if (!e || e->format != EXIF_FORMAT_SHORT || e->components < 1 || e->size < 2 || !e->data)
+        return 0;
+    return int(exif_get_short(e->data, exif_data_get_byte_order(ed)));
+}

@@ -23,6 +23,8 @@ public:
     QString TagText(uint16_t tag) const;
     QString DateTimeOriginal() const { return TagText(0x9003); }
     QString DateTime() const { return TagText(0x0132); }
+    // The orientation tag (0x0112) of the main picture's directory; 0 when it is absent.
+    int Orientation() const;
 
     // The file the block belongs to; set by the caller after a successful Read.
     QString FileName;

@@ -1,0 +1,126 @@
+#pragma once
+// Test pictures stored lying as cameras store them: an upright picture with four coloured
+// quarters is laid into the raster the way each orientation tag describes (where the
+// stored rows and columns begin in the upright picture), saved as a JPEG and given an EXIF
+// block with the tag. Turned correctly, all eight show the same upright picture. Header
+// only, shared by the cache and window suites.
+#include <QBuffer>
+#include <QByteArray>
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QString>
+#include <cstdlib>
+#include <libexif/exif-data.h>
+
+namespace oriented {
+
+// 96 x 48: wider than high, so a quarter turn shows in the size too.
+constexpr int UprightWidth = 96;
+constexpr int UprightHeight = 48;
+
+// The upright picture's quarters: top left, top right, bottom left, bottom right.
+inline QColor Quarter(int i) {
+    static const QColor colours[4] = {QColor(220, 30, 30), QColor(30, 200, 40),
+                                      QColor(30, 60, 220), QColor(240, 220, 30)};
+    return colours[i];
+}
+
+inline QImage Upright() {
+    QImage img(UprightWidth, UprightHeight, QImage::Format_RGB32);
+    for (int y = 0; y < UprightHeight; ++y)
+        for (int x = 0; x < UprightWidth; ++x)
+            img.setPixelColor(x, y, Quarter((y >= UprightHeight / 2 ? 2 : 0) +
+                                            (x >= UprightWidth / 2 ? 1 : 0)));
+    return img;
+}
+
+// The raster a camera stores for the tag: where stored row 0 and stored column 0 lie in the
+// upright picture, as the tag's definition says (1: top/left, 2: top/right, 3: bottom/right,
+// 4: bottom/left, 5: left/top, 6: right/top, 7: right/bottom, 8: left/bottom).
+inline QImage Stored(int tag) {
+    const QImage up = Upright();
+    const int W = up.width(), H = up.height();
+    const bool sideways = tag >= 5;
+    QImage raster(sideways ? H : W, sideways ? W : H, QImage::Format_RGB32);
+    for (int r = 0; r < raster.height(); ++r)
+        for (int c = 0; c < raster.width(); ++c) {
+            int x = 0, y = 0;
+            switch (tag) {
+            case 1: y = r, x = c; break;
+            case 2: y = r, x = W - 1 - c; break;
+            case 3: y = H - 1 - r, x = W - 1 - c; break;
+            case 4: y = H - 1 - r, x = c; break;
+            case 5: x = r, y = c; break;
+            case 6: x = W - 1 - r, y = c; break;
+            case 7: x = W - 1 - r, y = H - 1 - c; break;
+            default: x = r, y = H - 1 - c; break;
+            }
+            raster.setPixel(c, r, up.pixel(x, y));
+        }
+    return raster;
+}
+
+// A JPEG of the stored raster whose EXIF block carries the tag (0: no block at all). Odd
+// tags are written in Intel byte order, even ones in Motorola order.
+inline QByteArray Jpeg(int tag) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    Stored(tag == 0 ? 1 : tag).save(&buffer, "JPG", 95);
+    buffer.close();
+    if (tag == 0)
+        return jpeg;
+    ExifData* ed = exif_data_new();
+    const ExifByteOrder order = tag % 2 ? EXIF_BYTE_ORDER_INTEL : EXIF_BYTE_ORDER_MOTOROLA;
+    exif_data_set_byte_order(ed, order);
+    ExifEntry* e = exif_entry_new();
+    exif_content_add_entry(ed->ifd[EXIF_IFD_0], e);
+    exif_entry_initialize(e, EXIF_TAG_ORIENTATION);
+    exif_set_short(e->data, order, ExifShort(tag));
+    exif_entry_unref(e);
+    uchar* out = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(ed, &out, &size);
+    exif_data_unref(ed);
+    // The block goes right after the start-of-image marker.
+    QByteArray segment("\xFF\xE1", 2);
+    segment.append(char((size + 2) >> 8)).append(char((size + 2) & 0xFF));
+    segment.append(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+inline bool WriteJpeg(const QString& path, int tag) {
+    QFile f(path);
+    const QByteArray bytes = Jpeg(tag);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Whether a picture shows the upright picture: its size has the upright's proportions and
+// the middle of each quarter has that quarter's colour (within JPEG's tolerance). why
+// receives what differs.
+inline bool ShowsUpright(const QImage& img, QString* why = nullptr) {
+    auto fail = [why](const QString& text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    if (img.isNull())
+        return fail("no picture");
+    if (img.width() != 2 * img.height())
+        return fail(QString("size %1 x %2, not lying 2:1").arg(img.width()).arg(img.height()));
+    for (int i = 0; i < 4; ++i) {
+        const int x = img.width() * (i % 2 ? 3 : 1) / 4;
+        const int y = img.height() * (i / 2 ? 3 : 1) / 4;
+        const QColor got = img.pixelColor(x, y);
+        const QColor want = Quarter(i);
+        const int d = std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                      std::abs(got.blue() - want.blue());
+        if (d > 60)
+            return fail(QString("quarter %1 is %2, not %3").arg(i).arg(got.name(), want.name()));
+    }
+    return true;
+}
+
+} // namespace oriented
