@@ -15,6 +15,7 @@
 #include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
 #include "imaging/ExifReader.h"
+#include "imaging/Orientation.h"
 #include "services/CCommon.h"
 
 namespace {
@@ -116,7 +117,8 @@ public:
         facts.Height = size.height();
         facts.ExifDateTimeOriginal.clear();
         TExifReader& exif = FDB->Graphic().Exif();
-        if (exif.Read(path)) {
+        const bool read = exif.Read(path);
+        if (read) {
             exif.FileName = path;
             facts.ExifDateTimeOriginal = exif.DateTimeOriginal().left(19);
             if (facts.ExifDateTimeOriginal.size() >= 8) {
@@ -124,6 +126,10 @@ public:
                 facts.ExifDateTimeOriginal[7] = u'/';
             }
         }
+        // The block gives the orientation too, which the thumbnail's hand-out would
+        // otherwise read from the file again.
+        if (OrientationInExif(path))
+            FDB->NoteOrientation(path, fileTime, fileSize, read ? OrientationOfBlock(exif) : 1);
         return true;
     }
     bool GetThumbnail(const QString& path, QImage& bitmap) override {
@@ -496,20 +502,26 @@ bool TImageListThread::Sweep() {
             if (TThumbnailData* item = FGrid ? FGrid->Item(FCurrentIndex) : nullptr) {
                 FInfoList = item->Info;
                 exists = true;
+                FDeviceRatio = FGrid->DeviceRatio();
             }
         });
         if (!exists || !FInfoList.value(0).isEmpty() || FFailed.contains(FInfoList.value(2)))
             continue;
 
-        // Make the picture; a failure leaves the item blank, counted once and not retried
-        // in this load.
+        // Make the picture; a failure leaves the item without a picture, marked with the
+        // reason, counted once and not retried in this load.
         bool made = false;
-        QImage prepared;
+        QImage prepared, preparedDevice;
+        QString reason;
         const QString name = FInfoList.value(1);
         const QString path = FInfoList.value(2);
         try {
             if (!IsAvi(name)) {
                 made = FSource && FSource->GetThumbnail(path, FWorkBitmap);
+                if (!made)
+                    reason = QFileInfo::exists(path)
+                                 ? QStringLiteral("The picture could not be read.")
+                                 : QStringLiteral("The file is no longer there.");
             } else {
                 // Icons come from the window system, which lives on the window thread.
                 QImage icon;
@@ -523,24 +535,35 @@ bool TImageListThread::Sweep() {
                 if (made) {
                     FInfoList[6] = QString::number(icon.width());
                     FInfoList[7] = QString::number(icon.height());
+                } else {
+                    reason = QStringLiteral("The video's icon could not be drawn.");
                 }
             }
-            if (made)
+            if (made) {
                 prepared = TThumbListView::ScaleThumbnail(FWorkBitmap, FBoxWidth, FBoxHeight);
+                preparedDevice = TThumbListView::ScaleDeviceThumbnail(FWorkBitmap, FBoxWidth,
+                                                                      FBoxHeight, FDeviceRatio);
+            }
         } catch (TStopped&) {
             throw;
+        } catch (const std::exception& e) {
+            made = false;
+            reason = QString::fromUtf8(e.what());
         } catch (...) {
             made = false;
+            reason = QStringLiteral("The picture could not be read.");
         }
         if (!made)
             FFailed.insert(path);
         CountStep();
-        HandOver([this, made, &prepared] {
+        HandOver([this, made, &prepared, &preparedDevice, &reason] {
             if (made && FGrid) {
                 PutItemInfo();
-                FGrid->SetThumbnail(FCurrentIndex, FWorkBitmap, prepared);
+                FGrid->SetThumbnail(FCurrentIndex, FWorkBitmap, prepared, preparedDevice);
                 FInfoList[0] = QStringLiteral("Finished");
                 PutItemInfo();
+            } else if (FGrid) {
+                FGrid->SetThumbnailError(FCurrentIndex, reason);
             }
             ReportProgress();
             FVisibleTop = FGrid ? FGrid->FirstVisible() : 0;
@@ -618,10 +641,17 @@ void TImageListThread::ReloadThisImage() {
         if (!IsAvi(item->FileName)) {
             if (FSource && FSource->RefreshThumbnail(path, bitmap))
                 FGrid->SetThumbnail(index, bitmap);
+            else
+                FGrid->SetThumbnailError(index,
+                                         QFileInfo::exists(path)
+                                             ? QStringLiteral("The picture could not be read.")
+                                             : QStringLiteral("The file is no longer there."));
         } else {
             DrawIcon(path, bitmap);
             FGrid->SetThumbnail(index, bitmap);
         }
+    } catch (const std::exception& e) {
+        FGrid->SetThumbnailError(index, QString::fromUtf8(e.what()));
     } catch (...) {
     }
 }

@@ -143,6 +143,7 @@ private:
     int FCurrentIndex = 0;
     int FStartIndex = 0;
     int FVisibleTop = 0;
+    qreal FDeviceRatio = 1; // the grid's, read at each item's hand-over
     int FProgress = 0;
     int FDone = 0;
     int FTotal = 0;

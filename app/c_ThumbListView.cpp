@@ -2,12 +2,19 @@
 
 #include "Common/c_Fit.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -22,6 +29,7 @@ TThumbnailData::TThumbnailData() {
 }
 
 void TThumbnailData::ResetInfo() {
+    Error.clear();
     Info.clear();
     for (int i = 0; i < TThumbListView::InfoCount; ++i)
         Info << QString();
@@ -31,6 +39,35 @@ void TThumbnailData::ResetInfo() {
 
 TThumbSurface::TThumbSurface(TThumbListView* owner) : QWidget(owner), FOwner(owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool TThumbSurface::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int index = FOwner->HitTest(help->pos());
+        if (index >= 0 && index < FOwner->Count()) {
+            // Plain text made into markup, so a name holding "<" shows as it is.
+            const QStringList lines = FOwner->ToolTipText(index).split(QLatin1Char('\n'));
+            QStringList escaped;
+            for (const QString& line : lines)
+                escaped << line.toHtmlEscaped();
+            QToolTip::showText(help->globalPos(),
+                               QStringLiteral("<p style='white-space:pre'>") +
+                                   escaped.join(QStringLiteral("<br>")) + QStringLiteral("</p>"),
+                               this, FOwner->CellRect(index));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TThumbSurface::mouseDoubleClickEvent(QMouseEvent* event) {
+    const int index = FOwner->HitTest(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index >= 0 && index < FOwner->Count())
+        emit FOwner->ItemOpened(index);
+    event->accept();
 }
 
 void TThumbSurface::paintEvent(QPaintEvent*) {
@@ -64,10 +101,13 @@ TThumbListView::TThumbListView(QWidget* parent) : QWidget(parent) {
     f.setPixelSize(FFontHeight);
     setFont(f);
 
+    // The grid takes the keyboard (Tab and a click reach it); the scroll bar never does.
+    setFocusPolicy(Qt::StrongFocus);
     FSurface = new TThumbSurface(this);
     FSurface->setFont(f);
     FScrollBar = new QScrollBar(Qt::Vertical, this);
     FScrollBar->setRange(0, 0);
+    FScrollBar->setFocusPolicy(Qt::NoFocus);
     FScrollBar->hide();
     FScrollBar->installEventFilter(this);
     connect(FScrollBar, &QScrollBar::valueChanged, this, [this] { FSurface->update(); });
@@ -145,7 +185,22 @@ QImage TThumbListView::ScaleThumbnail(const QImage& source, int boxWidth, int bo
     return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-void TThumbListView::SetThumbnail(int index, const QImage& source, const QImage& prepared) {
+QImage TThumbListView::ScaleDeviceThumbnail(const QImage& source, int boxWidth, int boxHeight,
+                                            qreal ratio) {
+    if (ratio <= 1.0)
+        return QImage();
+    QImage device = ScaleThumbnail(source, int(std::lround(boxWidth * ratio)),
+                                   int(std::lround(boxHeight * ratio)));
+    device.setDevicePixelRatio(ratio);
+    return device;
+}
+
+qreal TThumbListView::DeviceRatio() const {
+    return devicePixelRatioF();
+}
+
+void TThumbListView::SetThumbnail(int index, const QImage& source, const QImage& prepared,
+                                  const QImage& preparedDevice) {
     TThumbnailData* item = Item(index);
     if (!item)
         return;
@@ -154,6 +209,27 @@ void TThumbListView::SetThumbnail(int index, const QImage& source, const QImage&
         item->Bitmap = prepared;
     else
         item->Bitmap = ScaleThumbnail(source, FThumbWidth, FThumbHeight);
+    const qreal ratio = DeviceRatio();
+    const QSize deviceSize = ThumbnailSize(source.size(), int(std::lround(FThumbWidth * ratio)),
+                                           int(std::lround(FThumbHeight * ratio)));
+    if (ratio <= 1.0)
+        item->DeviceBitmap = QImage();
+    else if (!preparedDevice.isNull() && preparedDevice.size() == deviceSize &&
+             preparedDevice.devicePixelRatio() == ratio)
+        item->DeviceBitmap = preparedDevice;
+    else
+        item->DeviceBitmap = ScaleDeviceThumbnail(source, FThumbWidth, FThumbHeight, ratio);
+    item->Error.clear();
+    RedrawCell(index);
+}
+
+void TThumbListView::SetThumbnailError(int index, const QString& reason) {
+    TThumbnailData* item = Item(index);
+    if (!item)
+        return;
+    item->Bitmap = QImage();
+    item->DeviceBitmap = QImage();
+    item->Error = reason.isEmpty() ? QStringLiteral("The picture could not be read.") : reason;
     RedrawCell(index);
 }
 
@@ -281,19 +357,154 @@ void TThumbListView::resizeEvent(QResizeEvent* event) {
     PlaceChildren();
 }
 
-void TThumbListView::Wheel(int steps) {
-    if (steps == 0)
-        return;
-    const int inc = ScrollIncrement();
-    int pos = ScrollPosition() - steps * inc;
-    pos = std::clamp(pos, 0, FScrollBar->maximum());
+int TThumbListView::WheelStep() const {
+    const int lines = std::max(1, QApplication::wheelScrollLines());
+    return std::max(1, int(std::lround(RowStep() * lines / 12.0)));
+}
+
+void TThumbListView::ScrollByWheel(const QPoint& angleDelta, const QPoint& pixelDelta) {
+    double distance;
+    if (!pixelDelta.isNull()) {
+        distance = pixelDelta.y();
+        FWheelRest = 0;
+    } else {
+        // High-resolution wheels send parts of a notch; the parts add up to whole pixels.
+        distance = angleDelta.y() / 120.0 * WheelStep() + FWheelRest;
+    }
+    const int whole = int(distance);
+    FWheelRest = distance - whole;
+    const int pos = std::clamp(ScrollPosition() - whole, 0, FScrollBar->maximum());
+    if (pos == 0 || pos == FScrollBar->maximum())
+        FWheelRest = 0;
     FScrollBar->setValue(pos);
 }
 
 void TThumbListView::wheelEvent(QWheelEvent* event) {
-    const int dy = event->angleDelta().y();
-    Wheel(dy > 0 ? 1 : dy < 0 ? -1 : 0);
+    ScrollByWheel(event->angleDelta(), event->pixelDelta());
     event->accept();
+}
+
+int TThumbListView::RowsPerPage() const {
+    return std::max(1, FSurface->height() / RowStep());
+}
+
+int TThumbListView::KeyTarget(int key) const {
+    const int n = Count();
+    if (n == 0)
+        return -1;
+    const int cur = FSelected;
+    const int cols = FColumns;
+    if (cur < 0) {
+        // Nothing selected yet: the first key selects the first item (End the last).
+        switch (key) {
+        case Qt::Key_End:
+            return n - 1;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+            return 0;
+        default:
+            return -1;
+        }
+    }
+    const int lastRowStart = ((n - 1) / cols) * cols;
+    switch (key) {
+    case Qt::Key_Left:
+        return std::max(0, cur - 1);
+    case Qt::Key_Right:
+        return std::min(n - 1, cur + 1);
+    case Qt::Key_Up:
+        return cur - cols >= 0 ? cur - cols : cur;
+    case Qt::Key_Down:
+        // Into a shorter last row: its last item.
+        if (cur + cols < n)
+            return cur + cols;
+        return cur < lastRowStart ? n - 1 : cur;
+    case Qt::Key_PageUp: {
+        const int t = cur - RowsPerPage() * cols;
+        return t >= 0 ? t : cur % cols;
+    }
+    case Qt::Key_PageDown: {
+        const int t = cur + RowsPerPage() * cols;
+        if (t < n)
+            return t;
+        return std::max(cur, std::min(n - 1, lastRowStart + cur % cols));
+    }
+    case Qt::Key_Home:
+        return 0;
+    case Qt::Key_End:
+        return n - 1;
+    default:
+        return -1;
+    }
+}
+
+void TThumbListView::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (Item(FSelected))
+            emit ItemOpened(FSelected);
+        event->accept();
+        return;
+    }
+    const int target = KeyTarget(key);
+    if (target < 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    SetSelected(target);
+    EnsureVisible(target);
+    emit SelectionMoved(target);
+    event->accept();
+}
+
+void TThumbListView::EnsureVisible(int index) {
+    if (index < 0 || index >= Count())
+        return;
+    const int top = (index / FColumns) * RowStep() + CellGap;
+    const int bottom = top + CellHeight();
+    const int page = FSurface->height();
+    int pos = ScrollPosition();
+    if (bottom + CellGap > pos + page)
+        pos = bottom + CellGap - page;
+    // A cell taller than the page shows from its top.
+    if (top - CellGap < pos)
+        pos = top - CellGap;
+    SetScrollPosition(std::clamp(pos, 0, FScrollBar->maximum()));
+}
+
+QString TThumbListView::ToolTipText(int index) const {
+    const TThumbnailData* item = Item(index);
+    if (!item)
+        return QString();
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QString unknown = QStringLiteral("unknown");
+    QStringList lines;
+    const QString path = item->Info.value(2);
+    lines << (path.isEmpty() ? item->FileName : path);
+    bool ok = false;
+    const qint64 bytes = item->Info.value(3).toLongLong(&ok);
+    lines << QStringLiteral("File size: ") +
+                 (ok ? english.toString(bytes) + QStringLiteral(" bytes") : unknown);
+    const bool video = QFileInfo(item->FileName).suffix().toLower() == QLatin1String("avi");
+    const int w = item->Info.value(6).toInt(), h = item->Info.value(7).toInt();
+    lines << QStringLiteral("Pixel size: ") +
+                 (!video && w > 0 && h > 0 ? QStringLiteral("%1 x %2").arg(w).arg(h) : unknown);
+    const QString shot = item->Info.value(5);
+    lines << QStringLiteral("Shooting date: ") + (shot.isEmpty() ? unknown : shot);
+    const QString fileDate = item->Info.value(4);
+    lines << QStringLiteral("File date: ") + (fileDate.isEmpty() ? unknown : fileDate);
+    if (!item->Error.isEmpty())
+        lines << QStringLiteral("Cannot show the picture: ") + item->Error;
+    return lines.join(QLatin1Char('\n'));
 }
 
 bool TThumbListView::eventFilter(QObject* watched, QEvent* event) {
@@ -314,8 +525,8 @@ void TThumbListView::SurfacePressed(const QPoint& point) {
     FSelected = hit;
     RedrawCell(old);
     RedrawCell(FSelected);
-    if (FScrollBar->isVisible())
-        FScrollBar->setFocus();
+    // The keyboard follows the click; the wheel reaches the grid wherever the focus is.
+    setFocus(Qt::MouseFocusReason);
     emit SelectionClicked(FSelected);
 }
 
@@ -354,10 +565,13 @@ void TThumbListView::DrawCell(QPainter& painter, int index) {
     const QRect cell = CellRect(index);
     const QColor colour = index == FSelected ? SelectedColor : CellColor;
     painter.fillRect(cell, colour);
+    const QRect box(cell.left() + CellMargin, cell.top() + CellMargin, FThumbWidth, FThumbHeight);
     if (item->Bitmap.width() > 0 && item->Bitmap.height() > 0) {
-        const QRect box(cell.left() + CellMargin, cell.top() + CellMargin, FThumbWidth,
-                        FThumbHeight);
-        painter.drawImage(FitRect(item->Bitmap, box), item->Bitmap);
+        // At a device pixel ratio above 1 the finer picture fills the same place.
+        const QImage& picture = item->DeviceBitmap.isNull() ? item->Bitmap : item->DeviceBitmap;
+        painter.drawImage(FitRect(item->Bitmap, box), picture);
+    } else if (!item->Error.isEmpty()) {
+        DrawBrokenMark(painter, box);
     }
     QStringList lines;
     lines << item->Info.value(8);
@@ -372,4 +586,57 @@ void TThumbListView::DrawCell(QPainter& painter, int index) {
         painter.drawText(QRect(x, y, std::max(fm.horizontalAdvance(lines[j]), 1) + 2, fh),
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, lines[j]);
     }
+}
+
+void TThumbListView::DrawBrokenMark(QPainter& painter, const QRect& box) const {
+    // A picture frame torn in two, with a red cross: the file is there but cannot be shown.
+    const int side = std::max(16, std::min(box.width(), box.height()) / 2);
+    const QRectF frame(box.center().x() - side / 2.0, box.center().y() - side * 0.4, side,
+                       side * 0.8);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath left, right;
+    const qreal mid = frame.center().x();
+    const qreal tooth = side / 10.0;
+    QList<QPointF> tear;
+    for (int k = 0; k <= 5; ++k)
+        tear << QPointF(mid + (k % 2 ? tooth : -tooth), frame.top() + frame.height() * k / 5.0);
+    left.moveTo(frame.topLeft());
+    for (const QPointF& p : tear)
+        left.lineTo(p);
+    left.lineTo(frame.bottomLeft());
+    left.closeSubpath();
+    right.moveTo(frame.topRight());
+    for (const QPointF& p : tear)
+        right.lineTo(p + QPointF(tooth * 0.8, 0));
+    right.lineTo(frame.bottomRight());
+    right.closeSubpath();
+    painter.setPen(QPen(QColor(120, 120, 120), 1.5));
+    painter.setBrush(QColor(225, 230, 238));
+    painter.drawPath(left);
+    painter.translate(tooth * 0.4, tooth * 0.4);
+    painter.drawPath(right);
+    painter.translate(-tooth * 0.4, -tooth * 0.4);
+    // A mountain and a sun, as a picture has.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(150, 170, 200));
+    QPainterPath hill;
+    hill.moveTo(frame.left() + 3, frame.bottom() - 3);
+    hill.lineTo(frame.left() + side * 0.35, frame.top() + frame.height() * 0.45);
+    hill.lineTo(mid - tooth, frame.bottom() - 3);
+    hill.closeSubpath();
+    painter.drawPath(hill);
+    painter.setBrush(QColor(240, 190, 60));
+    painter.drawEllipse(QPointF(frame.right() - side * 0.22, frame.top() + side * 0.2), side * 0.08,
+                        side * 0.08);
+    // The cross.
+    const qreal r = side * 0.16;
+    const QPointF c(frame.right() - r * 0.4, frame.bottom() - r * 0.4);
+    painter.setBrush(QColor(210, 30, 30));
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.drawEllipse(c, r, r);
+    painter.setPen(QPen(Qt::white, std::max(1.5, r / 3), Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(c + QPointF(-r / 2, -r / 2), c + QPointF(r / 2, r / 2));
+    painter.drawLine(c + QPointF(r / 2, -r / 2), c + QPointF(-r / 2, r / 2));
+    painter.restore();
 }

@@ -24,7 +24,13 @@ public:
     QImage Bitmap;
     QString FileName;
     QStringList Info;
+    // The picture at the screen's device pixels when they are finer than the grid's (device
+    // pixel ratio above 1), made from the cached thumbnail; null otherwise.
+    QImage DeviceBitmap;
+    // Why the picture could not be made; empty while it could or has not been tried.
+    QString Error;
 
+    // Info back to nine empty strings, and no error.
     void ResetInfo();
 };
 
@@ -35,8 +41,10 @@ public:
     explicit TThumbSurface(TThumbListView* owner);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
@@ -77,7 +85,17 @@ public:
     // Puts the source picture, stretched so that one side equals the thumbnail box, into the
     // item. prepared may hold ScaleThumbnail(source, box) made beforehand on another thread;
     // it is taken as it is when it was made for the present box.
-    void SetThumbnail(int index, const QImage& source, const QImage& prepared = QImage());
+    // preparedDevice may likewise hold the picture for a device pixel ratio above 1.
+    void SetThumbnail(int index, const QImage& source, const QImage& prepared = QImage(),
+                      const QImage& preparedDevice = QImage());
+    // Marks the item's picture as unreadable, with the reason its tooltip gives.
+    void SetThumbnailError(int index, const QString& reason);
+    // The ratio of device pixels to the grid's pixels on the screen the grid is on.
+    qreal DeviceRatio() const;
+    // The picture for a device pixel ratio: the source stretched into the box times the
+    // ratio, tagged with the ratio; null at a ratio of 1 or less.
+    static QImage ScaleDeviceThumbnail(const QImage& source, int boxWidth, int boxHeight,
+                                       qreal ratio);
     // The size SetThumbnail gives a source picture in a box, and the stretch itself. Both are
     // free of widget state, so the loader may call them on its own thread.
     static QSize ThumbnailSize(const QSize& source, int boxWidth, int boxHeight);
@@ -113,6 +131,21 @@ public:
     int Rows() const { return FRows; }
     int ScrollRange() const { return FScrollRange; }
     int ScrollIncrement() const { return FThumbHeight / 16; }
+    // Pixels one wheel notch scrolls: a quarter of a row at the desktop's usual three lines
+    // per notch, in proportion to its setting.
+    int WheelStep() const;
+    // Scrolls by a wheel event: angle notches, or the pixel distance of touchpads and
+    // high-resolution wheels.
+    void ScrollByWheel(const QPoint& angleDelta, const QPoint& pixelDelta);
+    // Scrolls as little as needed to show the whole cell.
+    void EnsureVisible(int index);
+    // Rows that fit the surface's height, at least 1.
+    int RowsPerPage() const;
+    // The selection a key moves to from the present one (-1 for keys that do not move it).
+    int KeyTarget(int key) const;
+    // The tooltip of an item: full name, file size, pixel size, shooting and file dates, and
+    // why the picture could not be shown.
+    QString ToolTipText(int index) const;
     int FontHeight() const { return FFontHeight; }
     int ScrollPosition() const;
     void SetScrollPosition(int position);
@@ -125,9 +158,14 @@ public:
 signals:
     // The selection changed through the mouse.
     void SelectionClicked(int index);
+    // The selection moved through the keyboard.
+    void SelectionMoved(int index);
+    // Enter or a double-click on an item: open it.
+    void ItemOpened(int index);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -155,5 +193,6 @@ private:
     void DrawCell(QPainter& painter, int index);
     void RedrawCell(int index);
     void SurfacePressed(const QPoint& point);
-    void Wheel(int steps);
+    void DrawBrokenMark(QPainter& painter, const QRect& box) const;
+    double FWheelRest = 0; // part of a pixel left over by fine wheel steps
 };

@@ -72,6 +72,9 @@ public:
         FDB.reset();
     }
 
+    // Whether the database hands thumbnails out turned by their orientation tag.
+    void SetOrientation(bool on) { FDB->SetApplyOrientation(on); }
+
     TRun Open(const QString& folder, int box) {
         FFirstScreen = -1;
         FThread->SetThumbSize(box, box);
@@ -173,13 +176,31 @@ int main(int argc, char** argv) {
     const QString folder = work.filePath("photos");
     QDir().mkpath(folder);
     qint64 bytes = 0;
+    // Every other copy lies on its side as phones store portraits: an EXIF block with the
+    // orientation tag 6 goes first, so those are turned when handed out.
+    const QByteArray lying("\xFF\xE1\x00\x22"
+                           "Exif\0\0MM\0\x2A\0\0\0\x08\0\x01"
+                           "\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0",
+                           36);
+    int turned = 0;
     for (int i = 0; i < count; ++i) {
         const QString target = QString("%1/photo%2.jpg").arg(folder).arg(i, 4, 10, QChar('0'));
-        QFile::copy(photos[i % photos.size()], target);
+        QFile in(photos[i % photos.size()]);
+        QFile out(target);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+            continue;
+        QByteArray data = in.readAll();
+        if (i % 2 && data.startsWith("\xFF\xD8")) {
+            data.insert(2, lying);
+            ++turned;
+        }
+        out.write(data);
+        out.close();
         bytes += QFileInfo(target).size();
     }
-    std::printf("folder_open: %d photographs (copies of %d from %s), %.1f MB\n", count,
-                int(photos.size()), qPrintable(source), bytes / 1e6);
+    std::printf("folder_open: %d photographs (copies of %d from %s, %d of them tagged to be "
+                "turned), %.1f MB\n",
+                count, int(photos.size()), qPrintable(source), turned, bytes / 1e6);
     std::printf("grid %d x %d pixels (the main window's share), loader and database as in the "
                 "program\n\n",
                 873 - 230, 550 - 47 - 26 - 22);
@@ -207,13 +228,22 @@ int main(int argc, char** argv) {
         const char* Name;
         int Box;
     } sizes[] = {{"Large", 256}, {"Medium", 128}, {"Small", 96}};
-    bool warmOk = true, coldOk = true, screenOk = true, memOk = true;
+    bool warmOk = true, coldOk = true, screenOk = true, memOk = true, orientOk = true;
     for (const TSize& s : sizes) {
         QTemporaryDir cache;
         TBench bench(cache.path());
         const double refMs = reference();
         const TRun cold = bench.Open(folder, s.Box);
         const TRun warm = bench.Open(folder, s.Box);
+        // The warm open with and without turning by the orientation tag, alternating, best of
+        // three each: the cost of handing the pictures out upright.
+        double warmTurned = warm.Total, warmPlain = 1e18;
+        for (int round = 0; round < 3; ++round) {
+            bench.SetOrientation(false);
+            warmPlain = std::min(warmPlain, bench.Open(folder, s.Box).Total);
+            bench.SetOrientation(true);
+            warmTurned = std::min(warmTurned, bench.Open(folder, s.Box).Total);
+        }
         std::printf("%s (%d x %d)\n", s.Name, s.Box, s.Box);
         std::printf("  reference (one thread, thumbnail maker)  %8.0f ms  %7.1f images/s\n", refMs,
                     count * 1000.0 / refMs);
@@ -227,6 +257,10 @@ int main(int argc, char** argv) {
                         r.ItemsKB / std::max(1.0, r.BudgetKB));
             memOk = memOk && r.ItemsKB <= r.BudgetKB;
         }
+        std::printf("  warm, best of 3: turned upright %.0f ms, as stored %.0f ms; ratio %.3f "
+                    "(target <= 1.10)\n",
+                    warmTurned, warmPlain, warmTurned / warmPlain);
+        orientOk = orientOk && warmTurned / warmPlain <= 1.10;
         const double coldRatio = refMs / cold.Total;
         const double screenShare = cold.FirstScreen / cold.Total;
         std::printf("  ratios: cold throughput / reference %.2f (target >= 0.80); warm %.2f s "
@@ -237,8 +271,8 @@ int main(int argc, char** argv) {
         screenOk = screenOk && screenShare < 0.10;
     }
     std::printf("targets: cold >= 0.8 x reference %s; warm < 1.5 s %s; first screen < 10 %% %s; "
-                "items' memory <= bitmaps + 2 KB/item %s\n",
+                "items' memory <= bitmaps + 2 KB/item %s; warm turned <= 1.10 x as stored %s\n",
                 coldOk ? "met" : "MISSED", warmOk ? "met" : "MISSED", screenOk ? "met" : "MISSED",
-                memOk ? "met" : "MISSED");
+                memOk ? "met" : "MISSED", orientOk ? "met" : "MISSED");
     return 0;
 }

@@ -74,11 +74,29 @@ void TThumbnailDB::TurnUpright(const QString& fileName) {
     // the setting, and every caller gets the same upright picture.
     if (!FApplyOrientation || !FThumbnailInfo.Bitmap || FThumbnailInfo.Bitmap->isNull())
         return;
-    const int orientation = ReadOrientation(fileName, FOrientationReader);
+    // OriginalInfo holds the file's time and size as they are now: read for a make, checked
+    // against the file for a hit.
+    int orientation = 1;
+    const auto note = FOrientationNotes.constFind(fileName);
+    if (note != FOrientationNotes.constEnd() && note->FileTime == FOriginalInfo.FileTime &&
+        note->FileSize == FOriginalInfo.FileSize) {
+        orientation = note->Tag;
+    } else {
+        orientation = ReadOrientation(fileName, FOrientationReader);
+        NoteOrientation(fileName, FOriginalInfo.FileTime, FOriginalInfo.FileSize, orientation);
+    }
     if (orientation == 1)
         return;
     FUpright = OrientImage(*FThumbnailInfo.Bitmap, orientation);
     FThumbnailInfo.Bitmap = &FUpright;
+}
+
+void TThumbnailDB::NoteOrientation(const QString& fileName, const QString& fileTime,
+                                   int32_t fileSize, int tag) {
+    // A bound on a long session's browsing; the notes are only a shortcut.
+    if (FOrientationNotes.size() >= 100000)
+        FOrientationNotes.clear();
+    FOrientationNotes.insert(fileName, {fileTime, fileSize, tag});
 }
 
 bool TThumbnailDB::FetchThumbnail(const QString& fileName) {

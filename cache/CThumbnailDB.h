@@ -8,6 +8,7 @@
 #include "CThTable.h"
 #include "imaging/ExifReader.h"
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -70,6 +71,10 @@ public:
     // Whether thumbnails are handed out turned by their orientation tag (initially on).
     void SetApplyOrientation(bool on) { FApplyOrientation = on; }
     bool ApplyOrientation() const { return FApplyOrientation; }
+    // Records the orientation tag of a file as it is (time and size), read by a caller
+    // that had its EXIF block anyway, so the next hand-out need not read the file again.
+    void NoteOrientation(const QString& fileName, const QString& fileTime, int32_t fileSize,
+                         int tag);
 
     const TThumbnailInfo& ThumbnailInfo() const { return FThumbnailInfo; }
     const TOriginalImageInfo& OriginalInfo() const { return FOriginalInfo; }
@@ -92,4 +97,10 @@ private:
     bool FApplyOrientation = true;
     TExifReader FOrientationReader; // apart from the maker's, whose block callers read
     QImage FUpright;                // the handed-out thumbnail when it had to be turned
+    struct TOrientationNote {
+        QString FileTime;
+        int32_t FileSize = 0;
+        int Tag = 1;
+    };
+    QHash<QString, TOrientationNote> FOrientationNotes;
 };

@@ -37,6 +37,15 @@ int TagOfTransformation(QImageIOHandler::Transformations t) {
 
 } // namespace
 
+bool OrientationInExif(const QString& fileName) {
+    return !IsTiffName(fileName);
+}
+
+int OrientationOfBlock(const TExifReader& exif) {
+    const int tag = exif.Orientation();
+    return tag >= 1 && tag <= 8 ? tag : 1;
+}
+
 int ReadOrientation(const QString& fileName, TExifReader& exif) {
     if (IsTiffName(fileName)) {
         // Only the header is read for this.
@@ -45,8 +54,7 @@ int ReadOrientation(const QString& fileName, TExifReader& exif) {
     }
     if (!exif.Read(fileName))
         return 1;
-    const int tag = exif.Orientation();
-    return tag >= 1 && tag <= 8 ? tag : 1;
+    return OrientationOfBlock(exif);
 }
 
 bool OrientationSwapsSides(int orientation) {

@@ -13,6 +13,12 @@ class TExifReader;
 // reader used for the JPEG block; its earlier block is replaced.
 int ReadOrientation(const QString& fileName, TExifReader& exif);
 
+// Whether a file keeps its tag in a JPEG's EXIF block (every name but a TIFF's), so that
+// a block already read gives it.
+bool OrientationInExif(const QString& fileName);
+// The tag of the block the reader read last: 1 when it has none or an unusable value.
+int OrientationOfBlock(const TExifReader& exif);
+
 // The picture turned upright for the given tag value; values outside 2 to 8 leave it as
 // it is.
 QImage OrientImage(const QImage& image, int orientation);

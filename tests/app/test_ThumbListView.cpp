@@ -130,10 +130,10 @@ TEST(ThumbListView, HitTestAndSelectionByAnyButton) {
     EXPECT_EQ(grid->Item(2)->Info.size(), 9);
 }
 
-TEST(ThumbListView, WheelStepsByTheIncrementWithinTheRange) {
+TEST(ThumbListView, WheelStepsWithinTheRange) {
     auto grid = MakeGrid(600, 300);
-    grid->SetCount(30); // 10 rows: range 1960
-    const int inc = grid->ScrollIncrement();
+    grid->SetCount(30);                // 10 rows: range 1960
+    const int inc = grid->WheelStep(); // a quarter row: 196 / 4
     Wheel(grid->Surface(), -120);
     EXPECT_EQ(grid->ScrollPosition(), inc);
     Wheel(grid->Surface(), 120);

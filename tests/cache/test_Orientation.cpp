@@ -75,8 +75,8 @@ TEST(Orientation, EveryTagIsHandedOutUprightWhileTheCacheKeepsTheStoredRaster) {
         EXPECT_EQ(db->Table().List().Count(), 9) << "a miss made a second record";
         db->SetApplyOrientation(false);
         const QImage raw = HandedOut(*db, rig.Picture(tag));
-        const QImage expected = oriented::Stored(tag == 0 ? 1 : tag)
-                                    .scaled(raw.size(), Qt::IgnoreAspectRatio);
+        const QImage expected =
+            oriented::Stored(tag == 0 ? 1 : tag).scaled(raw.size(), Qt::IgnoreAspectRatio);
         EXPECT_EQ(raw.size(), tag >= 5 ? QSize(256, 512) : QSize(512, 256));
         const QColor got = raw.pixelColor(raw.width() / 4, raw.height() / 8);
         const QColor want = expected.pixelColor(raw.width() / 4, raw.height() / 8);

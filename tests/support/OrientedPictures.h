@@ -21,8 +21,8 @@ constexpr int UprightHeight = 48;
 
 // The upright picture's quarters: top left, top right, bottom left, bottom right.
 inline QColor Quarter(int i) {
-    static const QColor colours[4] = {QColor(220, 30, 30), QColor(30, 200, 40),
-                                      QColor(30, 60, 220), QColor(240, 220, 30)};
+    static const QColor colours[4] = {QColor(220, 30, 30), QColor(30, 200, 40), QColor(30, 60, 220),
+                                      QColor(240, 220, 30)};
     return colours[i];
 }
 
@@ -30,8 +30,8 @@ inline QImage Upright() {
     QImage img(UprightWidth, UprightHeight, QImage::Format_RGB32);
     for (int y = 0; y < UprightHeight; ++y)
         for (int x = 0; x < UprightWidth; ++x)
-            img.setPixelColor(x, y, Quarter((y >= UprightHeight / 2 ? 2 : 0) +
-                                            (x >= UprightWidth / 2 ? 1 : 0)));
+            img.setPixelColor(
+                x, y, Quarter((y >= UprightHeight / 2 ? 2 : 0) + (x >= UprightWidth / 2 ? 1 : 0)));
     return img;
 }
 
@@ -47,14 +47,30 @@ inline QImage Stored(int tag) {
         for (int c = 0; c < raster.width(); ++c) {
             int x = 0, y = 0;
             switch (tag) {
-            case 1: y = r, x = c; break;
-            case 2: y = r, x = W - 1 - c; break;
-            case 3: y = H - 1 - r, x = W - 1 - c; break;
-            case 4: y = H - 1 - r, x = c; break;
-            case 5: x = r, y = c; break;
-            case 6: x = W - 1 - r, y = c; break;
-            case 7: x = W - 1 - r, y = H - 1 - c; break;
-            default: x = r, y = H - 1 - c; break;
+            case 1:
+                y = r, x = c;
+                break;
+            case 2:
+                y = r, x = W - 1 - c;
+                break;
+            case 3:
+                y = H - 1 - r, x = W - 1 - c;
+                break;
+            case 4:
+                y = H - 1 - r, x = c;
+                break;
+            case 5:
+                x = r, y = c;
+                break;
+            case 6:
+                x = W - 1 - r, y = c;
+                break;
+            case 7:
+                x = W - 1 - r, y = H - 1 - c;
+                break;
+            default:
+                x = r, y = H - 1 - c;
+                break;
             }
             raster.setPixel(c, r, up.pixel(x, y));
         }
