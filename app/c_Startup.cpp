@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFont>
 #include <QLoggingCategory>
 #include <QPrinterInfo>
@@ -119,6 +120,13 @@ int RunVelmora(QApplication& app) {
 
     // 2. One instance: a second start brings the first forward and ends silently.
     PSingleInstance instance;
+    // A folder or picture named on the command line goes to the running window.
+    const QStringList args = QCoreApplication::arguments();
+    for (int i = 1; i < args.size(); ++i)
+        if (!args[i].startsWith(QLatin1Char('-'))) {
+            instance.SetHandOver(QFileInfo(args[i]).absoluteFilePath());
+            break;
+        }
     if (!instance.Acquire()) {
         TestEvent("another instance runs");
         delete LogoWindow();
@@ -160,10 +168,12 @@ int RunVelmora(QApplication& app) {
     frmGauge = new TfrmGauge(main);
     frmVersion = new TfrmVersion(main);
 
-    QObject::connect(&instance, &PSingleInstance::ShowRequested, main, [main] {
-        TestEvent("show requested");
-        BringWindowForward(main);
-    });
+    QObject::connect(&instance, &PSingleInstance::ShowRequested, main,
+                     [main](const QString& target) {
+                         TestEvent("show requested " + target);
+                         BringWindowForward(main);
+                         main->OpenTarget(target);
+                     });
     main->show();
     main->raise();
     main->activateWindow();

@@ -2,18 +2,22 @@
 
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
+#include "app/c_FolderTreeModel.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_Message.h"
 #include "app/c_ThumbListView.h"
+#include "app/c_WindowState.h"
 #include "app/i_Logo.h"
 #include "app/i_Version.h"
 #include "cache/CThumbnailDB.h"
 #include "platform/PPrinter.h"
+#include "platform/PSystem.h"
 #include "services/CIniFile.h"
 #include "services/CLogCtrls.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -53,6 +57,8 @@ const QString TfrmThumbnail::PhotoGalleryPage =
     QStringLiteral("https://photos.velmora.example/en/");
 const QString TfrmThumbnail::ClipArtPage = QStringLiteral("https://clipart.velmora.example/en/");
 const QString TfrmThumbnail::SupportMail = QStringLiteral("support@velmora.example");
+
+QStringList TfrmThumbnail::StartArguments;
 
 std::function<bool(const QUrl&)> TfrmThumbnail::OpenUrl = [](const QUrl& url) {
     return QDesktopServices::openUrl(url);
@@ -105,16 +111,24 @@ void DrawWords(QPainter& p, const QRectF& r, const QStringList& lines, int pixel
     p.drawText(r, Qt::AlignCenter, lines.join(QLatin1Char('\n')));
 }
 
-QPixmap NewPicture(const QSize& size) {
-    QPixmap pm(size);
+QPixmap NewPicture(const QSize& size, qreal ratio) {
+    QPixmap pm(size * ratio);
+    pm.setDevicePixelRatio(ratio);
     pm.fill(Qt::transparent);
     return pm;
 }
 
 } // namespace
 
-QPixmap ToolButtonPicture(const QString& kind, const QSize& size) {
-    QPixmap pm = NewPicture(size);
+QIcon ToolButtonIcon(const QString& kind, const QSize& size) {
+    QIcon icon;
+    for (qreal ratio : {1.0, 2.0, 3.0})
+        icon.addPixmap(ToolButtonPicture(kind, size, ratio));
+    return icon;
+}
+
+QPixmap ToolButtonPicture(const QString& kind, const QSize& size, qreal ratio) {
+    QPixmap pm = NewPicture(size, ratio);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal h = size.height();
@@ -277,12 +291,28 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     miThumbnailRepaint->setObjectName(QStringLiteral("miThumbnailRepaint"));
     NoFileImage = NoFilePicture();
 
-    // The first folder: the one named on the command line, else the home folder.
+    // What the last run left: folder, size, order, place and tree width. The settings file is
+    // opened for good later (step 9); this reads it once, ahead.
+    TWindowState remembered;
+    {
+        const TIniFile ini(ResolveAppDir() + QStringLiteral("Thumbnail.ini"));
+        ReadWindowState(ini, remembered);
+    }
+    FTreeWidth = remembered.TreeWidth > 0 ? remembered.TreeWidth : TreeWidth;
+    // The first folder: the one named on the command line (a picture's folder, or the
+    // nearest existing parent of a name that is gone), else the one the last run showed
+    // (or its nearest existing parent), else the home folder.
     QString first = QDir::homePath();
-    const QStringList args = QCoreApplication::arguments();
+    if (!remembered.Folder.isEmpty())
+        first = NearestExistingFolder(remembered.Folder);
+    const QStringList args =
+        StartArguments.isEmpty() ? QCoreApplication::arguments() : StartArguments;
     for (int i = 1; i < args.size(); ++i)
-        if (!args[i].startsWith(QLatin1Char('-')) && QFileInfo(args[i]).isDir()) {
-            first = QFileInfo(args[i]).absoluteFilePath();
+        if (!args[i].startsWith(QLatin1Char('-'))) {
+            const TStartTarget target = ResolveStartTarget(args[i]);
+            first = target.Folder;
+            FPendingSelect = target.Picture;
+            FFolderNotice = target.Notice;
             break;
         }
     AttachTreeModel(first);
@@ -294,6 +324,18 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
         area = screen->availableGeometry();
     resize(std::min(DesignWidth, area.width()), std::min(DesignHeight, area.height()));
     move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+    // The place the last run left, pulled onto a screen when it lies off all of them.
+    if (remembered.Geometry.isValid()) {
+        QList<QRect> screens;
+        for (QScreen* screen : QGuiApplication::screens())
+            screens << screen->availableGeometry();
+        const QRect place = PlaceOnScreens(remembered.Geometry, screens);
+        resize(std::max(place.width(), minimumWidth()), place.height());
+        move(place.topLeft());
+    }
+    FNormalRect = QRect(pos(), size());
+    if (remembered.Maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
     // 2. ExtensionList is the configuration's constant list.
     // 3. The grid, right of the tree, on black, with its popup and no-file picture.
     ThumbList = new TThumbListView(Splitter1);
@@ -306,14 +348,17 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     ThumbList->setVisible(true);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({TreeWidth, std::max(1, width() - TreeWidth - 5)});
+    Splitter1->setSizes({FTreeWidth, std::max(1, width() - FTreeWidth - 5)});
+    connect(ThumbList, &TThumbListView::ItemOpened, this, &TfrmThumbnail::OpenItem);
+    setTabOrder(ShellTreeView, ThumbList);
     // 4. The stock GUI font.
     DefaultGuiFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     // 5. Folder changes.
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TfrmThumbnail::ShellTreeViewChange);
-    // 6. " Medium".
-    CbSize->setCurrentIndex(1);
+    // 6. " Medium", or the size and order the last run left.
+    CbSize->setCurrentIndex(remembered.SizeIndex);
+    CbHyouji->setCurrentIndex(remembered.SortMode);
     // 7. The shared print dialog.
     PrintDialog = new TPrintDialog;
     // 8. The loader, with "Reload this image".
@@ -337,8 +382,20 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     ThumbnailDB->SetMaxSizeKB(CacheSizeKB);
     ThumbnailDB->SetApplyOrientation(ApplyOrientation);
     LoadThread->SetSource(MakeDatabaseSource(ThumbnailDB));
-    // 11. The size of the chosen row, which starts nothing yet visible.
-    LoadThread->SetThumbSize(SizeTable[1].Width, SizeTable[1].Height);
+    // 11. The size of the chosen row, which starts nothing yet visible, and the order.
+    LoadThread->SetThumbSize(SizeTable[remembered.SizeIndex].Width,
+                             SizeTable[remembered.SizeIndex].Height);
+    LoadThread->SetSortMode(remembered.SortMode);
+    // Keys: Ctrl+Q quits (on the menu item), F5 refreshes, Escape stops a running load.
+    MMClose->setShortcut(QKeySequence::Quit);
+    auto* refreshKey = new QAction(this);
+    refreshKey->setShortcut(Qt::Key_F5);
+    connect(refreshKey, &QAction::triggered, this, &TfrmThumbnail::BtnReloadClick);
+    addAction(refreshKey);
+    auto* stopKey = new QAction(this);
+    stopKey->setShortcut(Qt::Key_Escape);
+    connect(stopKey, &QAction::triggered, this, &TfrmThumbnail::BtnAbortClick);
+    addAction(stopKey);
     // 12. Status bar panels and the progress bar over panel 1.
     PlaceStatusBar();
     SetPanelText(2, AddressPrefix + CurrentFolder());
@@ -423,7 +480,7 @@ void TfrmThumbnail::CreateToolBar() {
         b->setFixedSize(width, ButtonHeight);
         const QSize art(width - 6, ButtonHeight - 6);
         b->setIconSize(art);
-        b->setIcon(QIcon(ToolButtonPicture(kind, art)));
+        b->setIcon(ToolButtonIcon(kind, art));
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setToolTip(tip);
         ToolBar->addWidget(b);
@@ -458,6 +515,12 @@ void TfrmThumbnail::CreateToolBar() {
     CbSize->setObjectName(QStringLiteral("CbSize"));
     for (int i = 0; i < SizeTableCount; ++i)
         CbSize->addItem(SizeTable[i].Caption);
+    // The design's widths, or wider when this system's font needs more, so that no item
+    // (" Medium") is clipped.
+    for (auto [box, design] : {std::pair{CbHyouji, 65}, std::pair{CbSize, 73}}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        box->setFixedWidth(std::max(design, box->sizeHint().width()));
+    }
     ToolBar->addSeparator();
     BtnPrintThumbnail = button("BtnPrintThumbnail", QStringLiteral("index"), 104,
                                QStringLiteral("Print Index Card"));
@@ -468,7 +531,7 @@ void TfrmThumbnail::CreateToolBar() {
     ToolBar->addSeparator();
     BtnInternet = button("BtnInternet", QStringLiteral("internet"), 44, QStringLiteral("Velmora"));
     BtnInternet->setIconSize(QSize(32, 32));
-    BtnInternet->setIcon(QIcon(ToolButtonPicture(QStringLiteral("internet"), QSize(32, 32))));
+    BtnInternet->setIcon(ToolButtonIcon(QStringLiteral("internet"), QSize(32, 32)));
 
     connect(BtnAbort, &QToolButton::clicked, this, &TfrmThumbnail::BtnAbortClick);
     connect(BtnReload, &QToolButton::clicked, this, &TfrmThumbnail::BtnReloadClick);
@@ -509,7 +572,7 @@ void TfrmThumbnail::CreateStatusBar() {
 void TfrmThumbnail::PlaceStatusBar() {
     // Panel 1 ends near the grid's left edge, so the address starts there. The tree has its
     // design width while the window is being made.
-    const int treeWidth = PnLeft->isVisible() ? PnLeft->width() : TreeWidth;
+    const int treeWidth = PnLeft->isVisible() ? PnLeft->width() : FTreeWidth;
     // Panel 0 is 105 wide, or wider when this system's font needs more for the state texts.
     const QFontMetrics fm(StatusPanel[0]->font());
     const int width0 = std::max(Panel0Width, std::max(fm.horizontalAdvance(LoadCancelled),
@@ -554,12 +617,20 @@ void TfrmThumbnail::SetPanelText(int index, const QString& text) {
 
 void TfrmThumbnail::AttachTreeModel(const QString& selectPath) {
     QFileSystemModel* old = ShellModel;
-    ShellModel = new QFileSystemModel(this);
-    // Folders only, hidden ones left out; the tree is refreshed on request.
-    ShellModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    ShellModel->setOption(QFileSystemModel::DontWatchForChanges, true);
-    ShellModel->setReadOnly(true);
+    // Folders only, hidden ones left out, no arrow where there are no subfolders.
+    ShellModel = new TFolderTreeModel(this);
     ShellModel->setRootPath(QStringLiteral("/"));
+    // The folders are read in the background: the current one is scrolled into view again
+    // once the rows above it are there.
+    connect(ShellModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& dir) {
+        const QString current = CurrentFolder();
+        if (!FTreeScrollPending || current.isEmpty())
+            return;
+        if (current == dir || current.startsWith(dir == QLatin1String("/") ? dir : dir + '/'))
+            ShellTreeView->scrollTo(ShellTreeView->currentIndex());
+        if (current == dir)
+            FTreeScrollPending = false;
+    });
     ShellTreeView->setModel(ShellModel);
     for (int c = 1; c < ShellModel->columnCount(); ++c)
         ShellTreeView->hideColumn(c);
@@ -569,17 +640,46 @@ void TfrmThumbnail::AttachTreeModel(const QString& selectPath) {
     if (index.isValid()) {
         for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
             ShellTreeView->expand(up);
+        // The current folder opens expanded, selected and in view.
+        ShellTreeView->expand(index);
         ShellTreeView->setCurrentIndex(index);
         ShellTreeView->scrollTo(index);
+        FTreeScrollPending = true;
     }
+}
+
+QStringList TfrmThumbnail::ExpandedFolders() const {
+    QStringList paths;
+    if (!ShellModel)
+        return paths;
+    // Only rows already read can be expanded.
+    QList<QModelIndex> todo{ShellTreeView->rootIndex()};
+    while (!todo.isEmpty()) {
+        const QModelIndex parent = todo.takeLast();
+        for (int r = 0; r < ShellModel->rowCount(parent); ++r) {
+            const QModelIndex child = ShellModel->index(r, 0, parent);
+            if (ShellTreeView->isExpanded(child)) {
+                paths << ShellModel->filePath(child);
+                todo << child;
+            }
+        }
+    }
+    return paths;
 }
 
 void TfrmThumbnail::RefreshTreeNode() {
     // A fresh model reads the folders again; the selection stays where it was and no folder
     // change is reported for it.
     const QString path = CurrentFolder();
+    const QStringList expanded = ExpandedFolders();
     FInTreeRefresh = true;
     AttachTreeModel(path);
+    // The folders that were open stay open, where they still exist.
+    for (const QString& folder : expanded) {
+        const QModelIndex index = ShellModel->index(folder);
+        if (index.isValid())
+            ShellTreeView->expand(index);
+    }
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TfrmThumbnail::ShellTreeViewChange);
     FInTreeRefresh = false;
@@ -607,7 +707,112 @@ void TfrmThumbnail::ShellTreeViewChange() {
         return;
     const QString path = CurrentFolder();
     ListFolder(path);
-    SetPanelText(2, AddressPrefix + path);
+    ShowAddress(path);
+}
+
+void TfrmThumbnail::ShowAddress(const QString& path) {
+    // A note about a name that did not exist follows the address once.
+    QString text = AddressPrefix + path;
+    if (!FFolderNotice.isEmpty())
+        text += QStringLiteral("   ") + FFolderNotice;
+    FFolderNotice.clear();
+    SetPanelText(2, text);
+}
+
+void TfrmThumbnail::OpenTarget(const QString& name) {
+    // A modal window works on the grid or the database: the window only comes forward.
+    if (name.isEmpty() || QApplication::activeModalWidget())
+        return;
+    const TStartTarget target = ResolveStartTarget(name);
+    FPendingSelect = target.Picture;
+    FFolderNotice = target.Notice;
+    const QModelIndex index = ShellModel ? ShellModel->index(target.Folder) : QModelIndex();
+    if (index.isValid() && target.Folder != CurrentFolder()) {
+        // The folder change stops the running load and lists the folder.
+        SelectFolder(target.Folder);
+        ShellTreeView->expand(ShellTreeView->currentIndex());
+        return;
+    }
+    // The same folder (or one the tree does not show): listed again, which stops the
+    // running load as well.
+    ListFolder(target.Folder);
+    ShowAddress(target.Folder);
+}
+
+void TfrmThumbnail::SelectPending() {
+    // Only once the listing of the folder has arrived and been sorted.
+    if (FPendingSelect.isEmpty() || !LoadThread || LoadThread->RequestPending() ||
+        !ThumbList->Drawing())
+        return;
+    for (int i = 0; i < ThumbList->Count(); ++i)
+        if (ThumbList->Item(i)->Info.value(2) == FPendingSelect) {
+            FPendingSelect.clear();
+            ThumbList->SetSelected(i);
+            ThumbList->EnsureVisible(i);
+            return;
+        }
+}
+
+void TfrmThumbnail::OpenItem(int index) {
+    const TThumbnailData* item = ThumbList->Item(index);
+    if (!item || item->Info.value(2).isEmpty())
+        return;
+    const QString path = item->Info.value(2);
+    if (!OpenUrl(QUrl::fromLocalFile(path)))
+        ShowMessage(QStringLiteral("\"%1\" could not be opened: the desktop has no program for "
+                                   "it.")
+                        .arg(QFileInfo(path).fileName()));
+}
+
+void TfrmThumbnail::SaveWindowState() {
+    if (!IniFile)
+        return;
+    TWindowState state;
+    state.Folder = CurrentFolder();
+    state.SizeIndex = std::clamp(CbSize->currentIndex(), 0, SizeTableCount - 1);
+    state.SortMode = LoadThread ? LoadThread->SortMode() : CbHyouji->currentIndex();
+    state.Geometry = FNormalRect;
+    state.Maximized = isMaximized();
+    state.TreeWidth = Splitter1->sizes().value(0);
+    // A read-only settings file is left as it is, silently.
+    const QString name = IniFile->FileName();
+    if (QFileInfo::exists(name) && PIsReadOnlyFile(name))
+        return;
+    try {
+        WriteWindowState(*IniFile, state);
+    } catch (const std::exception&) {
+    }
+}
+
+void TfrmThumbnail::closeEvent(QCloseEvent* event) {
+    SaveWindowState();
+    QMainWindow::closeEvent(event);
+}
+
+void TfrmThumbnail::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (!isMaximized() && !isMinimized() && !isFullScreen())
+        FNormalRect = QRect(pos(), size());
+}
+
+void TfrmThumbnail::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!isMaximized() && !isMinimized() && !isFullScreen())
+        FNormalRect = QRect(pos(), size());
+}
+
+bool TfrmThumbnail::focusNextPrevChild(bool next) {
+    // Tab goes between the folder tree and the grid.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus == ShellTreeView || ShellTreeView->isAncestorOf(focus))) {
+        ThumbList->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    if (focus && (focus == ThumbList || ThumbList->isAncestorOf(focus))) {
+        ShellTreeView->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return QMainWindow::focusNextPrevChild(next);
 }
 
 void TfrmThumbnail::ListFolder(const QString& path) {
@@ -623,6 +828,10 @@ void TfrmThumbnail::ListFolder(const QString& path) {
 }
 
 void TfrmThumbnail::SetProgress(int value) {
+    SelectPending();
+    // A picture not found in its folder by the end of the load is given up.
+    if (value >= 100 || value < 0)
+        FPendingSelect.clear();
     ProgressValue = std::clamp(value, 0, 100);
     ProgressBar->setValue(ProgressValue);
     if (value >= 100) {

@@ -4,6 +4,7 @@
 // the loader; the tool bar and menus stop or repeat loading, change order and size, and open
 // the print, cache, version and read-me windows and the web pages.
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QMainWindow>
 #include <QUrl>
@@ -106,6 +107,20 @@ public:
     void SelectFolder(const QString& path);
     void ListFolder(const QString& path);
 
+    // Opens a folder, or a picture's folder with the picture selected and scrolled into
+    // view once it is listed; a name that does not exist opens its nearest existing parent
+    // and says so in the status bar. Used for a second start's command line.
+    void OpenTarget(const QString& name);
+    // Opens a grid item in the desktop's default viewer.
+    void OpenItem(int index);
+    // The picture waiting to be selected when its folder's listing arrives.
+    const QString& PendingSelection() const { return FPendingSelect; }
+    // Writes section "Window" of the settings file (unless it is read-only).
+    void SaveWindowState();
+
+    // The command line the window starts from; empty means the program's own. Tests set it.
+    static QStringList StartArguments;
+
     // Handlers
     void BtnAbortClick();
     void BtnReloadClick();
@@ -142,6 +157,15 @@ public:
 private:
     bool FInTreeRefresh = false;
     QString FHookFile;
+    QString FPendingSelect; // a picture to select once its folder is listed
+    QString FFolderNotice;  // said after the address at the next folder change
+    QRect FNormalRect;      // the frame's place and size while neither maximised nor minimised
+    int FTreeWidth;         // the folder tree's width while the window is being made
+    bool FTreeScrollPending = false;
+
+    void ShowAddress(const QString& path);
+    void SelectPending();
+    QStringList ExpandedFolders() const;
 
     void CreateMenus();
     void CreateToolBar();
@@ -155,6 +179,10 @@ private:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 };
 
 // The main window while it exists.
@@ -162,5 +190,9 @@ extern TfrmThumbnail* frmThumbnail;
 
 // The picture the grid shows when a folder has no pictures (315 x 234).
 QImage NoFilePicture();
-// The picture of a tool-bar button: "abort", "reload", "index", "back", "contact", "internet".
-QPixmap ToolButtonPicture(const QString& kind, const QSize& size);
+// The picture of a tool-bar button: "abort", "reload", "index", "back", "contact", "internet",
+// drawn at the device pixel ratio given.
+QPixmap ToolButtonPicture(const QString& kind, const QSize& size, qreal ratio = 1);
+// The button's icon, with pictures drawn for device pixel ratios 1, 2 and 3, so it is sharp
+// on high-density screens.
+QIcon ToolButtonIcon(const QString& kind, const QSize& size);

@@ -52,7 +52,11 @@ bool PSingleInstance::AskToShow(int timeoutMs) {
         QLocalSocket socket;
         socket.connectToServer(FName);
         if (socket.waitForConnected(qMax<qint64>(1, deadline.remainingTime()))) {
-            socket.write("show\n");
+            // "show", then the path as base64 of its UTF-8 bytes, so any name fits one line.
+            QByteArray request("show");
+            if (!FHandOver.isEmpty())
+                request += ' ' + FHandOver.toUtf8().toBase64();
+            socket.write(request + '\n');
             socket.waitForBytesWritten(qMax<qint64>(1, deadline.remainingTime()));
             while (!socket.canReadLine() && !deadline.hasExpired() &&
                    socket.state() == QLocalSocket::ConnectedState)
@@ -69,14 +73,25 @@ void PSingleInstance::Serve() {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto handle = [this, socket] {
             while (socket->canReadLine()) {
-                if (socket->readLine().trimmed() == "show") {
-                    emit ShowRequested();
-                    socket->write("ok\n");
-                    socket->flush();
+                const QByteArray line = socket->readLine().trimmed();
+                const QList<QByteArray> words = line.split(' ');
+                if (words.value(0) != "show" || words.size() > 2)
+                    continue;
+                QString target;
+                if (words.size() == 2) {
+                    const auto decoded = QByteArray::fromBase64Encoding(
+                        words[1], QByteArray::AbortOnBase64DecodingErrors);
+                    if (!decoded)
+                        continue;
+                    target = QString::fromUtf8(*decoded);
                 }
+                emit ShowRequested(target);
+                socket->write("ok\n");
+                socket->flush();
             }
-            // A peer that sends endless data without a line end is cut off.
-            if (socket->bytesAvailable() > 256)
+            // A peer that sends endless data without a line end is cut off; a path of the
+            // longest length fits well below this.
+            if (socket->bytesAvailable() > 65536)
                 socket->abort();
         };
         connect(socket, &QLocalSocket::readyRead, this, handle);

@@ -1,7 +1,8 @@
 #pragma once
 // One running copy per user. The first process takes an exclusive lock (released by the
 // system however the process ends) and listens on a local server; a later start finds the
-// lock taken, connects, asks the first to show its main window, and ends. A server name left
+// lock taken, connects, asks the first to show its main window (handing over the folder or
+// picture it was started with, if any), and ends. A server name left
 // behind by a crash is removed and taken over by the next holder of the lock.
 #include <QObject>
 #include <QString>
@@ -25,15 +26,19 @@ public:
 
     // Asks the holder to show its window; true when it confirmed within the time.
     bool AskToShow(int timeoutMs);
+    // The absolute folder or picture path that AskToShow hands over (empty: none).
+    void SetHandOver(const QString& target) { FHandOver = target; }
 
 signals:
-    // Another start asked this instance to show, restore and raise its main window.
-    void ShowRequested();
+    // Another start asked this instance to show, restore and raise its main window, and to
+    // open target when it is not empty.
+    void ShowRequested(const QString& target);
 
 private:
     void Serve();
 
     QString FName;
+    QString FHandOver;
     int FLockFd = -1;
     QLocalServer* FServer = nullptr;
 };
