@@ -39,6 +39,7 @@
 #include <QSplitter>
 #include <QTextStream>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -620,16 +621,17 @@ void TfrmThumbnail::AttachTreeModel(const QString& selectPath) {
     // Folders only, hidden ones left out, no arrow where there are no subfolders.
     ShellModel = new TFolderTreeModel(this);
     ShellModel->setRootPath(QStringLiteral("/"));
-    // The folders are read in the background: the current one is scrolled into view again
-    // once the rows above it are there.
+    // The folders are read and sorted in the background: the current one is scrolled into
+    // view again a moment after each folder on its way arrives, for the first seconds.
     connect(ShellModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& dir) {
         const QString current = CurrentFolder();
         if (!FTreeScrollPending || current.isEmpty())
             return;
         if (current == dir || current.startsWith(dir == QLatin1String("/") ? dir : dir + '/'))
-            ShellTreeView->scrollTo(ShellTreeView->currentIndex());
-        if (current == dir)
-            FTreeScrollPending = false;
+            QTimer::singleShot(100, this, [this] {
+                if (FTreeScrollPending)
+                    ShellTreeView->scrollTo(ShellTreeView->currentIndex());
+            });
     });
     ShellTreeView->setModel(ShellModel);
     for (int c = 1; c < ShellModel->columnCount(); ++c)
@@ -645,6 +647,7 @@ void TfrmThumbnail::AttachTreeModel(const QString& selectPath) {
         ShellTreeView->setCurrentIndex(index);
         ShellTreeView->scrollTo(index);
         FTreeScrollPending = true;
+        QTimer::singleShot(3000, this, [this] { FTreeScrollPending = false; });
     }
 }
 
