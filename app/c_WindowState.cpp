@@ -82,8 +82,16 @@ QRect PlaceOnScreens(const QRect& wanted, const QList<QRect>& screens) {
     const QRect strip(wanted.left(), wanted.top(), wanted.width(), TitleStrip);
     const int grab = std::min(GrabWidth, wanted.width());
     for (const QRect& s : screens)
-        if (s.intersected(strip).width() >= grab && s.contains(QPoint(s.left(), wanted.top())))
-            return wanted;
+        if (s.intersected(strip).width() >= grab && s.contains(QPoint(s.left(), wanted.top()))) {
+            // Reachable where it is; only a window larger than that screen (one of lower
+            // resolution, or a larger scale) is made to fit it.
+            if (wanted.width() <= s.width() && wanted.height() <= s.height())
+                return wanted;
+            const int w = std::min(wanted.width(), s.width());
+            const int h = std::min(wanted.height(), s.height());
+            return QRect(std::clamp(wanted.left(), s.left(), s.left() + s.width() - w),
+                         std::clamp(wanted.top(), s.top(), s.top() + s.height() - h), w, h);
+        }
     // Onto the screen it overlaps most, else the nearest.
     QRect target = screens.first();
     qint64 best = -1;
