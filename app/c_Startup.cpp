@@ -11,8 +11,10 @@
 #include "platform/PPrinter.h"
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
+#include "printjobs/i_ContactSheetPrint.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ContactSheetPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/i_Preview.h"
 #include "services/CException.h"
@@ -166,6 +168,10 @@ int RunVelmora(QApplication& app) {
     prtThumbnailPrint->Pictures.FileIcon = DrawFileIcon;
     WindowJobHost().SharedDialog = PrintDialog;
     frmPrintThumbnail = new TfrmPrintThumbnail(prtThumbnailPrint, main);
+
+    prtContactSheetPrint = new TprtContactSheetPrint;
+    prtContactSheetPrint->Pictures = prtThumbnailPrint->Pictures;
+    frmContactSheetPrint = new TfrmContactSheetPrint(prtContactSheetPrint, main);
     frmPreview = new TfrmPreview(main);
     frmGauge = new TfrmGauge(main);
     frmVersion = new TfrmVersion(main);
@@ -188,10 +194,13 @@ int RunVelmora(QApplication& app) {
     delete LogoWindow();
     delete main; // its children, the print, preview, gauge and version windows, go with it
     frmPrintThumbnail = nullptr;
+    frmContactSheetPrint = nullptr;
     frmPreview = nullptr;
     frmGauge = nullptr;
     frmVersion = nullptr;
     delete prtThumbnailPrint;
     prtThumbnailPrint = nullptr;
+    delete prtContactSheetPrint;
+    prtContactSheetPrint = nullptr;
     return rc;
 }
