@@ -714,6 +714,7 @@ void TfrmThumbnail::BtnPrintThumbnailClick() {
     frmPrintThumbnail->SetFolder(CurrentFolder());
     QApplication::restoreOverrideCursor();
     frmPrintThumbnail->ShowModal();
+    prtThumbnailPrint->ForgetPictures();
 }
 
 void TfrmThumbnail::BtnContactClick() {

@@ -255,19 +255,7 @@ void TprtThumbnailPrint::PrintCell(TLRGridPanel* grid, int col, int row, const T
         return;
     }
     try {
-        const QStringList info = ItemList->ItemInfo(index);
-        const QString path = info.value(2);
-        QImage picture;
-        if (LowerExt(path) != QLatin1String("avi")) {
-            if (!Pictures.Thumbnail || !Pictures.Thumbnail(path, picture) || picture.isNull())
-                throw Exception(QStringLiteral("no thumbnail: ") + path);
-        } else {
-            if (!Pictures.FileIcon)
-                throw Exception(QStringLiteral("no icon: ") + path);
-            Pictures.FileIcon(path, picture);
-        }
-        image->Picture().Bitmap().SetImage(picture);
-
+        const QString path = ItemList->ItemInfo(index).value(2);
         const int boxLeft = fl + 3;
         const int boxTop = ft + fh / 20;
         if (ImageBoxWidth == 0 && ImageBoxHeight == 0) {
@@ -275,6 +263,16 @@ void TprtThumbnailPrint::PrintCell(TLRGridPanel* grid, int col, int row, const T
             ImageBoxHeight = fh * 15 / 20;
         }
         const TRect box = Rect(boxLeft, boxTop, fl + ImageBoxWidth, boxTop + ImageBoxHeight);
+        QImage picture;
+        if (LowerExt(path) != QLatin1String("avi")) {
+            if (!ItemThumbnail(index, path, box.Width(), box.Height(), picture))
+                throw Exception(QStringLiteral("no thumbnail: ") + path);
+        } else {
+            if (!Pictures.FileIcon)
+                throw Exception(QStringLiteral("no icon: ") + path);
+            Pictures.FileIcon(path, picture);
+        }
+        image->Picture().Bitmap().SetImage(picture);
         FitLRImage(image, box);
         if (ShowFileName) {
             comment->SetBounds(box.Left, box.Bottom, box.Width(), rect.Height() * 5 / 20);
