@@ -1,7 +1,6 @@
 #include "c_PrintItems.h"
 
 #include "cache/CThumbnailDB.h"
-#include "services/CException.h"
 
 #include <QFileInfo>
 
@@ -38,20 +37,4 @@ TPrintPictures DatabasePictures(TThumbnailDB* database) {
         return true;
     };
     return p;
-}
-
-QImage CellPicture(const TPrintPictures& pictures, const QString& path) {
-    const QString ext = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
-    QImage picture;
-    if (ext.compare(QLatin1String("avi"), Qt::CaseInsensitive) != 0) {
-        if (!pictures.Thumbnail || !pictures.Thumbnail(path, picture) || picture.isNull())
-            throw Exception(QStringLiteral("No thumbnail: ") + path);
-    } else {
-        if (!pictures.FileIcon)
-            throw Exception(QStringLiteral("No icon: ") + path);
-        pictures.FileIcon(path, picture);
-        if (picture.isNull())
-            throw Exception(QStringLiteral("No icon: ") + path);
-    }
-    return picture;
 }

@@ -48,7 +48,3 @@ struct TPrintPictures {
 
 // Thumbnails from the thumbnail database (copied out of it at once); no icon source.
 TPrintPictures DatabasePictures(TThumbnailDB* database);
-
-// The picture a cell shows for a file: its thumbnail, or the file type's icon for a video
-// (decided by the extension, letter case ignored). Raises Exception when none can be had.
-QImage CellPicture(const TPrintPictures& pictures, const QString& path);

@@ -155,8 +155,10 @@ void TprtContactSheetPrint::ContactSheetPanelPrintPanel(TLRGridPanel*, int col, 
     }
     try {
         const QStringList info = ItemList->ItemInfo(index);
-        Image->Picture().Bitmap().SetImage(CellPicture(Pictures, info.value(2)));
-        FitLRImage(Image, Rect(CellMargin, h / 10, w - CellMargin, h * 7 / 10));
+        const TRect box = Rect(CellMargin, h / 10, w - CellMargin, h * 7 / 10);
+        Image->Picture().Bitmap().SetImage(
+            CellPicture(index, info.value(2), box.Width(), box.Height()));
+        FitLRImage(Image, box);
         Comment1->SetBounds(CellMargin, h * 7 / 10, w - 2 * CellMargin, h / 10);
         Comment1->Text = ShowFileName ? ItemList->ItemFileName(index) : QString();
         Comment2->SetBounds(CellMargin, Comment1->Top() + Comment1->Height(), w - 2 * CellMargin,

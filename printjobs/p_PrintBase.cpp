@@ -138,6 +138,21 @@ bool TprtPrintBase::ItemThumbnail(int index, const QString& path, int boxWidth, 
     return true;
 }
 
+QImage TprtPrintBase::CellPicture(int index, const QString& path, int boxWidth, int boxHeight) {
+    const QString ext = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
+    QImage picture;
+    if (ext.compare(QLatin1String("avi"), Qt::CaseInsensitive) != 0) {
+        if (!ItemThumbnail(index, path, boxWidth, boxHeight, picture))
+            throw Exception(QStringLiteral("No thumbnail: ") + path);
+    } else {
+        if (Pictures.FileIcon)
+            Pictures.FileIcon(path, picture);
+        if (picture.isNull())
+            throw Exception(QStringLiteral("No icon: ") + path);
+    }
+    return picture;
+}
+
 void TprtPrintBase::ForgetPictures() {
     FPictures.clear();
     FPictureBytes = 0;

@@ -161,6 +161,10 @@ protected:
     // renders page 1 again on every change. False when no picture can be had.
     bool ItemThumbnail(int index, const QString& path, int boxWidth, int boxHeight,
                        QImage& picture);
+    // The picture of an item's cell: its thumbnail as ItemThumbnail gives it, or the file
+    // type's icon for a video (decided by the extension, letter case ignored). Raises
+    // Exception when none can be had.
+    QImage CellPicture(int index, const QString& path, int boxWidth, int boxHeight);
 
 private:
     QHash<QString, QImage> FPictures;
