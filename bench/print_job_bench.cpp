@@ -13,11 +13,15 @@
 //   - the settings window's miniature refresh after a control change (zoom 1, page 1, 200
 //     cells) against its 100 ms target and against a bare zoom-1 page of drawImage calls;
 //   - one preview-window page (render at the window's zoom and ShowPage) against 150 ms;
-//   - ms and MB per printed sheet.
+//   - ms and MB per printed sheet;
+//   - the contact sheet at 10 x 10 (TprtContactSheetPrint, portrait) from the same warm cache
+//     against its parts (target 1.25), ms and MB per page; and from a cold cache, where the
+//     job makes every thumbnail, against making the same thumbnails alone (target 0.8).
 #include "cache/CThumbnailDB.h"
 #include "platform/PPrinter.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ContactSheetPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/i_Preview.h"
 
@@ -56,6 +60,90 @@ void BarePage(QPainter& painter, const std::vector<QImage>& pictures, int first,
         s.scale(390, 480, Qt::KeepAspectRatio);
         painter.drawImage(QRect(QPoint(30 + (i % 20) * 300, 300 + (i / 20) * 420), s / 1.5), img);
     }
+}
+// The contact sheet job, warm and cold; the printer writes PDF files into work.
+void ContactSheetFigures(TQtPrinter& printer, TPrintItemVector& items, TThumbnailDB& warm,
+                         const QTemporaryDir& work) {
+    const int n = items.Count();
+    QElapsedTimer t;
+    printer.SetOrientation(TPrinterOrientationKind::Portrait);
+    TprtContactSheetPrint sheet;
+    sheet.SetPrinter(&printer);
+    sheet.ItemList = &items;
+    sheet.SetGridItem(TprtContactSheetPrint::GridSizeCount - 1); // 10 x 10
+    sheet.SyncWithPrinter();
+    const int pages = sheet.ComputePageCount();
+    const int perPage = sheet.Columns() * sheet.Rows();
+
+    // Parts alone: the lookups (best of two passes) and the bare pages.
+    sheet.Pictures = DatabasePictures(&warm);
+    std::vector<QImage> pictures(static_cast<size_t>(n));
+    double lookupMs = 1e300;
+    for (int pass = 0; pass < 2; ++pass) {
+        t.restart();
+        for (int i = 0; i < n; ++i)
+            sheet.Pictures.Thumbnail(items.ItemInfo(i).value(2), pictures[size_t(i)]);
+        lookupMs = std::min(lookupMs, Ms(t));
+    }
+    const QString refPdf = work.filePath("sheet_reference.pdf");
+    t.restart();
+    {
+        QPrinter ref(QPrinter::HighResolution);
+        ref.setOutputFormat(QPrinter::PdfFormat);
+        ref.setOutputFileName(refPdf);
+        ref.setResolution(600);
+        ref.setPageSize(QPageSize(QPageSize::A4));
+        QPainter painter(&ref);
+        for (int p = 0; p < pages; ++p) {
+            if (p > 0)
+                ref.newPage();
+            BarePage(painter, pictures, p * perPage, std::min(perPage, n - p * perPage));
+        }
+    }
+    const double bareMs = Ms(t);
+    pictures.clear();
+
+    const QString pdf = work.filePath("sheet.pdf");
+    printer.QueuePrinter()->setOutputFileName(pdf);
+    t.restart();
+    sheet.PrintPages();
+    const double jobMs = Ms(t);
+    const double mb = QFileInfo(pdf).size() / 1048576.0;
+    const double refMb = QFileInfo(refPdf).size() / 1048576.0;
+    const double parts = lookupMs + bareMs;
+    std::printf("contact sheet:  %8.0f ms for %d pages of %d (%.0f ms/page); parts alone %.0f ms "
+                "(lookups %.0f + bare pages %.0f): %.2fx of the parts, target 1.25\n",
+                jobMs, pages, perPage, jobMs / pages, parts, lookupMs, bareMs, jobMs / parts);
+    std::printf("                %8.2f MB/page; bare pages %.2f MB/page: %.2fx\n", mb / pages,
+                refMb / pages, mb / std::max(refMb, 1e-9));
+
+    // Cold: a new, empty cache. The reference makes the same thumbnails alone in another one.
+    auto freshDatabase = [&](const QString& name) {
+        auto db = std::make_unique<TThumbnailDB>(nullptr, work.filePath(name) + "/");
+        db->SetCacheDirectory(work.filePath(name + "/cache"));
+        db->SetMaxSizeKB(4 * 1024 * 1024 - 1);
+        db->SetWidth(512);
+        db->SetHeight(512);
+        return db;
+    };
+    QDir().mkpath(work.filePath("made"));
+    QDir().mkpath(work.filePath("cold"));
+    auto made = freshDatabase("made");
+    t.restart();
+    for (int i = 0; i < n; ++i)
+        made->GetThumbnail(items.ItemInfo(i).value(2));
+    const double makeMs = Ms(t);
+    made.reset();
+    auto cold = freshDatabase("cold");
+    sheet.Pictures = DatabasePictures(cold.get());
+    printer.QueuePrinter()->setOutputFileName(work.filePath("sheet_cold.pdf"));
+    t.restart();
+    sheet.PrintPages();
+    const double coldMs = Ms(t);
+    std::printf("  cold cache:   %8.0f ms (%.0f ms/page); making the %d thumbnails alone %.0f ms: "
+                "%.2fx of its throughput, target 0.8\n",
+                coldMs, coldMs / pages, n, makeMs, makeMs / coldMs);
+    printer.SetOrientation(TPrinterOrientationKind::Landscape);
 }
 } // namespace
 
@@ -181,6 +269,8 @@ int main(int argc, char** argv) {
     lookupMs = std::min(lookupMs, Ms(t));
     const double jobMb = QFileInfo(pdf).size() / 1048576.0;
     const double refMb = QFileInfo(refPdf).size() / 1048576.0;
+
+    ContactSheetFigures(printer, items, db, work);
 
     // The settings window's miniature after a control change (layout box to 10 x 10).
     TfrmPrintThumbnail window(&layout);
