@@ -12,6 +12,10 @@
 #include "cache/CThumbnailDB.h"
 #include "platform/PPrinter.h"
 #include "platform/PSystem.h"
+#include "printjobs/i_ContactSheetPrint.h"
+#include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ContactSheetPrint.h"
+#include "printjobs/p_ThumbnailPrint.h"
 #include "services/CIniFile.h"
 #include "services/CLogCtrls.h"
 
@@ -862,11 +866,12 @@ void TfrmThumbnail::SetProgress(int value) {
 }
 
 bool TfrmThumbnail::LoadingRunning() const {
-    const QString text = PanelText(0);
-    // A folder handed over but not yet taken up still counts: the status may show the end
-    // of the previous load for a moment.
-    if (LoadThread && LoadThread->RequestPending())
+    // The loader itself says whether it is between jobs: the status text still shows the
+    // end of the previous load while the loader has taken a new folder up and works in the
+    // thumbnail database before its first report.
+    if (LoadThread && !LoadThread->Idle())
         return true;
+    const QString text = PanelText(0);
     return text != LoadComplete && text != LoadCancelled;
 }
 
@@ -914,6 +919,15 @@ void TfrmThumbnail::BtnPrintThumbnailClick() {
         ShowMessage(QStringLiteral("Print buttons are disabled while images are loading."));
         return;
     }
+    if (!prtThumbnailPrint || !frmPrintThumbnail)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    prtThumbnailPrint->ItemList = ThumbList;
+    frmPrintThumbnail->ApplySettings();
+    frmPrintThumbnail->SetFolder(CurrentFolder());
+    QApplication::restoreOverrideCursor();
+    frmPrintThumbnail->ShowModal();
+    prtThumbnailPrint->ForgetPictures();
 }
 
 void TfrmThumbnail::BtnContactClick() {
@@ -921,6 +935,14 @@ void TfrmThumbnail::BtnContactClick() {
         ShowMessage(QStringLiteral("Print buttons are disabled while images are loading."));
         return;
     }
+    if (!prtContactSheetPrint || !frmContactSheetPrint)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    prtContactSheetPrint->ItemList = ThumbList;
+    frmContactSheetPrint->ApplySettings();
+    frmContactSheetPrint->SetFolder(CurrentFolder());
+    QApplication::restoreOverrideCursor();
+    frmContactSheetPrint->ShowModal();
 }
 
 void TfrmThumbnail::BtnPrintJacketClick() {
