@@ -19,7 +19,9 @@ void InstallFontSubstitutions();
 
 // With VELMORA_TEST_HOOK set, every message box is answered by its first button and its
 // caption and text are written to standard error, so the whole program can run unattended;
-// the start-up steps are reported there too ("VELMORA_EVENT: ..."). Does nothing otherwise.
+// the start-up steps are reported there too ("VELMORA_EVENT: ..."). Windows whose kind is
+// named in an item "interactive=<kind>" are left open for the test to work them instead.
+// Does nothing otherwise.
 void InstallTestHook();
 
 // The start-up refusals: each shows its message (caption "Velmora", one "Cancel") and
