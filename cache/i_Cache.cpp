@@ -116,8 +116,7 @@ bool TfrmCache::FolderReadOnly(const QString& dir) {
         return true;
     // A folder nobody may write counts as read-only even for a user who could write it
     // anyway (root).
-    const QFile::Permissions anyWrite =
-        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    const QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     return (QFileInfo(dir).permissions() & anyWrite) == 0;
 }
 
