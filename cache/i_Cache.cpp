@@ -68,6 +68,8 @@ TfrmCache::TfrmCache(QWidget* owner, TThumbnailDB* database, TfrmSelectCachePath
     TrackBar->setValue(MaxPosition);
     Label2 = NewLabel(QStringLiteral("Label2"), QStringLiteral("0MB"), 8, 60, this);
     Label3 = NewLabel(QStringLiteral("Label3"), QStringLiteral("500MB"), 336, 60, this);
+    // A wider font than the design's must not push the right-hand end out of the window.
+    Label3->move(std::min(336, width() - 4 - Label3->width()), 60);
     Label4 = NewLabel(QStringLiteral("Label4"), QStringLiteral("Cache location"), 8, 84, this);
     EdCachePath = new QLineEdit(this);
     EdCachePath->setObjectName(QStringLiteral("EdCachePath"));

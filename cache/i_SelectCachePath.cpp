@@ -114,6 +114,12 @@ TfrmSelectCachePath::TfrmSelectCachePath(QWidget* owner, TThumbnailDB* database)
     connect(DriveComboBox, &QComboBox::activated, this, &TfrmSelectCachePath::DriveComboBoxChange);
     connect(DirectoryListBox->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TfrmSelectCachePath::DirectoryListBoxChange);
+    // The model reads folders in the background: the folder's row is shown once its
+    // parent has been read.
+    connect(DirectoryModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& dir) {
+        if (FDirectory.startsWith(QDir::cleanPath(dir)))
+            FollowDirectory();
+    });
     connect(BtnOK, &QPushButton::clicked, this, &TfrmSelectCachePath::BtnOKClick);
     connect(BtnCancel, &QPushButton::clicked, this, &TfrmSelectCachePath::BtnCancelClick);
     connect(BtnStart, &QPushButton::clicked, this, &TfrmSelectCachePath::BtnStartClick);
@@ -162,17 +168,23 @@ void TfrmSelectCachePath::SetDirectory(const QString& dir) {
     }
     FDirectory = QDir::cleanPath(dir);
     FDirectoryDrive = drive;
-    const QSignalBlocker block(DirectoryListBox->selectionModel());
     DirectoryModel->setRootPath(drive);
     DirectoryListBox->setRootIndex(DirectoryModel->index(drive));
-    const QModelIndex current = DirectoryModel->index(FDirectory);
-    if (current.isValid() && FDirectory != QDir::cleanPath(drive)) {
-        DirectoryListBox->setCurrentIndex(current);
-        DirectoryListBox->scrollTo(current);
-    } else {
-        DirectoryListBox->setCurrentIndex({});
-    }
+    FollowDirectory();
     FillDrives();
+}
+
+void TfrmSelectCachePath::FollowDirectory() {
+    const QSignalBlocker block(DirectoryListBox->selectionModel());
+    const QModelIndex current = DirectoryModel->index(FDirectory);
+    if (!current.isValid() || FDirectory == QDir::cleanPath(FDirectoryDrive)) {
+        DirectoryListBox->setCurrentIndex({});
+        return;
+    }
+    for (QModelIndex p = current.parent(); p.isValid(); p = p.parent())
+        DirectoryListBox->expand(p);
+    DirectoryListBox->setCurrentIndex(current);
+    DirectoryListBox->scrollTo(current, QAbstractItemView::PositionAtCenter);
 }
 
 void TfrmSelectCachePath::ShowDrive(const QString& drive) {
@@ -219,6 +231,8 @@ void TfrmSelectCachePath::BtnStartClick() {
 
 int TfrmSelectCachePath::ShowModal() {
     FillDrives();
+    FollowDirectory();
+    DirectoryListBox->setFocus();
     const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
     QRect area = owner && owner->isVisible() ? owner->frameGeometry() : QRect();
     if (area.isEmpty() && screen())

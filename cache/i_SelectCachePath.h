@@ -70,6 +70,8 @@ private:
     QString FDirectoryDrive; // and its drive
 
     void ShowDrive(const QString& drive);
+    // Selects the folder's row in the folder list, expanded and in view.
+    void FollowDirectory();
     void SelectDriveItem(const QString& drive);
 };
 
