@@ -18,7 +18,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontInfo>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -148,6 +150,10 @@ TEST(CacheWindows, SliderShowsTheLimitInWholeStepsAndOptimalValueFollowsFreeSpac
         EXPECT_EQ(rig.FreeSpaceAsked, QStringList{AppDir + "Temp"});
     }
     EXPECT_EQ(rig.DB->GetMaxSizeKB(), 900000) << "nothing reaches the database before Close";
+    // The Japanese Gothic UI face, found through the program's substitution.
+    const QList<QWidget*> controls{rig.Window->BtnClose, rig.Select->BtnOK, rig.Window->Label1};
+    for (QWidget* w : controls)
+        EXPECT_EQ(QFontInfo(w->font()).family(), "IPAPGothic");
     EXPECT_EQ(rig.Stops, 0);
 }
 
@@ -338,4 +344,22 @@ TEST(CacheWindows, LocationWindowDrivesResetAndCancel) {
     TfrmSelectCachePath::ListVolumes = {};
     TfrmSelectCachePath::VolumeReadable = {};
     EXPECT_THROW(TfrmSelectCachePath::DriveOf("relative/dir"), std::exception);
+}
+
+TEST(CacheWindows, ClearCacheErrorsReachTheUserAndTheWindowStaysUsable) {
+    TCacheRig rig(256000);
+    // Twelve caches of older versions: more than one clearing removes.
+    for (int v = 0; v < 12; ++v)
+        WriteFileBytes(TempDir + QString("/_TDB%1/x.bmp").arg(v, 4, 10, QChar('0')), "x");
+    rig.Window->BtnClear->click();
+    EXPECT_EQ(rig.Messages,
+              QStringList{QString::fromUtf8("Velmora|旧キャッシュ情報が多すぎます。Count=11")});
+    EXPECT_TRUE(rig.Window->isVisible());
+    // Pressed again, it removes the last one and succeeds.
+    rig.Messages.clear();
+    rig.Window->BtnClear->click();
+    EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
+    EXPECT_EQ(QDir(TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    rig.Window->BtnClose->click();
+    EXPECT_FALSE(rig.Window->isVisible());
 }
