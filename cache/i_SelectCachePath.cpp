@@ -117,7 +117,9 @@ TfrmSelectCachePath::TfrmSelectCachePath(QWidget* owner, TThumbnailDB* database)
     // The model reads folders in the background: the folder's row is shown once its
     // parent has been read.
     connect(DirectoryModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& dir) {
-        if (FDirectory.startsWith(QDir::cleanPath(dir)))
+        // Only a folder above it: opening the chosen folder itself must not scroll back.
+        const QString above = QDir::cleanPath(dir);
+        if (FDirectory.startsWith(above.endsWith('/') ? above : above + '/'))
             FollowDirectory();
     });
     connect(BtnOK, &QPushButton::clicked, this, &TfrmSelectCachePath::BtnOKClick);
