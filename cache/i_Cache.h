@@ -48,11 +48,17 @@ public:
     // window assumes no loader.
     std::function<void()> OnStopLoading;
 
-    // Handlers.
+    // The location and the slider from the database.
     void FormCreate();
+    // "...": the location window, modally.
     void BtnSelectPathClick();
+    // Clears the cache at once (after stopping the load); an error is shown, not raised.
     void BtnClearClick();
+    // The slider to the optimal size for the folder shown.
     void BtnBestClick();
+    // A read-only or missing folder is refused (old location back, optimal size applied);
+    // a read-only settings file closes without applying; else moves and resizes the cache,
+    // writes "Directory" and "Size" and closes.
     void BtnCloseClick();
 
     // The slider position showing a limit: whole 25 MB steps, so a limit between two steps

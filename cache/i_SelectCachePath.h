@@ -38,12 +38,18 @@ public:
     // The cache settings window that OK fills in (set by that window).
     TfrmCache* CacheForm = nullptr;
 
-    // Handlers.
+    // The folder list at the database's cache folder, the drive list at its drive.
     void FormCreate();
+    // A drive without a readable medium is refused with a message and the drive list goes
+    // back; the folder list then follows the drive list.
     void DriveComboBoxChange();
+    // Notes the folder chosen in the list.
     void DirectoryListBoxChange();
+    // Hands the folder and its optimal size to the cache settings window and closes.
     void BtnOKClick();
+    // Closes without handing anything back.
     void BtnCancelClick();
+    // "Reset": the default cache folder "Temp" in the program folder, on its drive.
     void BtnStartClick();
 
     // The folder list's current folder.
