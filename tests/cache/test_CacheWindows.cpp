@@ -294,6 +294,7 @@ TEST(CacheWindows, LocationWindowDrivesResetAndCancel) {
     TCacheRig rig;
     QTemporaryDir usb, cdrom;
     ASSERT_TRUE(QDir().mkpath(usb.path() + "/photos/cache"));
+    ASSERT_TRUE(QDir().mkpath(usb.path() + "/.local/share/velmora/Temp"));
     TfrmSelectCachePath::ListVolumes = [&] {
         return QList<PVolume>{{"/", ""}, {usb.path(), "STICK"}, {cdrom.path(), ""}};
     };
@@ -321,6 +322,11 @@ TEST(CacheWindows, LocationWindowDrivesResetAndCancel) {
     sel.DirectoryListBox->setCurrentIndex(deep);
     EXPECT_EQ(sel.Directory(), usb.path() + "/photos/cache");
     EXPECT_EQ(sel.Drive(), usb.path());
+    // A folder below a hidden one (where the per-user program folder lies) is shown too.
+    const QString hidden = usb.path() + "/.local/share/velmora/Temp";
+    sel.SetDirectory(hidden);
+    EXPECT_EQ(sel.DirectoryModel->filePath(sel.DirectoryListBox->currentIndex()), hidden);
+    sel.DirectoryListBox->setCurrentIndex(deep);
 
     // Cancel hands nothing back; OK hands the folder and its optimal size.
     rig.Window->TrackBar->setValue(13);
