@@ -75,8 +75,10 @@ void LoadConfiguration() {
             QDir().mkdir(TempDir);
     }
 
+    // -1 means "not set"; any other negative value is no limit either (it would make every
+    // store evict), so it counts as not set too.
     const int size = IniFile->ReadInteger("Cache", "Size", -1);
-    CacheSizeKB = size == -1 ? DefaultCacheSize(CacheDir) * 1024 : size;
+    CacheSizeKB = size < 0 ? DefaultCacheSize(CacheDir) * 1024 : size;
 
     ApplyOrientation = IniFile->ReadInteger("Thumbnail", "Orientation", 1) != 0;
 }

@@ -2,11 +2,15 @@
 
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
+#include "app/c_ImageListThread.h"
 #include "app/c_Message.h"
 #include "app/i_Gauge.h"
 #include "app/i_Logo.h"
 #include "app/i_Thumbnail.h"
 #include "app/i_Version.h"
+#include "cache/CThumbnailDB.h"
+#include "cache/i_Cache.h"
+#include "cache/i_SelectCachePath.h"
 #include "platform/PDialogSeam.h"
 #include "platform/PPrinter.h"
 #include "platform/PSingleInstance.h"
@@ -27,6 +31,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <cstdio>
@@ -59,6 +64,16 @@ void TestPause(const char* step) {
     }
 }
 
+// The values of the VELMORA_TEST_HOOK items "name=value" with the given name.
+QStringList TestHookItems(const char* name) {
+    QStringList values;
+    for (const QString& item :
+         qEnvironmentVariable("VELMORA_TEST_HOOK").split(',', Qt::SkipEmptyParts))
+        if (item.section('=', 0, 0).trimmed() == QLatin1String(name))
+            values << item.section('=', 1).trimmed();
+    return values;
+}
+
 } // namespace
 
 void InstallFontSubstitutions() {
@@ -70,6 +85,16 @@ void InstallTestHook() {
     if (!qEnvironmentVariableIsSet("VELMORA_TEST_HOOK"))
         return;
     SetDialogAnswerer([](TDialogRequest& r) {
+        // Kinds named as "interactive=<kind>" items stay open for the test to work them
+        // (with xdotool); the answer is what that gives.
+        if (TestHookItems("interactive").contains(r.Kind)) {
+            TestEvent("dialog open: " + r.Kind);
+            const QPointer<QDialog> dialog = r.Dialog;
+            while (dialog && dialog->isVisible())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            TestEvent("dialog closed: " + r.Kind);
+            return dialog ? dialog->result() : 0;
+        }
         std::fprintf(stderr, "VELMORA_MESSAGE: [%s] [%s] %s\n", r.Kind.toUtf8().constData(),
                      r.Caption.toUtf8().constData(), r.Text.toUtf8().constData());
         std::fflush(stderr);
@@ -181,6 +206,17 @@ int RunVelmora(QApplication& app) {
         delete LogoWindow();
         return 1;
     }
+    // The cache windows (location first, then the settings window it fills); they stop the
+    // loader before they touch the thumbnail database.
+    frmSelectCachePath = new TfrmSelectCachePath(main, ThumbnailDB);
+    frmCache = new TfrmCache(main, ThumbnailDB, frmSelectCachePath);
+    frmCache->OnStopLoading = [main] {
+        if (main->LoadThread)
+            main->LoadThread->CancelAndWait();
+    };
+    TestEvent(QString("cache %1 %2KB")
+                  .arg(ThumbnailDB->GetCacheDirectory())
+                  .arg(ThumbnailDB->GetMaxSizeKB()));
     // Then, hidden and in this order: TfrmSelectCachePath, TfrmCache, TprtThumbnailPrint,
     // TfrmPrintThumbnail, TprtJacketPrint, TfrmJacketPrint, TprtContactSheetPrint,
     // TfrmContactSheetPrint, TfrmPreview, and last the progress and version windows.
@@ -221,6 +257,8 @@ int RunVelmora(QApplication& app) {
     frmPreview = nullptr;
     frmGauge = nullptr;
     frmVersion = nullptr;
+    frmCache = nullptr;
+    frmSelectCachePath = nullptr;
     delete prtThumbnailPrint;
     prtThumbnailPrint = nullptr;
     delete prtContactSheetPrint;

@@ -10,6 +10,7 @@
 #include "app/i_Logo.h"
 #include "app/i_Version.h"
 #include "cache/CThumbnailDB.h"
+#include "cache/i_Cache.h"
 #include "platform/PPrinter.h"
 #include "platform/PSystem.h"
 #include "printjobs/i_ContactSheetPrint.h"
@@ -965,7 +966,10 @@ void TfrmThumbnail::MMCloseClick() {
     close();
 }
 
-void TfrmThumbnail::N3Click() {}
+void TfrmThumbnail::N3Click() {
+    if (frmCache)
+        frmCache->ShowModal();
+}
 
 void TfrmThumbnail::CDClick() {
     OpenUrl(QUrl(HomePage));

@@ -135,14 +135,18 @@ void DeleteFolderContents(const QString& dir) {
     ClearReadOnly(dir);
     QStringList files, dirs;
     {
-        TDirList list(dir);
-        while (list.Next()) {
-            // A link is removed itself; what it points to is left alone.
-            if (list.IsDirectory() && !list.Entry().IsLink)
-                dirs.append(list.Path());
-            else
-                files.append(list.Path());
-        }
+        // The platform search itself, not TDirList: the listing leaves out names beginning
+        // with ".", and a folder still holding one (a desktop's ".directory") could not go.
+        PDirSearch search;
+        PFileEntry e;
+        if (search.Open(dir, AllMask))
+            while (search.Next(e)) {
+                // A link is removed itself; what it points to is left alone.
+                if (e.IsDir && !e.IsLink)
+                    dirs.append(JoinPath(dir, e.Name));
+                else
+                    files.append(JoinPath(dir, e.Name));
+            }
     }
     for (const QString& f : files) {
         ClearReadOnly(f);

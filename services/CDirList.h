@@ -79,8 +79,8 @@ private:
 
 // Whether one enumeration step finds anything in the folder.
 bool DirectoryHasEntries(const QString& dir);
-// Deletes everything inside the folder, read-only entries included; single failures are
-// ignored.
+// Deletes everything inside the folder, hidden (".name") and read-only entries included;
+// single failures are ignored.
 void DeleteFolderContents(const QString& dir);
 // Deletes the folder with everything in it; true when the folder itself was removed.
 bool DeleteFolderTree(const QString& dir);
