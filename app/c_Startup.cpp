@@ -11,8 +11,10 @@
 #include "platform/PPrinter.h"
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
+#include "printjobs/i_JacketPrint.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/i_Preview.h"
 #include "services/CException.h"
@@ -166,6 +168,10 @@ int RunVelmora(QApplication& app) {
     prtThumbnailPrint->Pictures.FileIcon = DrawFileIcon;
     WindowJobHost().SharedDialog = PrintDialog;
     frmPrintThumbnail = new TfrmPrintThumbnail(prtThumbnailPrint, main);
+    prtJacketPrint = new TprtJacketPrint;
+    prtJacketPrint->Pictures = DatabasePictures(ThumbnailDB);
+    prtJacketPrint->Pictures.FileIcon = DrawFileIcon;
+    frmJacketPrint = new TfrmJacketPrint(prtJacketPrint, main);
     frmPreview = new TfrmPreview(main);
     frmGauge = new TfrmGauge(main);
     frmVersion = new TfrmVersion(main);
@@ -188,10 +194,13 @@ int RunVelmora(QApplication& app) {
     delete LogoWindow();
     delete main; // its children, the print, preview, gauge and version windows, go with it
     frmPrintThumbnail = nullptr;
+    frmJacketPrint = nullptr;
     frmPreview = nullptr;
     frmGauge = nullptr;
     frmVersion = nullptr;
     delete prtThumbnailPrint;
     prtThumbnailPrint = nullptr;
+    delete prtJacketPrint;
+    prtJacketPrint = nullptr;
     return rc;
 }
