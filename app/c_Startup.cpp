@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFont>
 #include <QLoggingCategory>
 #include <QPrinterInfo>
@@ -71,6 +72,18 @@ void InstallTestHook() {
         std::fprintf(stderr, "VELMORA_MESSAGE: [%s] [%s] %s\n", r.Kind.toUtf8().constData(),
                      r.Caption.toUtf8().constData(), r.Text.toUtf8().constData());
         std::fflush(stderr);
+        // The print dialog takes the printer and paper it opens with; the print windows and
+        // the preview stay open for whoever drives the program, until they close.
+        if (r.Kind == QLatin1String("print"))
+            return int(QDialog::Accepted);
+        if (r.Kind == QLatin1String("preview") || r.Kind.endsWith(QLatin1String(" card")) ||
+            r.Kind == QLatin1String("contact sheet")) {
+            QEventLoop loop;
+            QObject::connect(r.Dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+            if (r.Dialog->isVisible())
+                loop.exec();
+            return r.Dialog->result();
+        }
         QPushButton* first = r.Dialog->findChild<QPushButton*>("MsgButton1");
         if (!first) {
             const QList<QPushButton*> buttons = r.Dialog->findChildren<QPushButton*>();

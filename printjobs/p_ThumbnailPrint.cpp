@@ -29,6 +29,24 @@ TprtThumbnailPrint::TprtThumbnailPrint()
         p.SetHeight(CardSize);
     });
     SpacePanel3 = b.Layout("SpacePanel3", BasePanel, laClient);
+    // The outlines and label strips come before the cards' panels: items are drawn before
+    // panels, so the cells and the path text lie on top of them.
+    auto outline = [&](const QString& p) {
+        return b.Item(p + "ThumbnailOutLine", SpacePanel2, [](TLRItem& i) {
+            i.Transparent = true;
+            Lines(i, clBlack, lsSingle, lsSingle, lsSingle, lsSingle);
+        });
+    };
+    LThumbnailOutLine = outline("L");
+    RThumbnailOutLine = outline("R");
+    auto label = [&](const QString& p) {
+        return b.Item(p + "ThumbnailBackColor", SpacePanel2, [](TLRItem& i) {
+            Opaque(i, 0xFF9999);
+            Lines(i, clBlack, lsNone, lsSingle, lsSingle, lsSingle);
+        });
+    };
+    LThumbnailBackColor = label("L");
+    RThumbnailBackColor = label("R");
     ThumbnailPanel = b.Layout("ThumbnailPanel", SpacePanel2, laLeft,
                               [](TLRLayoutPanel& p) { p.SetWidth(2 * CardSize); });
     ThumbnailLeft = b.Layout("ThumbnailLeft", ThumbnailPanel, laLeft,
@@ -96,22 +114,6 @@ TprtThumbnailPrint::TprtThumbnailPrint()
     LThumbnailPath = path("L", ThumbnailLeftDown);
     RThumbnailPath = path("R", ThumbnailRightDown);
 
-    auto outline = [&](const QString& p) {
-        return b.Item(p + "ThumbnailOutLine", SpacePanel2, [](TLRItem& i) {
-            i.Transparent = true;
-            Lines(i, clBlack, lsSingle, lsSingle, lsSingle, lsSingle);
-        });
-    };
-    LThumbnailOutLine = outline("L");
-    RThumbnailOutLine = outline("R");
-    auto label = [&](const QString& p) {
-        return b.Item(p + "ThumbnailBackColor", SpacePanel2, [](TLRItem& i) {
-            Opaque(i, 0xFF9999);
-            Lines(i, clBlack, lsNone, lsSingle, lsSingle, lsSingle);
-        });
-    };
-    LThumbnailBackColor = label("L");
-    RThumbnailBackColor = label("R");
     b.Finish();
     FinishCreate();
 }
