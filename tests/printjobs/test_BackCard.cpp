@@ -265,6 +265,20 @@ TEST_F(BackCardLayout, PageShowsColourPictureAndSpineTitlesReadingAlongTheSpines
         InkIn(page, Rect(right.Left + 1, right.Top + 1, right.Right - 1, right.Bottom - 1));
     EXPECT_GT(leftInk.Box.center().y(), (left.Top + left.Bottom) / 2);
     EXPECT_LT(rightInk.Box.center().y(), (right.Top + right.Bottom) / 2);
+    // A title longer than the spines is cut at their title boxes: nothing reaches the right
+    // strip, the card's top or bottom edge lines stay clear of text.
+    Layout->SetTitle(QString("SUMMER HOLIDAYS ").repeated(8), font);
+    const QImage longPage = Layout->RenderBitmap(1);
+    EXPECT_EQ(
+        InkIn(longPage, Rect(strip.Left + 2, strip.Top + 2, strip.Right - 2, strip.Bottom - 2))
+            .Count,
+        0);
+    for (const TRect& spine : {left, right}) {
+        const TInk ink =
+            InkIn(longPage, Rect(spine.Left + 1, spine.Top + 1, spine.Right - 1, spine.Bottom - 1));
+        EXPECT_GT(ink.Box.top(), spine.Top + 10);
+        EXPECT_LT(ink.Box.bottom(), spine.Bottom - 10);
+    }
     // The spines keep their fixed font whatever the title font is.
     EXPECT_EQ(Layout->LJacketTitle->Font().Name, "ＭＳ Ｐゴシック");
     EXPECT_EQ(Layout->RJacketTitle->Font().Height, Layout->LJacketTitle->Font().Height);
