@@ -756,7 +756,13 @@ void TfrmThumbnail::BtnPrintJacketClick() {
         ShowMessage(QStringLiteral("The selected image cannot be read:\n") + path);
         return;
     }
-    frmJacketPrint->SetImage(picture, CurrentFolder());
+    try {
+        frmJacketPrint->SetImage(picture, CurrentFolder());
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        ShowMessage(QString::fromUtf8(e.what()));
+        return;
+    }
     QApplication::restoreOverrideCursor();
     frmJacketPrint->ShowModal();
 }

@@ -156,7 +156,7 @@ TPrintSettings TfrmPrintSettings::ControlsToSettings() const {
 }
 
 void TfrmPrintSettings::SettingsToControls(const TPrintSettings& s) {
-    // A stored layout outside the box's items falls back to the default.
+    // A stored layout outside the box's items selects the section's item for it, else the default.
     const int outside = FSection.OutsideLayout >= 0 ? FSection.OutsideLayout : FSection.Layout;
     CbLayout->setCurrentIndex(s.Layout >= 0 && s.Layout < CbLayout->count() ? s.Layout : outside);
     SetLabelColor(s.BackColor);
