@@ -16,9 +16,11 @@
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
 #include "printjobs/i_ContactSheetPrint.h"
+#include "printjobs/i_JacketPrint.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/i_PrintThumbnail.h"
 #include "printjobs/p_ContactSheetPrint.h"
+#include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/i_Preview.h"
 #include "services/CException.h"
@@ -226,6 +228,11 @@ int RunVelmora(QApplication& app) {
     WindowJobHost().SharedDialog = PrintDialog;
     frmPrintThumbnail = new TfrmPrintThumbnail(prtThumbnailPrint, main);
 
+    prtJacketPrint = new TprtJacketPrint;
+    prtJacketPrint->Pictures = DatabasePictures(ThumbnailDB);
+    prtJacketPrint->Pictures.FileIcon = DrawFileIcon;
+    frmJacketPrint = new TfrmJacketPrint(prtJacketPrint, main);
+
     prtContactSheetPrint = new TprtContactSheetPrint;
     prtContactSheetPrint->Pictures = prtThumbnailPrint->Pictures;
     frmContactSheetPrint = new TfrmContactSheetPrint(prtContactSheetPrint, main);
@@ -253,6 +260,7 @@ int RunVelmora(QApplication& app) {
     delete LogoWindow();
     delete main; // its children, the print, preview, gauge and version windows, go with it
     frmPrintThumbnail = nullptr;
+    frmJacketPrint = nullptr;
     frmContactSheetPrint = nullptr;
     frmPreview = nullptr;
     frmGauge = nullptr;
@@ -261,6 +269,8 @@ int RunVelmora(QApplication& app) {
     frmSelectCachePath = nullptr;
     delete prtThumbnailPrint;
     prtThumbnailPrint = nullptr;
+    delete prtJacketPrint;
+    prtJacketPrint = nullptr;
     delete prtContactSheetPrint;
     prtContactSheetPrint = nullptr;
     return rc;
