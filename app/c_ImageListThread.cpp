@@ -336,7 +336,9 @@ void TImageListThread::DrawIcon(const QString& fileName, QImage& bitmap) {
 
 void TImageListThread::CountStep() {
     ++FDone;
-    FProgress = ProgressPercent(FDone, FTotal);
+    // 100 means the load has ended: a percentage that rounds up to it before the last step
+    // (from 99.5 % on) stays at 99.
+    FProgress = FDone < FTotal ? std::min(ProgressPercent(FDone, FTotal), 99) : 100;
 }
 
 void TImageListThread::run() {

@@ -649,12 +649,8 @@ void TfrmThumbnail::SetProgress(int value) {
 }
 
 bool TfrmThumbnail::LoadingRunning() const {
-    const QString text = PanelText(0);
-    // A folder handed over but not yet taken up still counts: the status may show the end
-    // of the previous load for a moment.
-    if (LoadThread && LoadThread->RequestPending())
-        return true;
-    return text != LoadComplete && text != LoadCancelled;
+    // The loader itself knows whether it works; the status text only says what it reported.
+    return LoadThread && !LoadThread->Idle();
 }
 
 void TfrmThumbnail::ShowMessage(const QString& text) {
