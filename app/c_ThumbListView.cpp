@@ -61,7 +61,13 @@ TThumbListView::TThumbListView(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     QFont f = font();
     FFontHeight = std::max(1, int(std::lround(FontPoints * logicalDpiY() / 72.0)));
-    f.setPixelSize(FFontHeight);
+    // The line pitch is the 9-point height; the face is chosen so that its whole line,
+    // descenders and underscores included, fits that pitch instead of being cut off below.
+    for (int px = FFontHeight; px >= 1; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).height() <= FFontHeight)
+            break;
+    }
     setFont(f);
 
     FSurface = new TThumbSurface(this);
