@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocale>
@@ -15,6 +16,7 @@
 #include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
 #include "imaging/ExifReader.h"
+#include "platform/PFileSystem.h"
 #include "services/CCommon.h"
 
 namespace {
@@ -92,9 +94,13 @@ public:
         // The facts need no pixels: the size comes from the file's header, so the
         // information pass decodes nothing and every cell gets its name and facts at once.
         // A header that does not tell the size leaves it to the database's own reading.
-        QImageReader reader(path);
-        reader.setDecideFormatFromContent(true);
-        const QSize size = reader.size();
+        QFile file;
+        QSize size;
+        if (POpenRead(path, file)) {
+            QImageReader reader(&file);
+            reader.setDecideFormatFromContent(true);
+            size = reader.size();
+        }
         if (!size.isValid() || size.isEmpty()) {
             if (!FDB->GetOriginalInfo(path))
                 return false;
@@ -431,10 +437,10 @@ void TImageListThread::InformationPass() {
             } else {
                 // A video that vanished since the listing keeps empty facts; it is counted
                 // like any other item.
-                const QFileInfo entry(path);
-                if (entry.exists()) {
-                    FInfoList[3] = QString::number(entry.size() & 0xFFFFFFFFLL);
-                    FInfoList[4] = DirectoryEntryDate(entry.lastModified());
+                PFileEntry entry;
+                if (PStatEntry(path, entry)) {
+                    FInfoList[3] = QString::number(entry.Size & 0xFFFFFFFFLL);
+                    FInfoList[4] = DirectoryEntryDate(QDateTime::fromSecsSinceEpoch(entry.MTime));
                 }
             }
         } catch (TStopped&) {
