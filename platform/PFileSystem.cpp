@@ -7,6 +7,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -219,6 +221,30 @@ void PDirSearch::Close() {
     FDir = nullptr;
 }
 
+bool PListNames(const QString& dir, QList<PNameEntry>& entries) {
+    entries.clear();
+    const QByteArray native = Native(dir);
+    DIR* d = opendir(native.constData());
+    if (!d)
+        return false;
+    const QByteArray prefix = native.endsWith('/') ? native : native + '/';
+    while (struct dirent* e = readdir(d)) {
+        if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0)
+            continue;
+        PNameEntry entry;
+        entry.Name = PDecodeName(e->d_name, qsizetype(strlen(e->d_name)));
+        if (e->d_type == DT_DIR) {
+            entry.IsDir = true;
+        } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st;
+            entry.IsDir = stat((prefix + e->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.append(std::move(entry));
+    }
+    closedir(d);
+    return true;
+}
+
 bool PStatEntry(const QString& path, PFileEntry& entry) {
     if (path.isEmpty())
         return false;
@@ -281,7 +307,7 @@ static QString DecodeLabel(const char* s) {
     return QString::fromUtf8(out);
 }
 
-static QString LabelOfDevice(dev_t dev) {
+static QString ScanLabelOfDevice(dev_t dev) {
     DIR* d = opendir("/dev/disk/by-label");
     if (!d)
         return {};
@@ -298,6 +324,28 @@ static QString LabelOfDevice(dev_t dev) {
     }
     closedir(d);
     return label;
+}
+
+// The label of a device, looked up once per device: the by-label folder is scanned again
+// only when it has changed since (a disk relabelled or plugged in), so the cache's hit test
+// costs one stat here instead of a scan of the folder.
+static QString LabelOfDevice(dev_t dev) {
+    static std::mutex lock;
+    static std::map<dev_t, QString> labels;
+    static struct timespec seen = {-1, 0};
+    struct stat folder;
+    struct timespec now = {0, 0};
+    if (stat("/dev/disk/by-label", &folder) == 0)
+        now = folder.st_mtim;
+    std::lock_guard<std::mutex> guard(lock);
+    if (now.tv_sec != seen.tv_sec || now.tv_nsec != seen.tv_nsec) {
+        labels.clear();
+        seen = now;
+    }
+    auto it = labels.find(dev);
+    if (it == labels.end())
+        it = labels.emplace(dev, ScanLabelOfDevice(dev)).first;
+    return it->second;
 }
 
 bool PVolumeInfo(const QString& path, QString& label, uint32_t& serial) {

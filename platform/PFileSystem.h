@@ -7,6 +7,7 @@
 // its name starts with "."; there are no system files. Masks match without regard to
 // letter case ("*.jpg" finds "A.JPG"); "*.*" matches every name.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <cstdint>
 
@@ -64,6 +65,15 @@ private:
     void* FDir = nullptr; // DIR*
     QString FPath, FMask;
 };
+
+// One pass over a folder: every entry's name and whether it is a folder (links followed),
+// in the order the file system gives them, "." and ".." left out. Only entries whose type
+// the directory itself does not tell are looked up. False when the folder can't be read.
+struct PNameEntry {
+    QString Name;
+    bool IsDir = false;
+};
+bool PListNames(const QString& dir, QList<PNameEntry>& entries);
 
 // The attributes of one entry (file or folder); false when it doesn't exist.
 bool PStatEntry(const QString& path, PFileEntry& entry);
