@@ -204,6 +204,10 @@ QImage AcquireDecodeTarget(int width, int height, QImage::Format format) {
     if (width <= 0 || height <= 0 || format <= QImage::Format_Invalid ||
         format >= QImage::NImageFormats || QImage::toPixelFormat(format).bitsPerPixel() < 8)
         return {};
+    // Larger images are left to the reader, which allocates them within its own limit.
+    if (size_t(width) * size_t(height) * QImage::toPixelFormat(format).bitsPerPixel() / 8 >
+        kMaxPooledRaster)
+        return {};
     thread_local std::shared_ptr<TRasterStore> pool;
     return AcquireFrom(pool, width, height, format);
 }
