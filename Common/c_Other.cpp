@@ -59,20 +59,23 @@ QString GetLowerExt(const QString& fileName) {
 }
 
 QStringList ListImageFiles(const QString& folder, const QStringList& extensions) {
+    // One pass over the folder, grouped afterwards by extension in the order of the list,
+    // each group in the order the file system gives: what a pass per extension would give,
+    // without reading the folder once for each.
     QStringList names;
-    const QString dir = folder.endsWith('/') ? folder : folder + "/";
-    for (const QString& ext : extensions) {
-        PDirSearch search;
-        if (!search.Open(dir, "*." + ext))
+    QList<PNameEntry> entries;
+    if (!PListNames(folder.endsWith('/') ? folder : folder + "/", entries))
+        return names;
+    QList<QStringList> groups(extensions.size());
+    for (PNameEntry& entry : entries) {
+        if (entry.IsDir || !entry.Name.contains(u'.')) // "*.jpg" needs the dot
             continue;
-        PFileEntry entry;
-        while (search.Next(entry)) {
-            // The mask may let through names whose real extension differs; the exact
-            // extension decides.
-            if (!entry.IsDir && GetLowerExt(entry.Name) == ext)
-                names.append(entry.Name);
-        }
+        const qsizetype group = extensions.indexOf(GetLowerExt(entry.Name));
+        if (group >= 0)
+            groups[group].append(std::move(entry.Name));
     }
+    for (const QStringList& group : groups)
+        names += group;
     return names;
 }
 

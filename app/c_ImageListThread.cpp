@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocale>
@@ -16,6 +17,7 @@
 #include "cache/CThumbnailDB.h"
 #include "imaging/ExifReader.h"
 #include "imaging/Orientation.h"
+#include "platform/PFileSystem.h"
 #include "services/CCommon.h"
 
 namespace {
@@ -93,9 +95,13 @@ public:
         // The facts need no pixels: the size comes from the file's header, so the
         // information pass decodes nothing and every cell gets its name and facts at once.
         // A header that does not tell the size leaves it to the database's own reading.
-        QImageReader reader(path);
-        reader.setDecideFormatFromContent(true);
-        const QSize size = reader.size();
+        QFile file;
+        QSize size;
+        if (POpenRead(path, file)) {
+            QImageReader reader(&file);
+            reader.setDecideFormatFromContent(true);
+            size = reader.size();
+        }
         if (!size.isValid() || size.isEmpty()) {
             if (!FDB->GetOriginalInfo(path))
                 return false;
@@ -169,6 +175,7 @@ TImageListThread::TImageListThread(TThumbListView* grid, QAction* reloadMenuItem
         FInfoList << QString();
     if (FGrid) {
         FGrid->OnCompare = [this](int a, int b) { return SortCompare(a, b); };
+        FGrid->OnRank = [this] { return SortRanks(); };
         FBoxWidth = FGrid->ThumbWidth();
         FBoxHeight = FGrid->ThumbHeight();
     }
@@ -190,6 +197,8 @@ TImageListThread::~TImageListThread() {
         FThread.join();
     if (FGrid && FGrid->OnCompare)
         FGrid->OnCompare = nullptr;
+    if (FGrid)
+        FGrid->OnRank = nullptr;
 }
 
 void TImageListThread::SetSource(std::unique_ptr<TThumbnailSource> source) {
@@ -342,7 +351,9 @@ void TImageListThread::DrawIcon(const QString& fileName, QImage& bitmap) {
 
 void TImageListThread::CountStep() {
     ++FDone;
-    FProgress = ProgressPercent(FDone, FTotal);
+    // 100 means the load has ended: a percentage that rounds up to it before the last step
+    // (from 99.5 % on) stays at 99.
+    FProgress = FDone < FTotal ? std::min(ProgressPercent(FDone, FTotal), 99) : 100;
 }
 
 void TImageListThread::run() {
@@ -435,10 +446,10 @@ void TImageListThread::InformationPass() {
             } else {
                 // A video that vanished since the listing keeps empty facts; it is counted
                 // like any other item.
-                const QFileInfo entry(path);
-                if (entry.exists()) {
-                    FInfoList[3] = QString::number(entry.size() & 0xFFFFFFFFLL);
-                    FInfoList[4] = DirectoryEntryDate(entry.lastModified());
+                PFileEntry entry;
+                if (PStatEntry(path, entry)) {
+                    FInfoList[3] = QString::number(entry.Size & 0xFFFFFFFFLL);
+                    FInfoList[4] = DirectoryEntryDate(QDateTime::fromSecsSinceEpoch(entry.MTime));
                 }
             }
         } catch (TStopped&) {
@@ -625,6 +636,48 @@ bool TImageListThread::SortCompare(int a, int b) const {
     default:
         return CompareUpperBytes(x->Info.value(1), y->Info.value(1)) > 0;
     }
+}
+
+std::vector<int> TImageListThread::SortRanks() const {
+    const int n = FGrid ? FGrid->Count() : 0;
+    std::vector<int> order(static_cast<size_t>(n)), rank(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[size_t(i)] = i;
+    auto place = [&](auto& keys) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
+        for (int k = 0, r = 0; k < n; ++k) {
+            if (k > 0 && keys[size_t(order[size_t(k - 1)])] < keys[size_t(order[size_t(k)])])
+                ++r;
+            rank[size_t(order[size_t(k)])] = r;
+        }
+    };
+    if (FSortMode.load() == 1) {
+        std::vector<qint64> keys(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            keys[size_t(i)] = SizeValue(FGrid->Item(i)->Info.value(3));
+        place(keys);
+    } else {
+        // The texts with ASCII letters upper-cased, as units in the order of the UTF-8 bytes:
+        // plain comparison of these is CompareUpperBytes.
+        std::vector<std::u32string> keys(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const QStringList& info = FGrid->Item(i)->Info;
+            const QString text = FSortMode.load() == 2
+                                     ? (info.value(5).isEmpty() ? info.value(4) : info.value(5))
+                                     : info.value(1);
+            std::u32string& key = keys[size_t(i)];
+            key.resize(size_t(text.size()));
+            for (qsizetype k = 0; k < text.size(); ++k) {
+                char16_t u = text.at(k).unicode();
+                if (u >= 'a' && u <= 'z')
+                    u = char16_t(u - 32);
+                key[size_t(k)] = char32_t(CodeUnitKey(u));
+            }
+        }
+        place(keys);
+    }
+    return rank;
 }
 
 void TImageListThread::ReloadThisImage() {

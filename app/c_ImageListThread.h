@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class QAction;
 class TThumbListView;
@@ -74,6 +75,9 @@ public:
 
     // The grid's comparison: whether item a belongs after item b in the present order.
     bool SortCompare(int a, int b) const;
+    // Every item's place in the present order, equal keys equal places: the same order as
+    // SortCompare, with each key made once (window thread).
+    std::vector<int> SortRanks() const;
     // Captions by the present order, then the grid sorted (window thread).
     void UpdateCaptionsAndSort();
 

@@ -98,7 +98,13 @@ TThumbListView::TThumbListView(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     QFont f = font();
     FFontHeight = std::max(1, int(std::lround(FontPoints * logicalDpiY() / 72.0)));
-    f.setPixelSize(FFontHeight);
+    // The line pitch is the 9-point height; the face is chosen so that its whole line,
+    // descenders and underscores included, fits that pitch instead of being cut off below.
+    for (int px = FFontHeight; px >= 1; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).height() <= FFontHeight)
+            break;
+    }
     setFont(f);
 
     // The grid takes the keyboard (Tab and a click reach it); the scroll bar never does.
@@ -142,7 +148,7 @@ void TThumbListView::SetCount(int n) {
         item->ResetInfo();
     }
     if (n < Count())
-        FItems.resize(size_t(n));
+        FItems.resize(static_cast<size_t>(n));
     while (Count() < n)
         FItems.push_back(std::make_unique<TThumbnailData>());
     if (FSelected >= Count())
@@ -244,14 +250,35 @@ void TThumbListView::SetThumbnailError(int index, const QString& reason) {
 }
 
 void TThumbListView::Sort() {
-    if (FSorting || !OnCompare)
+    if (FSorting || (!OnCompare && !OnRank))
         return;
     FSorting = true;
     const int n = Count();
-    for (int i = 0; i + 1 < n; ++i)
-        for (int j = i + 1; j < n; ++j)
-            if (OnCompare(i, j))
-                std::swap(FItems[size_t(i)], FItems[size_t(j)]);
+    std::vector<int> rank = OnRank ? OnRank() : std::vector<int>();
+    if (OnRank && int(rank.size()) == n) {
+        // The pairs compared as numbers, the items moved once at the end.
+        std::vector<int> from(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            from[size_t(i)] = i;
+        for (int i = 0; i + 1 < n; ++i) {
+            int ri = rank[size_t(i)];
+            for (int j = i + 1; j < n; ++j)
+                if (ri > rank[size_t(j)]) {
+                    std::swap(ri, rank[size_t(j)]);
+                    std::swap(from[size_t(i)], from[size_t(j)]);
+                }
+            rank[size_t(i)] = ri;
+        }
+        std::vector<std::unique_ptr<TThumbnailData>> sorted(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            sorted[size_t(i)] = std::move(FItems[size_t(from[size_t(i)])]);
+        FItems = std::move(sorted);
+    } else if (OnCompare) {
+        for (int i = 0; i + 1 < n; ++i)
+            for (int j = i + 1; j < n; ++j)
+                if (OnCompare(i, j))
+                    std::swap(FItems[size_t(i)], FItems[size_t(j)]);
+    }
     FSorting = false;
     FSurface->update();
 }

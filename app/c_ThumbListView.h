@@ -107,6 +107,12 @@ public:
     static QImage ScaleThumbnail(const QImage& source, int boxWidth, int boxHeight);
 
     TCompareEvent OnCompare;
+    // Answers, for every item in grid order, its place in the present order (equal items
+    // equal numbers). When set, Sort asks it once instead of OnCompare for every pair.
+    using TRankEvent = std::function<std::vector<int>()>;
+    TRankEvent OnRank;
+    // Exchange sort: for each i, every later j whose item belongs before item i is swapped
+    // with it. The same swaps whether by OnCompare or by the ranks, ties included.
     void Sort();
 
     void SetDrawing(bool on);

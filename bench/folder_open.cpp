@@ -19,9 +19,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -228,7 +230,24 @@ int main(int argc, char** argv) {
         const char* Name;
         int Box;
     } sizes[] = {{"Large", 256}, {"Medium", 128}, {"Small", 96}};
-    bool warmOk = true, coldOk = true, screenOk = true, memOk = true, orientOk = true;
+    // Warm reference: reading every cached bitmap file of the folder plainly, one thread,
+    // right after the warm load (the same files, from the page cache).
+    auto plainRead = [](const QString& cacheDir) {
+        QStringList bitmaps;
+        QDirIterator it(cacheDir, {"*.bmp"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            bitmaps << it.next();
+        QElapsedTimer t;
+        t.start();
+        qint64 pixels = 0;
+        for (const QString& b : bitmaps) {
+            QImageReader reader(b, "BMP");
+            pixels += reader.read().width();
+        }
+        return std::pair{t.nsecsElapsed() / 1e6, int(bitmaps.size()) + int(pixels & 0)};
+    };
+    bool warmOk = true, coldOk = true, screenOk = true, memOk = true, plainOk = true,
+         orientOk = true;
     for (const TSize& s : sizes) {
         QTemporaryDir cache;
         TBench bench(cache.path());
@@ -244,6 +263,7 @@ int main(int argc, char** argv) {
             bench.SetOrientation(true);
             warmTurned = std::min(warmTurned, bench.Open(folder, s.Box).Total);
         }
+        const auto [plainMs, plainFiles] = plainRead(cache.path());
         std::printf("%s (%d x %d)\n", s.Name, s.Box, s.Box);
         std::printf("  reference (one thread, thumbnail maker)  %8.0f ms  %7.1f images/s\n", refMs,
                     count * 1000.0 / refMs);
@@ -263,16 +283,21 @@ int main(int argc, char** argv) {
         orientOk = orientOk && warmTurned / warmPlain <= 1.10;
         const double coldRatio = refMs / cold.Total;
         const double screenShare = cold.FirstScreen / cold.Total;
+        std::printf("  plain read of the %d cached bitmaps (warm reference)  %8.0f ms\n",
+                    plainFiles, plainMs);
         std::printf("  ratios: cold throughput / reference %.2f (target >= 0.80); warm %.2f s "
-                    "(target < 1.5 s); first screen at %.1f %% of cold (target < 10 %%)\n\n",
-                    coldRatio, warm.Total / 1000, screenShare * 100);
+                    "(target < 1.5 s), %.2f x the plain read (target <= 3); first screen at "
+                    "%.1f %% of cold (target < 10 %%)\n\n",
+                    coldRatio, warm.Total / 1000, warm.Total / plainMs, screenShare * 100);
+        plainOk = plainOk && warm.Total <= 3 * plainMs;
         coldOk = coldOk && coldRatio >= 0.8;
         warmOk = warmOk && warm.Total < 1500;
         screenOk = screenOk && screenShare < 0.10;
     }
-    std::printf("targets: cold >= 0.8 x reference %s; warm < 1.5 s %s; first screen < 10 %% %s; "
-                "items' memory <= bitmaps + 2 KB/item %s; warm turned <= 1.10 x as stored %s\n",
-                coldOk ? "met" : "MISSED", warmOk ? "met" : "MISSED", screenOk ? "met" : "MISSED",
-                memOk ? "met" : "MISSED", orientOk ? "met" : "MISSED");
+    std::printf("targets: cold >= 0.8 x reference %s; warm < 1.5 s %s; warm <= 3 x plain read %s; "
+                "first screen < 10 %% %s; items' memory <= bitmaps + 2 KB/item %s; warm turned "
+                "<= 1.10 x as stored %s\n",
+                coldOk ? "met" : "MISSED", warmOk ? "met" : "MISSED", plainOk ? "met" : "MISSED",
+                screenOk ? "met" : "MISSED", memOk ? "met" : "MISSED", orientOk ? "met" : "MISSED");
     return 0;
 }

@@ -9,7 +9,10 @@
 // Every contender reads each file itself; the files are read once beforehand so that all
 // come from the page cache. Each round runs all four in turn; the best round counts.
 //
-//   thumbnail_bench [folder] [--rounds N]
+//   thumbnail_bench [folder] [--rounds N] [--other-formats]
+//
+// It ends with PNG and TIFF copies of some photographs against plain QImageReader
+// (--other-formats runs only that part).
 #include "cache/CThGraphic.h"
 #include "imaging/GraphicReader.h"
 #include "services/CDirList.h"
@@ -17,6 +20,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -117,6 +122,28 @@ void RunVelmora(const std::vector<TFile>& files, TResult& r, long& check) {
         r.PerFile = per;
     }
     r.Cpu = std::min(r.Cpu, cpu);
+}
+
+// ---- other formats: Velmora against plain QImageReader ------------------------------------
+
+// Seconds for the thumbnails of every file (Velmora), or for reading each file whole with a
+// fresh QImageReader (Qt's own reader: the reference).
+double RunOtherFormat(const QStringList& files, bool velmora, long& check) {
+    TThGraphic g;
+    g.SetBoxWidth(kBox);
+    g.SetBoxHeight(kBox);
+    const double w0 = Now();
+    for (const QString& f : files) {
+        if (velmora) {
+            g.MakeThumbnail(f);
+            check += g.Thumbnail().width();
+        } else {
+            QImageReader reader(f);
+            const QImage image = reader.read();
+            check += image.width();
+        }
+    }
+    return Now() - w0;
 }
 
 // ---- contender: full-size libjpeg decode + nearest neighbour ------------------------------
@@ -280,52 +307,14 @@ double Sum(const std::vector<double>& v, const std::vector<TFile>& files, int pr
 
 } // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QString folder = QString(VELMORA_SOURCE_DIR) + "/bench/corpus/thumbnail";
-    int rounds = 5;
-    for (int i = 1; i < argc; ++i) {
-        const QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == "--rounds" && i + 1 < argc)
-            rounds = std::max(1, atoi(argv[++i]));
-        else
-            folder = a;
-    }
-    TFileList list(folder, "*.jpg");
-    std::vector<TFile> files;
-    std::vector<unsigned char> buf;
-    int64_t bytes = 0;
-    double mpx = 0;
-    int progressive = 0;
-    for (int i = 0; i < list.Files().size(); ++i) {
-        TFile f;
-        f.Path = list.FilePath(i);
-        const size_t n = ReadInto(f.Path, buf); // also brings it into the page cache
-        f.Bytes = int64_t(n);
-        f.Progressive = IsProgressive(buf, n, f.Width, f.Height);
-        bytes += f.Bytes;
-        mpx += f.Width * double(f.Height) / 1e6;
-        progressive += f.Progressive;
-        files.push_back(f);
-    }
-    if (files.empty()) {
-        std::fprintf(stderr, "No JPEG files in %s; run bench/make-corpus first.\n",
-                     qPrintable(folder));
-        return 1;
-    }
+// The JPEG contenders of the corpus, with their table and ratios.
+void RunJpegContenders(const std::vector<TFile>& files, int rounds, int progressive, long& check) {
     const int count = int(files.size());
-    std::printf("corpus: %s\n  %d JPEG photographs (%d baseline, %d progressive), %.1f MB, "
-                "%.1f megapixels in all (%.1f on average)\n",
-                qPrintable(folder), count, count - progressive, progressive, bytes / 1048576.0, mpx,
-                mpx / count);
-    std::printf("box %d x %d, one thread, best of %d rounds\n\n", kBox, kBox, rounds);
-
     TResult velmora, full, turbo, vips;
     TFullDecoder dec;
     tjhandle tj = tjInitDecompress();
     std::vector<unsigned char> tjFile, tjOut;
     QTemporaryDir vipsOut;
-    long check = 0;
     bool vipsOk = true;
     for (int round = 0; round < rounds; ++round) {
         // Rotate the order so that no contender always runs right after another.
@@ -380,6 +369,87 @@ int main(int argc, char** argv) {
                     "%5.2f x\n",
                     p ? "progressive" : "baseline", v * 1000 / n, t * 1000 / n, f * 1000 / n,
                     f / v);
+    }
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QString folder = QString(VELMORA_SOURCE_DIR) + "/bench/corpus/thumbnail";
+    int rounds = 5;
+    bool otherOnly = false; // only the PNG and TIFF comparison
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, atoi(argv[++i]));
+        else if (a == "--other-formats")
+            otherOnly = true;
+        else
+            folder = a;
+    }
+    TFileList list(folder, "*.jpg");
+    std::vector<TFile> files;
+    std::vector<unsigned char> buf;
+    int64_t bytes = 0;
+    double mpx = 0;
+    int progressive = 0;
+    for (int i = 0; i < list.Files().size(); ++i) {
+        TFile f;
+        f.Path = list.FilePath(i);
+        const size_t n = ReadInto(f.Path, buf); // also brings it into the page cache
+        f.Bytes = int64_t(n);
+        f.Progressive = IsProgressive(buf, n, f.Width, f.Height);
+        bytes += f.Bytes;
+        mpx += f.Width * double(f.Height) / 1e6;
+        progressive += f.Progressive;
+        files.push_back(f);
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "No JPEG files in %s; run bench/make-corpus first.\n",
+                     qPrintable(folder));
+        return 1;
+    }
+    const int count = int(files.size());
+    std::printf("corpus: %s\n  %d JPEG photographs (%d baseline, %d progressive), %.1f MB, "
+                "%.1f megapixels in all (%.1f on average)\n",
+                qPrintable(folder), count, count - progressive, progressive, bytes / 1048576.0, mpx,
+                mpx / count);
+    std::printf("box %d x %d, one thread, best of %d rounds\n\n", kBox, kBox, rounds);
+
+    long check = 0;
+    if (!otherOnly)
+        RunJpegContenders(files, rounds, progressive, check);
+
+    // PNG and TIFF copies of up to eight photographs of the corpus: formats that Qt reads
+    // whole (TIFF) or reduces while reading (PNG), against Qt's own reader on the same files.
+    QTemporaryDir other;
+    QStringList pngs, tiffs;
+    for (int i = 0; i < count && pngs.size() < 8; i += std::max(1, count / 8)) {
+        QImage photo(files[size_t(i)].Path);
+        if (photo.isNull())
+            continue;
+        const QString base = other.filePath(QString("photo%1").arg(i));
+        if (photo.save(base + ".png", "PNG") && photo.save(base + ".tif", "TIFF")) {
+            pngs << base + ".png";
+            tiffs << base + ".tif";
+        }
+    }
+    std::printf("\nother formats: %d photographs as PNG and as TIFF, best of %d rounds\n",
+                int(pngs.size()), rounds);
+    for (const auto& [name, list] : {std::pair{"PNG", pngs}, std::pair{"TIFF", tiffs}}) {
+        for (const QString& f : list)
+            ReadInto(f, buf); // into the page cache
+        double v = 1e30, q = 1e30;
+        for (int round = 0; round < rounds; ++round) {
+            const bool velmoraFirst = round % 2 == 0;
+            const double a = RunOtherFormat(list, velmoraFirst, check);
+            const double b = RunOtherFormat(list, !velmoraFirst, check);
+            v = std::min(v, velmoraFirst ? a : b);
+            q = std::min(q, velmoraFirst ? b : a);
+        }
+        const int n = std::max(1, int(list.size()));
+        std::printf("  %-5s Velmora %7.2f ms/image, QImageReader %7.2f ms/image: Velmora / "
+                    "QImageReader %5.2f  (target <= 1.00)\n",
+                    name, v * 1000 / n, q * 1000 / n, v / q);
     }
     std::printf("\n(check %ld)\n", check);
     return 0;

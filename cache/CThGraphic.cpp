@@ -1,8 +1,8 @@
 #include "CThGraphic.h"
 
+#include "platform/PFileSystem.h"
 #include "services/CException.h"
 
-#include <QFileInfo>
 #include <cmath>
 
 void TInnerSize::SetSize(int32_t frameWidth, int32_t frameHeight, int32_t imageWidth,
@@ -44,9 +44,12 @@ bool TThGraphic::LoadImage(const QString& fileName) {
         return false;
     // A held image serves again unless it was decoded too small for the present box, or the
     // file has been written since (a reload after an edit must see the new picture).
-    const QFileInfo info(fileName);
-    const QDateTime stamp = info.lastModified();
-    const qint64 size = info.size();
+    PFileEntry info;
+    if (!PStatEntry(fileName, info))
+        info = PFileEntry();
+    const QDateTime stamp =
+        QDateTime::fromMSecsSinceEpoch(info.MTime * 1000 + info.MTimeNsec / 1000000);
+    const qint64 size = info.Size;
     if (fileName == FLastFileName && stamp == FLastFileStamp && size == FLastFileSize &&
         FPicture.Covers(FBoxWidth, FBoxHeight))
         return true;

@@ -1,5 +1,6 @@
 #include "CThImageBase.h"
 
+#include "platform/PFileSystem.h"
 #include "services/CCommon.h"
 #include "services/CException.h"
 #include "services/CThDebug.h"
@@ -70,8 +71,9 @@ std::string& NextField(std::vector<std::string>& fields, size_t& count) {
     return f;
 }
 
+// Names keep the bytes they have on disk, also those that are not UTF-8 (see PDecodeName).
 inline QString Text(const std::string& s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    return PDecodeName(s.data(), qsizetype(s.size()));
 }
 
 } // namespace
@@ -155,7 +157,7 @@ void AppendIndexField(QByteArray& line, const QString& text) {
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = u[i];
         if (c >= 0x80) {
-            const QByteArray bytes = text.toUtf8();
+            const QByteArray bytes = PEncodeName(text);
             AppendIndexField(line, bytes.constData(), bytes.size());
             return;
         }

@@ -165,13 +165,11 @@ void ReleaseStore(void* info) {
     delete static_cast<std::shared_ptr<TRasterStore>*>(info);
 }
 
-} // namespace
-
-QImage AcquireRaster(int width, int height) {
-    if (width <= 0 || height <= 0)
-        return {};
-    thread_local std::shared_ptr<TRasterStore> pool;
-    const qsizetype bpl = (qsizetype(width) * 3 + 3) & ~qsizetype(3);
+// An image of the format on memory from the pool (see AcquireRaster).
+QImage AcquireFrom(std::shared_ptr<TRasterStore>& pool, int width, int height,
+                   QImage::Format format) {
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qsizetype bpl = ((qsizetype(width) * depth + 31) / 32) * 4;
     const size_t need = size_t(bpl) * size_t(height);
     const bool keep = need <= kMaxPooledRaster;
     if (!keep || !pool || pool.use_count() > 1 || pool->Capacity < need) {
@@ -185,11 +183,31 @@ QImage AcquireRaster(int width, int height) {
                 QStringLiteral("Out of memory for a %1 x %2 image").arg(width).arg(height));
         if (!keep) {
             auto* own = new std::shared_ptr<TRasterStore>(std::move(store));
-            return QImage((*own)->Data.get(), width, height, bpl, QImage::Format_RGB888,
-                          &ReleaseStore, own);
+            return QImage((*own)->Data.get(), width, height, bpl, format, &ReleaseStore, own);
         }
         pool = std::move(store);
     }
     auto* hold = new std::shared_ptr<TRasterStore>(pool);
-    return QImage(pool->Data.get(), width, height, bpl, QImage::Format_RGB888, &ReleaseStore, hold);
+    return QImage(pool->Data.get(), width, height, bpl, format, &ReleaseStore, hold);
+}
+
+} // namespace
+
+QImage AcquireRaster(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return {};
+    thread_local std::shared_ptr<TRasterStore> pool;
+    return AcquireFrom(pool, width, height, QImage::Format_RGB888);
+}
+
+QImage AcquireDecodeTarget(int width, int height, QImage::Format format) {
+    if (width <= 0 || height <= 0 || format <= QImage::Format_Invalid ||
+        format >= QImage::NImageFormats || QImage::toPixelFormat(format).bitsPerPixel() < 8)
+        return {};
+    // Larger images are left to the reader, which allocates them within its own limit.
+    if (size_t(width) * size_t(height) * QImage::toPixelFormat(format).bitsPerPixel() / 8 >
+        kMaxPooledRaster)
+        return {};
+    thread_local std::shared_ptr<TRasterStore> pool;
+    return AcquireFrom(pool, width, height, format);
 }

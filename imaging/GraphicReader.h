@@ -74,3 +74,7 @@ void DecodeImageFile(const QString& fileName, int boxWidth, int boxHeight, int& 
 // (when nobody holds the previous one any more), so that decoding a folder of photos does
 // not pay for fresh pages with every file. Contents are undefined.
 QImage AcquireRaster(int width, int height);
+// The same for the image a reader decodes into, in the reader's own format (from a pool of
+// its own); null for formats of fewer than 8 bits per pixel and for images over 64 MB,
+// which the reader allocates itself within its own limit.
+QImage AcquireDecodeTarget(int width, int height, QImage::Format format);

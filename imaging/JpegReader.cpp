@@ -1,6 +1,7 @@
 #include "JpegReader.h"
 
 #include "QtImageReader.h"
+#include "platform/PFileSystem.h"
 #include "services/CException.h"
 
 #include <QFile>
@@ -231,11 +232,27 @@ bool ReadHeader(TJpegContext& c, const uchar* data, size_t size) {
     return true;
 }
 
-bool CalcDimensions(TJpegContext& c) {
+bool CalcDimensions(TJpegContext& c, bool* multipleScans = nullptr) {
     if (setjmp(c.Err.Jump) != 0)
         return false;
     jpeg_calc_output_dimensions(&c.Cinfo);
+    if (multipleScans)
+        *multipleScans = jpeg_has_multiple_scans(&c.Cinfo);
     return true;
+}
+
+// The whole-image coefficient memory a file of several scans needs (what RealizeArrays
+// will be asked for), from the component sizes of its header.
+uint64_t CoefficientBytes(j_decompress_ptr ci) {
+    uint64_t total = 0;
+    for (int i = 0; i < ci->num_components; ++i) {
+        const jpeg_component_info& comp = ci->comp_info[i];
+        const uint64_t h = std::max(1, comp.h_samp_factor), v = std::max(1, comp.v_samp_factor);
+        const uint64_t cols = (uint64_t(comp.width_in_blocks) + h - 1) / h * h;
+        const uint64_t rows = (uint64_t(comp.height_in_blocks) + v - 1) / v * v;
+        total += cols * rows * sizeof(JBLOCK);
+    }
+    return total;
 }
 
 bool Start(TJpegContext& c) {
@@ -291,8 +308,7 @@ QString SystemMessage(int code) {
 
 // Reads the whole file into the thread's buffer; returns its size.
 size_t ReadWholeFile(const QString& fileName, std::vector<uchar>& buffer) {
-    const QByteArray path = QFile::encodeName(fileName);
-    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = POpenRead(fileName);
     if (fd < 0)
         throw Exception(
             QStringLiteral("Cannot open image file %1: %2").arg(fileName, SystemMessage(errno)));
@@ -447,8 +463,8 @@ bool LooksLikeJpeg(const uchar* data, size_t size) {
 }
 
 bool LooksLikeJpeg(const QString& fileName) {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!POpenRead(fileName, f))
         return false;
     uchar head[3];
     return f.read(reinterpret_cast<char*>(head), 3) == 3 && LooksLikeJpeg(head, 3);
@@ -476,12 +492,6 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
     const int w = int(ci->image_width), h = int(ci->image_height);
     if (w <= 0 || h <= 0)
         fail(QStringLiteral("the image has no pixels"));
-    if (int64_t(w) * h > kMaxImagePixels)
-        fail(QStringLiteral("the image is too large (%1 x %2 pixels; at most %3 pixels are "
-                            "decoded)")
-                 .arg(w)
-                 .arg(h)
-                 .arg(kMaxImagePixels));
 
     const bool cmyk = ci->jpeg_color_space == JCS_CMYK || ci->jpeg_color_space == JCS_YCCK;
     const int d = JpegScaleDenominator(boxWidth, boxHeight, w, h);
@@ -515,6 +525,30 @@ void DecodeJpegData(const uchar* data, size_t size, const QString& name, int box
             // What smoothing would estimate for the missing coefficients is never drawn.
             ci->do_block_smoothing = FALSE;
         }
+    }
+    // The limits bind what the decoder really allocates: the raster at the scale decoded
+    // (a 200-megapixel photograph needs an eighth of each side for its thumbnail) and, for
+    // a file of several scans, the coefficients of the whole image it keeps until the end.
+    bool multipleScans = false;
+    if (!CalcDimensions(c, &multipleScans))
+        fail(QString::fromLocal8Bit(c.Err.Text));
+    if (int64_t(ci->output_width) * ci->output_height > kMaxImagePixels)
+        fail(QStringLiteral("the image is too large (%1 x %2 pixels, %3 x %4 decoded; at most "
+                            "%5 pixels are decoded)")
+                 .arg(w)
+                 .arg(h)
+                 .arg(ci->output_width)
+                 .arg(ci->output_height)
+                 .arg(kMaxImagePixels));
+    if (multipleScans) {
+        const uint64_t bytes = CoefficientBytes(ci);
+        if (bytes > uint64_t(kMaxDecoderMemory))
+            fail(QStringLiteral("the image is too large (%1 x %2 pixels; decoding it needs %3 MB "
+                                "of coefficients, at most %4 MB are allowed)")
+                     .arg(w)
+                     .arg(h)
+                     .arg(bytes >> 20)
+                     .arg(kMaxDecoderMemory >> 20));
     }
     if (!Start(c))
         fail(QString::fromLocal8Bit(c.Err.Text));

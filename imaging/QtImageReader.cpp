@@ -1,11 +1,13 @@
 #include "QtImageReader.h"
 
+#include "platform/PFileSystem.h"
 #include "services/CException.h"
 
 #include <QFile>
 #include <QImageReader>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 std::unique_ptr<TGraphicReader> TQtImageReader::Create() {
     return std::make_unique<TQtImageReader>();
@@ -36,12 +38,42 @@ static QByteArray FormatOfSuffix(const QString& fileName) {
 }
 
 bool QtCanDecode(const QString& fileName, QString* formatName) {
-    QImageReader r(fileName);
+    QFile file;
+    if (!POpenRead(fileName, file))
+        return false;
+    QImageReader r(&file);
     r.setDecideFormatFromContent(true);
     const bool ok = r.canRead();
     if (ok && formatName)
         *formatName = QString::fromLatin1(r.format()).toUpper();
     return ok;
+}
+
+QImage ReduceNearest(const QImage& image, const QSize& size) {
+    const int bytesPerPixel = image.depth() / 8;
+    if (image.isNull() || size.isEmpty() || image.depth() % 8 != 0 || bytesPerPixel < 1)
+        return image; // bit-packed formats: converted whole, as they are small anyway
+    QImage out(size, image.format());
+    if (out.isNull())
+        throw Exception(QStringLiteral("Out of memory for a %1 x %2 image")
+                            .arg(size.width())
+                            .arg(size.height()));
+    out.setColorTable(image.colorTable());
+    const int64_t sw = image.width(), sh = image.height();
+    const int64_t dw = size.width(), dh = size.height();
+    // The source pixel under each target pixel's centre, as StretchDrawNearest takes it.
+    std::vector<qsizetype> xoff(static_cast<size_t>(dw));
+    for (int64_t i = 0; i < dw; ++i)
+        xoff[size_t(i)] =
+            qsizetype(std::min(sw - 1, ((2 * i + 1) * sw) / (2 * dw))) * bytesPerPixel;
+    for (int64_t j = 0; j < dh; ++j) {
+        const int sy = int(std::min(sh - 1, ((2 * j + 1) * sh) / (2 * dh)));
+        const uchar* s = image.constScanLine(sy);
+        uchar* d = out.scanLine(int(j));
+        for (int64_t i = 0; i < dw; ++i, d += bytesPerPixel)
+            std::memcpy(d, s + xoff[size_t(i)], size_t(bytesPerPixel));
+    }
+    return out;
 }
 
 QImage ToRgbOnWhite(const QImage& image) {
@@ -77,10 +109,10 @@ QImage ToRgbOnWhite(const QImage& image) {
 
 void DecodeQtImageFile(const QString& fileName, int boxWidth, int boxHeight, int& width,
                        int& height, QImage& raster, QString* formatName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(
-            QStringLiteral("Cannot open image file %1: %2").arg(fileName, file.errorString()));
+    QFile file;
+    QString error;
+    if (!POpenRead(fileName, file, &error))
+        throw Exception(QStringLiteral("Cannot open image file %1: %2").arg(fileName, error));
     if (file.size() == 0)
         throw Exception(QStringLiteral("Image file %1 is empty").arg(fileName));
     // The extension is asked first (some formats, TGA among them, have no signature to
@@ -113,7 +145,12 @@ void DecodeQtImageFile(const QString& fileName, int boxWidth, int boxHeight, int
             fit.height() < full.height())
             r.setScaledSize(fit);
     }
+    // A whole-size read goes into memory kept from the previous picture of this thread:
+    // readers that fill an image of the right size in place then write into pages already
+    // mapped instead of fresh ones.
     QImage image;
+    if (full.isValid() && r.scaledSize().isEmpty())
+        image = AcquireDecodeTarget(full.width(), full.height(), r.imageFormat());
     if (!r.read(&image) || image.isNull())
         throw Exception(
             QStringLiteral("Cannot read image file %1: %2").arg(fileName, r.errorString()));
@@ -121,7 +158,17 @@ void DecodeQtImageFile(const QString& fileName, int boxWidth, int boxHeight, int
         full = image.size();
     if (full.width() <= 0 || full.height() <= 0)
         throw Exception(QStringLiteral("Image file %1 has no pixels").arg(fileName));
-    raster = ToRgbOnWhite(image);
+    // A reader without a scaled read gives the whole raster: it is reduced to the fitted
+    // size first and only the reduced picture converted. The reduction takes the pixels the
+    // thumbnail's own stretch would take, so the thumbnail is the same.
+    QImage reduced;
+    if (boxWidth > 0 && boxHeight > 0) {
+        const QSize fit = FitIntoBox(boxWidth, boxHeight, image.width(), image.height());
+        if (fit.width() > 0 && fit.height() > 0 && fit.width() < image.width() &&
+            fit.height() < image.height())
+            reduced = ReduceNearest(image, fit);
+    }
+    raster = ToRgbOnWhite(reduced.isNull() ? image : reduced);
     width = full.width();
     height = full.height();
     if (formatName)

@@ -19,5 +19,9 @@ bool QtCanDecode(const QString& fileName, QString* formatName = nullptr);
 // Decodes a file through Qt's image I/O (see DecodeImageFile).
 void DecodeQtImageFile(const QString& fileName, int boxWidth, int boxHeight, int& width,
                        int& height, QImage& raster, QString* formatName = nullptr);
+// The image reduced to the given size by taking, for each target pixel, the source pixel
+// under its centre (StretchDrawNearest's choice), in the image's own format; bit-packed
+// formats come back whole.
+QImage ReduceNearest(const QImage& image, const QSize& size);
 // Converts any image to an RGB888 raster, laying transparent pixels on white.
 QImage ToRgbOnWhite(const QImage& image);

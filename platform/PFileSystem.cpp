@@ -2,15 +2,135 @@
 
 #include <QFile>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 static QByteArray Native(const QString& path) {
-    return QFile::encodeName(path);
+    return PEncodeName(path);
+}
+
+// The length of the well-formed UTF-8 character at s (n bytes available), or 0 when the
+// bytes there are not one: a stray continuation byte, a truncated sequence, an overlong
+// form, an encoded surrogate or a code point past U+10FFFF.
+static int Utf8Length(const uchar* s, qsizetype n, char32_t& cp) {
+    const uchar c = s[0];
+    int len;
+    char32_t min;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        len = 2, min = 0x80, cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3, min = 0x800, cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4, min = 0x10000, cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (n < len)
+        return 0;
+    for (int i = 1; i < len; ++i) {
+        if ((s[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (s[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+QString PDecodeName(const char* data, qsizetype size) {
+    const uchar* s = reinterpret_cast<const uchar*>(data);
+    qsizetype i = 0;
+    while (i < size && s[i] < 0x80)
+        ++i;
+    if (i == size)
+        return QString::fromLatin1(data, size);
+    QString out;
+    out.reserve(size);
+    out.append(QLatin1String(data, i));
+    while (i < size) {
+        char32_t cp = 0;
+        const int len = Utf8Length(s + i, size - i, cp);
+        if (len == 0) {
+            out.append(QChar(char16_t(0xDC00 + s[i]))); // a byte of 0x80 or more
+            ++i;
+        } else {
+            if (cp >= 0x10000) {
+                out.append(QChar(char16_t(0xD800 + ((cp - 0x10000) >> 10))));
+                out.append(QChar(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF))));
+            } else {
+                out.append(QChar(char16_t(cp)));
+            }
+            i += len;
+        }
+    }
+    return out;
+}
+
+QByteArray PEncodeName(const QString& name) {
+    const char16_t* u = reinterpret_cast<const char16_t*>(name.utf16());
+    const qsizetype n = name.size();
+    QByteArray out;
+    out.reserve(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = u[i];
+        char32_t cp = c;
+        if (c < 0x80) {
+            out.append(char(c));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (u[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out.append(char(c - 0xDC00)); // a byte kept from the file system
+            continue;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            cp = 0xFFFD; // no file system name holds it
+        }
+        if (cp < 0x800) {
+            out.append(char(0xC0 | (cp >> 6)));
+        } else if (cp < 0x10000) {
+            out.append(char(0xE0 | (cp >> 12)));
+            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+        } else {
+            out.append(char(0xF0 | (cp >> 18)));
+            out.append(char(0x80 | ((cp >> 12) & 0x3F)));
+            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+        }
+        out.append(char(0x80 | (cp & 0x3F)));
+    }
+    return out;
+}
+
+int POpenRead(const QString& path) {
+    return ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC);
+}
+
+bool POpenRead(const QString& path, QFile& file, QString* error) {
+    const int fd = POpenRead(path);
+    if (fd < 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (error)
+            *error = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 // Iterative wildcard match with single-star backtracking; both sides case-folded.
@@ -56,6 +176,7 @@ static void FillEntry(const QString& name, const QByteArray& path, const struct 
     e.ReadOnly = access(path.constData(), W_OK) != 0;
     e.Size = e.IsDir ? 0 : int64_t(st.st_size);
     e.MTime = int64_t(st.st_mtime);
+    e.MTimeNsec = int32_t(st.st_mtim.tv_nsec);
 }
 
 static bool StatPath(const QByteArray& path, struct stat& st) {
@@ -81,7 +202,7 @@ bool PDirSearch::Next(PFileEntry& entry) {
     while (struct dirent* d = readdir(static_cast<DIR*>(FDir))) {
         if (strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0)
             continue;
-        const QString name = QFile::decodeName(d->d_name);
+        const QString name = PDecodeName(d->d_name, qsizetype(strlen(d->d_name)));
         if (!PMatchMask(name, FMask))
             continue;
         const QByteArray path = Native(FPath + name);
@@ -98,6 +219,30 @@ void PDirSearch::Close() {
     if (FDir)
         closedir(static_cast<DIR*>(FDir));
     FDir = nullptr;
+}
+
+bool PListNames(const QString& dir, QList<PNameEntry>& entries) {
+    entries.clear();
+    const QByteArray native = Native(dir);
+    DIR* d = opendir(native.constData());
+    if (!d)
+        return false;
+    const QByteArray prefix = native.endsWith('/') ? native : native + '/';
+    while (struct dirent* e = readdir(d)) {
+        if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0)
+            continue;
+        PNameEntry entry;
+        entry.Name = PDecodeName(e->d_name, qsizetype(strlen(e->d_name)));
+        if (e->d_type == DT_DIR) {
+            entry.IsDir = true;
+        } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st;
+            entry.IsDir = stat((prefix + e->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.append(std::move(entry));
+    }
+    closedir(d);
+    return true;
 }
 
 bool PStatEntry(const QString& path, PFileEntry& entry) {
@@ -162,7 +307,7 @@ static QString DecodeLabel(const char* s) {
     return QString::fromUtf8(out);
 }
 
-static QString LabelOfDevice(dev_t dev) {
+static QString ScanLabelOfDevice(dev_t dev) {
     DIR* d = opendir("/dev/disk/by-label");
     if (!d)
         return {};
@@ -179,6 +324,28 @@ static QString LabelOfDevice(dev_t dev) {
     }
     closedir(d);
     return label;
+}
+
+// The label of a device, looked up once per device: the by-label folder is scanned again
+// only when it has changed since (a disk relabelled or plugged in), so the cache's hit test
+// costs one stat here instead of a scan of the folder.
+static QString LabelOfDevice(dev_t dev) {
+    static std::mutex lock;
+    static std::map<dev_t, QString> labels;
+    static struct timespec seen = {-1, 0};
+    struct stat folder;
+    struct timespec now = {0, 0};
+    if (stat("/dev/disk/by-label", &folder) == 0)
+        now = folder.st_mtim;
+    std::lock_guard<std::mutex> guard(lock);
+    if (now.tv_sec != seen.tv_sec || now.tv_nsec != seen.tv_nsec) {
+        labels.clear();
+        seen = now;
+    }
+    auto it = labels.find(dev);
+    if (it == labels.end())
+        it = labels.emplace(dev, ScanLabelOfDevice(dev)).first;
+    return it->second;
 }
 
 bool PVolumeInfo(const QString& path, QString& label, uint32_t& serial) {

@@ -6,8 +6,29 @@
 // Meanings on Linux: an entry is read-only when this process cannot write it; hidden when
 // its name starts with "."; there are no system files. Masks match without regard to
 // letter case ("*.jpg" finds "A.JPG"); "*.*" matches every name.
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <cstdint>
+
+class QFile;
+
+// File names cross between the file system and the program here, and only here. Names are
+// UTF-8; a byte that does not decode as part of a UTF-8 character (names from old discs and
+// other systems, in Latin-1 or Shift-JIS) is kept as the lone surrogate U+DC80 + (byte -
+// 0x80) and turned back into the same byte, so every name survives the round trip and no
+// two names meet. Shown on screen, such a byte appears as a replacement mark.
+QString PDecodeName(const char* data, qsizetype size);
+inline QString PDecodeName(const QByteArray& native) {
+    return PDecodeName(native.constData(), native.size());
+}
+QByteArray PEncodeName(const QString& name);
+
+// Opens an existing file for reading: the descriptor, or -1 with errno set.
+int POpenRead(const QString& path);
+// The same through a QFile that owns the descriptor; false, with the system's text in
+// error, when the file can't be opened.
+bool POpenRead(const QString& path, QFile& file, QString* error = nullptr);
 
 struct PFileEntry {
     QString Name;          // without path
@@ -17,6 +38,7 @@ struct PFileEntry {
     bool Hidden = false;   // name starts with "."
     int64_t Size = 0;      // bytes (0 for folders)
     int64_t MTime = 0;     // last-write time, seconds since the epoch (UTC)
+    int32_t MTimeNsec = 0; // and the nanoseconds within that second
 };
 
 // True when the name matches the wildcard mask ("*" any run, "?" one character), letter
@@ -43,6 +65,15 @@ private:
     void* FDir = nullptr; // DIR*
     QString FPath, FMask;
 };
+
+// One pass over a folder: every entry's name and whether it is a folder (links followed),
+// in the order the file system gives them, "." and ".." left out. Only entries whose type
+// the directory itself does not tell are looked up. False when the folder can't be read.
+struct PNameEntry {
+    QString Name;
+    bool IsDir = false;
+};
+bool PListNames(const QString& dir, QList<PNameEntry>& entries);
 
 // The attributes of one entry (file or folder); false when it doesn't exist.
 bool PStatEntry(const QString& path, PFileEntry& entry);

@@ -1,4 +1,5 @@
 #include "PSystem.h"
+#include "PFileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,7 @@
 namespace {
 
 QByteArray Native(const QString& path) {
-    return QFile::encodeName(path);
+    return PEncodeName(path);
 }
 
 // The path itself when it exists, else its nearest existing parent ("" when none).
