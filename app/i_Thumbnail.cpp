@@ -610,15 +610,8 @@ void TfrmThumbnail::ShellTreeViewChange() {
 }
 
 void TfrmThumbnail::ListFolder(const QString& path) {
-    QString folder = path;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    QStringList list;
-    if (!path.isEmpty())
-        for (const QString& name : ListImageFiles(folder, ExtensionList))
-            list << folder + name;
     if (LoadThread)
-        LoadThread->SetFileList(list);
+        LoadThread->SetFileList(ListFolderImages(path));
 }
 
 void TfrmThumbnail::SetProgress(int value) {
