@@ -11,6 +11,10 @@
 #include "platform/PPrinter.h"
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
+#include "printjobs/i_JobHost.h"
+#include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ThumbnailPrint.h"
+#include "report/i_Preview.h"
 #include "services/CException.h"
 #include "services/CThDebug.h"
 
@@ -157,6 +161,12 @@ int RunVelmora(QApplication& app) {
     // Then, hidden and in this order: TfrmSelectCachePath, TfrmCache, TprtThumbnailPrint,
     // TfrmPrintThumbnail, TprtJacketPrint, TfrmJacketPrint, TprtContactSheetPrint,
     // TfrmContactSheetPrint, TfrmPreview, and last the progress and version windows.
+    prtThumbnailPrint = new TprtThumbnailPrint;
+    prtThumbnailPrint->Pictures = DatabasePictures(ThumbnailDB);
+    prtThumbnailPrint->Pictures.FileIcon = DrawFileIcon;
+    WindowJobHost().SharedDialog = PrintDialog;
+    frmPrintThumbnail = new TfrmPrintThumbnail(prtThumbnailPrint, main);
+    frmPreview = new TfrmPreview(main);
     frmGauge = new TfrmGauge(main);
     frmVersion = new TfrmVersion(main);
 
@@ -176,8 +186,12 @@ int RunVelmora(QApplication& app) {
     // 6. The message loop, until the main window closes.
     const int rc = app.exec();
     delete LogoWindow();
-    delete main; // its children, the gauge and the version window, go with it
+    delete main; // its children, the print, preview, gauge and version windows, go with it
+    frmPrintThumbnail = nullptr;
+    frmPreview = nullptr;
     frmGauge = nullptr;
     frmVersion = nullptr;
+    delete prtThumbnailPrint;
+    prtThumbnailPrint = nullptr;
     return rc;
 }

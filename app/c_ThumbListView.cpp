@@ -84,6 +84,16 @@ TThumbnailData* TThumbListView::Item(int index) const {
     return FItems[size_t(index)].get();
 }
 
+QStringList TThumbListView::ItemInfo(int index) const {
+    const TThumbnailData* item = Item(index);
+    return item ? item->Info : QStringList();
+}
+
+QString TThumbListView::ItemFileName(int index) const {
+    const TThumbnailData* item = Item(index);
+    return item ? item->FileName : QString();
+}
+
 void TThumbListView::SetCount(int n) {
     n = std::max(0, n);
     const bool hadItems = !FItems.empty();

@@ -2,6 +2,8 @@
 // The thumbnail grid: equal cells left to right and top to bottom, each with a scaled
 // picture, a caption line and the file name in up to two lines. It scrolls vertically only
 // and knows one selected item. All of it runs on the window thread.
+#include "printjobs/c_PrintItems.h"
+
 #include <QColor>
 #include <QImage>
 #include <QStringList>
@@ -44,7 +46,7 @@ private:
     TThumbListView* FOwner;
 };
 
-class TThumbListView : public QWidget {
+class TThumbListView : public QWidget, public TPrintItemList {
     Q_OBJECT
 public:
     static constexpr int CellGap = 8;    // between cells and around them
@@ -63,8 +65,11 @@ public:
 
     // Items
     void SetCount(int n);
-    int Count() const { return int(FItems.size()); }
+    int Count() const override { return int(FItems.size()); }
     TThumbnailData* Item(int index) const;
+    // The items as the page layouts read them.
+    QStringList ItemInfo(int index) const override;
+    QString ItemFileName(int index) const override;
 
     int Selected() const { return FSelected; }
     void SetSelected(int index);

@@ -9,6 +9,8 @@
 #include "app/i_Version.h"
 #include "cache/CThumbnailDB.h"
 #include "platform/PPrinter.h"
+#include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ThumbnailPrint.h"
 #include "services/CIniFile.h"
 #include "services/CLogCtrls.h"
 
@@ -642,11 +644,12 @@ void TfrmThumbnail::SetProgress(int value) {
 }
 
 bool TfrmThumbnail::LoadingRunning() const {
+    // The loader itself says whether it is between jobs: the status text still shows the
+    // end of the previous load while the loader has taken a new folder up and works in the
+    // thumbnail database before its first report.
+    if (LoadThread)
+        return !LoadThread->Idle();
     const QString text = PanelText(0);
-    // A folder handed over but not yet taken up still counts: the status may show the end
-    // of the previous load for a moment.
-    if (LoadThread && LoadThread->RequestPending())
-        return true;
     return text != LoadComplete && text != LoadCancelled;
 }
 
@@ -694,6 +697,14 @@ void TfrmThumbnail::BtnPrintThumbnailClick() {
         ShowMessage(QStringLiteral("Print buttons are disabled while images are loading."));
         return;
     }
+    if (!prtThumbnailPrint || !frmPrintThumbnail)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    prtThumbnailPrint->ItemList = ThumbList;
+    frmPrintThumbnail->ApplySettings();
+    frmPrintThumbnail->SetFolder(CurrentFolder());
+    QApplication::restoreOverrideCursor();
+    frmPrintThumbnail->ShowModal();
 }
 
 void TfrmThumbnail::BtnContactClick() {

@@ -87,8 +87,18 @@ void TQtPrinter::SetPrinter(const QString& device, const QString&, const QString
     const int current = PrinterIndex();
     const QString currentName = current >= 0 ? FPrinters[current] : FQueueName;
     const bool fileTarget = FQueue && !FQueue->outputFileName().isEmpty();
-    if (!device.isEmpty() && (device != currentName || (!mode && !fileTarget)))
-        SelectQueue(device); // a fresh printer object takes the queue's defaults
+    if (!device.isEmpty() && (device != currentName || (!mode && !fileTarget))) {
+        // A fresh printer object takes the queue's defaults. A reset keeps what the print
+        // dialog chose for this document: its paper, orientation and copies.
+        const QPageLayout chosen = FQueue->pageLayout();
+        const int copies = FQueue->copyCount();
+        SelectQueue(device);
+        if (!mode) {
+            FQueue->setPageSize(chosen.pageSize());
+            FQueue->setPageOrientation(chosen.orientation());
+            FQueue->setCopyCount(copies);
+        }
+    }
     if (!mode)
         return;
     if (mode->Fields & DM_PAPERSIZE) {

@@ -233,8 +233,9 @@ TEST(RealPrint, AbortSendsNothingAndANewPrinterStartsFromItsDefaults) {
         QThread::msleep(300);
         EXPECT_EQ(int(QDir(BuildDirPath("cups") + "/pdf").count()), before);
 
-        // The second queue (US Letter by default) is chosen: the next document resets it to
-        // its defaults, then writes the report's paper into it.
+        // The second queue (US Letter by default) is chosen and turned to landscape, as the
+        // print dialog would: the next document resets it to its defaults but keeps what was
+        // chosen for it.
         printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF-2")));
         printer.QueuePrinter()->setPageOrientation(QPageLayout::Landscape);
         rep.SetPaperSize(psNone);
@@ -247,7 +248,7 @@ TEST(RealPrint, AbortSendsNothingAndANewPrinterStartsFromItsDefaults) {
         rep.BeginDoc();
         rep.Abort();
         EXPECT_EQ(seen, QPageSize::Letter);
-        EXPECT_EQ(orientation, QPageLayout::Portrait);
+        EXPECT_EQ(orientation, QPageLayout::Landscape);
         EXPECT_EQ(rep.SeenPrinterIndex(), printer.PrinterIndex());
     }
     SetApplicationPrinter(old);

@@ -1,0 +1,321 @@
+// The job flow on a small layout and the recording printer: the paper check, the page loop
+// with its range and Cancel, the print and preview flows and the set-up event.
+#include "app/i_Gauge.h"
+#include "printjobs/i_JobHost.h"
+#include "printjobs/p_PrintBase.h"
+#include "report/LRBuilder.h"
+#include "report/support_FakePrinter.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A layout of one panel that notes every page it draws.
+class TTestLayout : public TprtPrintBase {
+public:
+    explicit TTestLayout(int pages)
+        : TprtPrintBase("test job", 1123, 794, poLandscape), Pages(pages) {
+        TLRBuilder b(LightRep());
+        auto* base = b.Layout("BasePanel", LightRep(), laClient);
+        base->BeforePrint = [this](TLRControl*, const TRect&, TPrintStatus&) {
+            Drawn << CurrentPage;
+            if (OnPage)
+                OnPage(CurrentPage);
+        };
+        b.Item("Text", base);
+        b.Finish();
+        FinishCreate();
+    }
+    int ComputePageCount() const override { return Pages; }
+    int Pages;
+    QList<int> Drawn;
+    QList<TRect> LaidOut;
+    int Cleared = 0;
+    std::function<void(int)> OnPage;
+
+protected:
+    void LayoutPanels(const TRect& printable) override { LaidOut << printable; }
+    void ClearRenderState() override { ++Cleared; }
+};
+
+// A host that answers as a test says and notes what it was asked.
+class TScriptHost : public TSilentJobHost {
+public:
+    int Answer = 1;
+    bool DialogOK = true;
+    int DialogFrom = 0, DialogTo = 0; // 0: keep what the job offers
+    std::function<void()> InDialog;
+    TPrintRange Offered;
+    QList<int> PagesShown;
+    std::function<void(const TPreviewHooks&)> InPreview;
+
+    int Message(const QString& text, bool withCancel) override {
+        TSilentJobHost::Message(text, withCancel);
+        return withCancel ? Answer : 1;
+    }
+    bool PrintDialog(TPrintRange& range, bool) override {
+        Offered = range;
+        if (InDialog)
+            InDialog();
+        if (DialogFrom)
+            range.FromPage = DialogFrom;
+        if (DialogTo)
+            range.ToPage = DialogTo;
+        return DialogOK;
+    }
+    void PreviewShowPage(const QImage& page, int number, int count) override {
+        TSilentJobHost::PreviewShowPage(page, number, count);
+        PagesShown << number;
+    }
+    void PreviewRun(const TPreviewHooks& hooks) override {
+        if (InPreview)
+            InPreview(hooks);
+    }
+};
+
+} // namespace
+
+TEST(JobFlow, PaperCheckReportsWhatChangedSinceTheLastCheck) {
+    TScopedFakePrinter p;
+    p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
+    p.Fake.Paper = {7016, 4961};
+    TTestLayout layout(1); // its creation ran the first check, which always reports a change
+    EXPECT_EQ(layout.LastPaperRect, (TRect{0, 0, 1123, 794}));
+    EXPECT_EQ(layout.LightRep()->Width(), 1123);
+    struct TStep {
+        const char* Name;
+        std::function<void()> Change;
+        bool Changed;
+    };
+    const TStep steps[] = {
+        {"nothing changed", [] {}, false},
+        {"another printer chosen", [&] { p.Fake.Index = 1; }, true},
+        {"again nothing", [] {}, false},
+        {"letter paper",
+         [&] {
+             p.Fake.Paper = {6600, 5100};
+         },
+         true},
+        {"a printable-area offset",
+         [&] {
+             p.Fake.Offset = {100, 100};
+         },
+         true},
+        {"portrait", [&] { p.Fake.Mode.Orientation = DMORIENT_PORTRAIT; }, true},
+        {"still portrait", [] {}, false},
+    };
+    for (const TStep& s : steps) {
+        SCOPED_TRACE(s.Name);
+        s.Change();
+        EXPECT_EQ(layout.SyncWithPrinter(), s.Changed);
+    }
+    // The report follows the paper, the layout the printable area, the orientation the printer.
+    EXPECT_EQ(layout.LightRep()->Width(), 1056);
+    EXPECT_EQ(layout.LightRep()->Height(), 816);
+    EXPECT_EQ(layout.LaidOut.last(), (TRect{16, 16, 1040, 800}));
+    EXPECT_EQ(layout.LastOrientation, poPortrait);
+    EXPECT_EQ(layout.LightRep()->Orientation(), poPortrait);
+    EXPECT_EQ(layout.LastPrinterIndex, 1);
+}
+
+TEST(JobFlow, PageLoopPrintsTheRangeWithNewPagesOnlyBetweenPrintedPages) {
+    struct TCase {
+        int From, To;
+        QList<int> Pages;
+        int NewPages;
+    };
+    const TCase cases[] = {
+        {0, 0, {1, 2, 3, 4, 5}, 4}, {2, 3, {2, 3}, 1}, {1, 5, {1, 2, 3, 4, 5}, 4}, {5, 5, {5}, 0},
+        {4, 0, {4, 5}, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(QString("%1..%2").arg(c.From).arg(c.To).toStdString());
+        TScopedFakePrinter p;
+        TTestLayout layout(5);
+        TScriptHost host;
+        layout.Host = &host;
+        layout.FromPage = c.From;
+        layout.ToPage = c.To;
+        layout.PrintPages();
+        EXPECT_EQ(layout.Drawn, c.Pages);
+        EXPECT_EQ(p.Fake.Log.filter("NewPage").size(), c.NewPages);
+        EXPECT_EQ(p.Fake.Log.filter("BeginDoc").size(), 1);
+        EXPECT_EQ(p.Fake.Log.last(), "EndDoc");
+        EXPECT_EQ(int(p.Fake.Sheets.size()), int(c.Pages.size()));
+        EXPECT_GE(layout.Cleared, 1);
+    }
+}
+
+TEST(JobFlow, CancelInTheProgressWindowAbortsAfterThePageBeingPrinted) {
+    TScopedFakePrinter p;
+    TTestLayout layout(4);
+    TfrmGauge gauge;
+    frmGauge = &gauge;
+    layout.Host = &WindowJobHost();
+    // The click arrives as an event while page 2 is drawn: only a loop that lets the
+    // progress window handle its events sees it.
+    layout.OnPage = [&](int page) {
+        if (page == 2)
+            QTimer::singleShot(0, gauge.Button1, [&] { gauge.Button1->click(); });
+    };
+    layout.PrintPages();
+    frmGauge = nullptr;
+    EXPECT_EQ(layout.Drawn, QList<int>({1, 2}));
+    EXPECT_TRUE(p.Fake.Log.contains("Abort"));
+    EXPECT_FALSE(p.Fake.Log.contains("EndDoc"));
+    EXPECT_TRUE(p.Fake.Sheets.empty()); // nothing reached the spooler
+    EXPECT_FALSE(gauge.isVisible());
+    EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
+
+    // The next print starts afresh and goes through.
+    frmGauge = &gauge;
+    layout.OnPage = nullptr;
+    layout.Drawn.clear();
+    layout.PrintPages();
+    frmGauge = nullptr;
+    EXPECT_EQ(layout.Drawn, QList<int>({1, 2, 3, 4}));
+    EXPECT_EQ(p.Fake.Log.last(), "EndDoc");
+}
+
+TEST(JobFlow, AnErrorWhilePrintingDiscardsTheDocument) {
+    TScopedFakePrinter p;
+    TTestLayout layout(3);
+    layout.OnPage = [](int page) {
+        if (page == 2)
+            throw Exception("disk full");
+    };
+    EXPECT_THROW(layout.PrintPages(), Exception);
+    EXPECT_EQ(p.Fake.Log.last(), "Abort");
+    EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
+}
+
+TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
+    struct TCase {
+        const char* Name;
+        bool DialogOK;
+        std::function<void(TFakePrinter&)> InDialog;
+        int Answer;
+        QStringList Messages;
+        QList<int> Pages;
+        int Applied;
+    };
+    const QString paper = SelectPaperText, changed = PrinterChangedText;
+    const TCase cases[] = {
+        {"nothing changed", true, nullptr, 1, {paper}, {2, 3}, 0},
+        {"dialog cancelled", false, nullptr, 1, {paper}, {}, 0},
+        {"printer changed, OK",
+         true,
+         [](TFakePrinter& f) { f.Index = 1; },
+         1,
+         {paper, changed},
+         {2, 3},
+         1},
+        {"paper changed, Cancel",
+         true,
+         [](TFakePrinter& f) {
+             f.Paper = {6600, 5100};
+         },
+         2,
+         {paper, changed},
+         {},
+         1},
+        // Portrait chosen in the dialog is set back to landscape before the check.
+        {"portrait chosen",
+         true,
+         [](TFakePrinter& f) { f.Mode.Orientation = DMORIENT_PORTRAIT; },
+         1,
+         {paper},
+         {2, 3},
+         0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TScopedFakePrinter p;
+        p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
+        TTestLayout layout(5);
+        TScriptHost host;
+        layout.Host = &host;
+        int applied = 0;
+        layout.OnApplySettings = [&] { ++applied; };
+        host.DialogOK = c.DialogOK;
+        host.Answer = c.Answer;
+        host.DialogFrom = 2;
+        host.DialogTo = 3;
+        if (c.InDialog)
+            host.InDialog = [&] { c.InDialog(p.Fake); };
+        layout.Drawn.clear();
+        layout.Print();
+        EXPECT_EQ(host.Messages, c.Messages);
+        EXPECT_TRUE(host.Offered.PageNums);
+        EXPECT_EQ(host.Offered.MinPage, 1);
+        EXPECT_EQ(host.Offered.MaxPage, 5);
+        EXPECT_EQ(host.Offered.FromPage, 1);
+        EXPECT_EQ(host.Offered.ToPage, 5);
+        EXPECT_EQ(layout.Drawn, c.Pages);
+        EXPECT_EQ(applied, c.Applied);
+        EXPECT_EQ(p.Fake.Orientation(), TPrinterOrientationKind::Landscape);
+    }
+}
+
+TEST(JobFlow, SetUpEventForcesTheOrientationAndKeepsThePaper) {
+    TScopedFakePrinter p;
+    p.Fake.Mode = {DM_PAPERSIZE | DM_ORIENTATION, DMPAPER_LETTER, DMORIENT_PORTRAIT, 100};
+    TTestLayout layout(1);
+    layout.LastOrientation = poLandscape;
+    p.Fake.Log.clear();
+    layout.LightRepSetPrinter();
+    EXPECT_EQ(p.Fake.Mode.Orientation, DMORIENT_LANDSCAPE);
+    EXPECT_EQ(p.Fake.Mode.PaperSize, DMPAPER_LETTER);
+    EXPECT_EQ(p.Fake.Log, QStringList({"SetPrinter Fake-A,WINSPOOL, paper 1 orientation 2"}));
+
+    // Without the paper-size field the device mode is left alone.
+    p.Fake.Mode = {DM_ORIENTATION, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
+    p.Fake.Log.clear();
+    layout.LightRepSetPrinter();
+    EXPECT_EQ(p.Fake.Mode.Orientation, DMORIENT_PORTRAIT);
+    EXPECT_TRUE(p.Fake.Log.isEmpty());
+
+    // A device mode that cannot be locked stops the document before it starts.
+    p.Fake.Mode.Fields = DM_PAPERSIZE;
+    p.Fake.LockFails = true;
+    try {
+        layout.LightRep()->BeginDoc();
+        FAIL() << "no error";
+    } catch (const ELRError& e) {
+        EXPECT_EQ(e.Message(), "用紙設定ができません!!");
+    }
+    EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
+    EXPECT_TRUE(p.Fake.Log.filter("BeginDoc").isEmpty());
+}
+
+TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
+    TScopedFakePrinter p;
+    p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
+    p.Fake.Paper = {7016, 4961};
+    TTestLayout layout(3);
+    TScriptHost host;
+    layout.Host = &host;
+    QSize size;
+    host.InPreview = [&](const TPreviewHooks& h) {
+        size = host.LastPage.size();
+        h.Previous(); // on page 1: stays
+        h.Next();
+        h.Next();
+        h.Next(); // on the last page: stays
+        h.First();
+        h.Last();
+        h.Previous();
+        h.Print();
+    };
+    layout.ShowPreview();
+    EXPECT_EQ(host.PagesShown, QList<int>({1, 2, 3, 1, 3, 2}));
+    EXPECT_EQ(size, QSize(1123 * 2, 794 * 2)); // zoom 2500 div 1123 = 2
+    EXPECT_EQ(host.LastCount, 3);
+    EXPECT_EQ(layout.CurrentPage, 1);
+    // Print from the preview printed all three pages after the paper reminder.
+    EXPECT_EQ(host.Messages, QStringList({SelectPaperText}));
+    EXPECT_EQ(p.Fake.Sheets.size(), 3u);
+}

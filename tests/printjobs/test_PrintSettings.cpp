@@ -1,0 +1,249 @@
+// The print settings store and the settings window's shared behaviour, on the index card's
+// window (headless; dialogs answered through the seam).
+#include "Common/c_Config.h"
+#include "platform/PDialogSeam.h"
+#include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ThumbnailPrint.h"
+#include "report/support_FakePrinter.h"
+#include "services/CIniFile.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFile>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+struct SettingsTest : ::testing::Test {
+    TempHome home;
+    TScopedFakePrinter printer;
+    std::unique_ptr<TprtThumbnailPrint> layout;
+    std::unique_ptr<TfrmPrintThumbnail> window;
+    QString ini;
+    QStringList messages;
+
+    void SetUp() override {
+        printer.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
+        printer.Fake.Paper = {7016, 4961};
+        ini = home.Path() + "Thumbnail.ini";
+        WriteRaw(ini, "[APP]\nAPPName=Velmora\n");
+        IniFile = new TIniFile(ini);
+        SetDialogAnswerer([this](TDialogRequest& r) {
+            messages << r.Text;
+            return 0;
+        });
+        Open();
+    }
+    void TearDown() override {
+        SetDialogAnswerer({});
+        window.reset();
+        layout.reset();
+        chmod(ini.toLocal8Bit().constData(), 0644);
+        delete IniFile;
+        IniFile = nullptr;
+    }
+    void Open() {
+        window.reset();
+        layout = std::make_unique<TprtThumbnailPrint>();
+        window = std::make_unique<TfrmPrintThumbnail>(layout.get());
+    }
+    QString SizeText() const { return window->CbFNSize->currentText(); }
+    void Type(const QString& text, bool enter) {
+        window->CbFNSize->setEditText(text);
+        if (enter) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(window->CbFNSize->lineEdit(), &press);
+        } else {
+            window->CbFNSizeExit();
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(SettingsTest, AFileWithoutTheSectionGivesTheDefaults) {
+    EXPECT_EQ(window->CbLayout->currentIndex(), 5);
+    EXPECT_EQ(window->CbLayout->currentText(), " 6 x 6");
+    EXPECT_EQ(layout->GridSize(), 6);
+    EXPECT_EQ(SizeText(), " 6");
+    EXPECT_EQ(window->LabelColor(), 0xFF9999u);
+    EXPECT_EQ(window->EdTitle->toPlainText(), "");
+    EXPECT_EQ(window->TitleFont.Name, "ＭＳ Ｐゴシック");
+    EXPECT_EQ(window->TitleFont.Size, 18);
+    EXPECT_EQ(window->TitleFont.Charset, 128);
+    EXPECT_FALSE(window->TitleFont.Bold);
+    EXPECT_TRUE(window->CbFNCheck->isChecked());
+    EXPECT_TRUE(layout->ShowFileName);
+    EXPECT_EQ(layout->RThumbnailBackColor->Color(), 0xFF9999u);
+    // The miniature shows the two cards and one unit beyond (908 + 1 by 454 + 1 at zoom 1).
+    const QPixmap mini = window->ThumbnailImage->pixmap();
+    EXPECT_EQ(mini.size(), QSize(909, 455));
+    EXPECT_FALSE(IniFile->SectionExists("PrintThumbnail")); // reading writes nothing
+}
+
+TEST_F(SettingsTest, SaveWritesEveryKeyInOrderAndLoadsItBack) {
+    window->CbLayout->setCurrentIndex(2);
+    window->SetLabelColor(0x123456);
+    window->EdTitle->setPlainText("Summer 2026");
+    window->TitleFont.Bold = true;
+    window->TitleFont.Size = 24;
+    window->TitleFont.Color = 0x0000FF;
+    window->CbFNCheck->setChecked(false);
+    window->CbFNSize->setEditText(" 6");
+    window->BtnSaveSettingClick();
+    EXPECT_EQ(IniFile->ReadSection("PrintThumbnail"),
+              QStringList({"Layout", "BackColor", "Title", "FontColor", "FontName", "FontSize",
+                           "FontStyleB", "FontStyleI", "FontStyleU", "FontStyleS", "FontChar",
+                           "FileFontSize", "FNShow"}));
+    EXPECT_TRUE(QString::fromUtf8(ReadAll(ini)).contains("FileFontSize= 6\n"));
+    EXPECT_EQ(IniFile->ReadInteger("PrintThumbnail", "BackColor", 0), 0x123456);
+    EXPECT_EQ(IniFile->ReadString("PrintThumbnail", "FNShow", ""), "0");
+
+    Open(); // a new window reads the file
+    EXPECT_EQ(window->CbLayout->currentIndex(), 2);
+    EXPECT_EQ(layout->GridSize(), 3);
+    EXPECT_EQ(window->LabelColor(), 0x123456u);
+    EXPECT_EQ(window->EdTitle->toPlainText(), "Summer 2026");
+    EXPECT_TRUE(window->TitleFont.Bold);
+    EXPECT_EQ(window->TitleFont.Size, 24);
+    EXPECT_EQ(window->TitleFont.Color, 0x0000FFu);
+    EXPECT_FALSE(window->CbFNCheck->isChecked());
+    EXPECT_EQ(SizeText(), " 6"); // one blank, not two
+    EXPECT_EQ(layout->RTitle->Text, "Summer 2026");
+    EXPECT_EQ(layout->RTitle->Font().Size(), 24);
+
+    // Reset erases the section and shows the defaults again.
+    window->BtnResetClick();
+    EXPECT_FALSE(IniFile->SectionExists("PrintThumbnail"));
+    EXPECT_EQ(window->CbLayout->currentIndex(), 5);
+    EXPECT_EQ(window->TitleFont.Color, 0u);
+}
+
+TEST_F(SettingsTest, AReadOnlyFileIsNeverWritten) {
+    IniFile->WriteString("PrintThumbnail", "Title", "kept");
+    IniFile->WriteInteger("PrintThumbnail", "FontColor", 255);
+    Open();
+    ASSERT_EQ(window->EdTitle->toPlainText(), "kept");
+    chmod(ini.toLocal8Bit().constData(), 0444);
+    const QByteArray before = ReadAll(ini);
+    window->EdTitle->setPlainText("changed");
+    window->CbLayout->setCurrentIndex(0);
+    window->BtnSaveSettingClick();
+    EXPECT_EQ(ReadAll(ini), before);
+    window->BtnResetClick();
+    EXPECT_EQ(ReadAll(ini), before);
+    // The controls show the defaults, except the title font colour.
+    EXPECT_EQ(window->EdTitle->toPlainText(), "");
+    EXPECT_EQ(window->CbLayout->currentIndex(), 5);
+    EXPECT_EQ(window->TitleFont.Color, 255u);
+    EXPECT_TRUE(messages.isEmpty()); // and nothing is reported
+}
+
+TEST_F(SettingsTest, SizeBoxRefusesTextsOutsideThreeToTwentyEight) {
+    struct TCase {
+        const char* Text;
+        bool Accepted;
+        int Applied;
+    };
+    const TCase cases[] = {
+        {"2", false, 6}, {"29", false, 6}, {"abc", false, 6}, {"", false, 6},
+        {"3", true, 3},  {"28", true, 28}, {" 12", true, 12},
+    };
+    for (bool enter : {true, false}) {
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(std::string(c.Text) + (enter ? " Enter" : " leaving"));
+            window->CbFNSize->setEditText(" 6");
+            window->CbFNSizeExit();
+            messages.clear();
+            Type(c.Text, enter);
+            EXPECT_EQ(window->AppliedFileFontSize, c.Applied);
+            EXPECT_EQ(layout->LComment->Font().Size(), c.Applied);
+            EXPECT_EQ(layout->RThumbnailPath->Font().Size(), c.Applied);
+            if (c.Accepted) {
+                EXPECT_EQ(SizeText(), c.Text);
+                EXPECT_TRUE(messages.isEmpty());
+            } else {
+                EXPECT_EQ(SizeText(), " 6"); // back to the size in use
+                EXPECT_EQ(messages, enter ? QStringList({"Input value is out of range. (Valid "
+                                                         "range is 3 to 28)."})
+                                          : QStringList());
+            }
+        }
+    }
+}
+
+TEST_F(SettingsTest, ColourAndFontDialogsGoThroughTheSeam) {
+    QStringList kinds;
+    SetDialogAnswerer([&](TDialogRequest& r) {
+        kinds << r.Kind;
+        if (auto* c = qobject_cast<QColorDialog*>(r.Dialog)) {
+            c->setCurrentColor(QColor(0x10, 0x20, 0x30));
+            return int(QDialog::Accepted);
+        }
+        if (auto* f = qobject_cast<QFontDialog*>(r.Dialog)) {
+            QFont font("DejaVu Serif");
+            font.setPointSize(22);
+            font.setBold(true);
+            f->setCurrentFont(font);
+            return int(QDialog::Accepted);
+        }
+        return int(QDialog::Rejected);
+    });
+    window->BtnSelectColorClick();
+    EXPECT_EQ(window->LabelColor(), 0x302010u); // 0x00BBGGRR
+    EXPECT_EQ(layout->LThumbnailBackColor->Color(), 0x302010u);
+    window->BtnFontClick();
+    EXPECT_EQ(window->TitleFont.Name, "DejaVu Serif");
+    EXPECT_EQ(window->TitleFont.Size, 22);
+    EXPECT_TRUE(window->TitleFont.Bold);
+    EXPECT_EQ(window->TitleFont.Charset, 128); // kept: Qt fonts carry none
+    EXPECT_EQ(layout->LTitle->Font().Size(), 22);
+    EXPECT_TRUE(layout->LTitle->Font().Bold);
+    EXPECT_EQ(kinds, QStringList({"color", "font"}));
+
+    // Cancel changes nothing.
+    SetDialogAnswerer([](TDialogRequest&) { return int(QDialog::Rejected); });
+    window->BtnSelectColorClick();
+    window->BtnFontClick();
+    EXPECT_EQ(window->LabelColor(), 0x302010u);
+    EXPECT_EQ(window->TitleFont.Size, 22);
+}
+
+TEST(PrintSettingsStore, MalformedAndOutOfRangeValuesFallBack) {
+    TempHome home;
+    const QString ini = home.Path() + "Thumbnail.ini";
+    WriteRaw(ini, "[PrintThumbnail]\nLayout=12\nBackColor=blue\nFontSize=x\nFNShow=yes\n"
+                  "FileFontSize=  9  \n[PrintJacket]\nRotateCount=3\n");
+    TIniFile file(ini);
+    const TPrintSettings s = ReadPrintSettings(file, IndexCardSection(), "F", 128);
+    EXPECT_EQ(s.Layout, 12); // the window falls back to its default item
+    EXPECT_EQ(s.BackColor, 0xFF9999u);
+    EXPECT_EQ(s.Font.Size, 18);
+    EXPECT_TRUE(s.FNShow);
+    EXPECT_EQ(s.FileFontSize, "9");
+    const TPrintSettings jacket = ReadPrintSettings(file, BackCardSection(), "F", 128);
+    EXPECT_EQ(jacket.RotateCount, 3);
+    EXPECT_EQ(jacket.Layout, 0);
+    const TPrintSettings sheet = ReadPrintSettings(file, ContactSheetSection(), "F", 128);
+    EXPECT_EQ(sheet.Layout, 11);
+    EXPECT_EQ(sheet.Font.Size, 20);
+    EXPECT_EQ(sheet.FileFontSize, "7");
+    // Each job writes only its own keys.
+    TIniFile out(home.Path() + "out.ini");
+    WritePrintSettings(out, BackCardSection(), jacket);
+    EXPECT_FALSE(out.ValueExists("PrintJacket", "FileFontSize"));
+    EXPECT_FALSE(out.ValueExists("PrintJacket", "FNShow"));
+    EXPECT_TRUE(out.ValueExists("PrintJacket", "RotateCount"));
+    // Colours convert both ways with blue in the high byte.
+    EXPECT_EQ(ColorToQt(0xFF9999), QColor(0x99, 0x99, 0xFF));
+    EXPECT_EQ(ColorFromQt(QColor(0x99, 0x99, 0xFF)), 0xFF9999u);
+}
