@@ -647,8 +647,8 @@ bool TfrmThumbnail::LoadingRunning() const {
     // The loader itself says whether it is between jobs: the status text still shows the
     // end of the previous load while the loader has taken a new folder up and works in the
     // thumbnail database before its first report.
-    if (LoadThread)
-        return !LoadThread->Idle();
+    if (LoadThread && !LoadThread->Idle())
+        return true;
     const QString text = PanelText(0);
     return text != LoadComplete && text != LoadCancelled;
 }

@@ -1,0 +1,199 @@
+// The index card layout on the recording printer: which item lands in which cell, pages,
+// icons for videos, cells whose picture cannot be had, and the hand-off from the grid.
+#include "printjobs/p_ThumbnailPrint.h"
+#include "report/support_FakePrinter.h"
+
+#include <QPainter>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+QColor ColourOf(int item) {
+    return QColor::fromHsv((item * 47) % 360, 200, 220);
+}
+
+bool Near(QRgb a, const QColor& b) {
+    return std::abs(qRed(a) - b.red()) < 12 && std::abs(qGreen(a) - b.green()) < 12 &&
+           std::abs(qBlue(a) - b.blue()) < 12;
+}
+
+// A folder of numbered pictures, each a square of its own colour; some may be broken.
+struct TCardRig {
+    TScopedFakePrinter Printer;
+    TPrintItemVector Items;
+    std::unique_ptr<TprtThumbnailPrint> Layout;
+    QStringList Thumbnails, Icons;
+    QSet<QString> Broken;
+
+    explicit TCardRig(int count, int n, const QStringList& extra = {}) {
+        Printer.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
+        Printer.Fake.Paper = {7016, 4961};
+        for (int i = 0; i < count; ++i)
+            Items.AddFile(QString("/photos/p%1.jpg").arg(i, 3, 10, QChar('0')));
+        for (const QString& path : extra)
+            Items.AddFile(path);
+        Layout = std::make_unique<TprtThumbnailPrint>();
+        Layout->ItemList = &Items;
+        Layout->SetGridSize(n);
+        Layout->Pictures.Thumbnail = [this](const QString& path, QImage& bitmap) {
+            Thumbnails << path;
+            if (Broken.contains(path))
+                throw std::runtime_error("unreadable");
+            bitmap = QImage(64, 64, QImage::Format_RGB32);
+            bitmap.fill(ColourOf(path.mid(9, 3).toInt()));
+            return true;
+        };
+        Layout->Pictures.FileIcon = [this](const QString& path, QImage& bitmap) {
+            Icons << path;
+            bitmap = QImage(48, 48, QImage::Format_RGB32);
+            bitmap.fill(Qt::black);
+        };
+    }
+
+    // A control's rectangle on the page (report units).
+    static TRect OnPage(const TLRControl* c) {
+        TRect r = c->BoundsRect();
+        for (const TLRWinControl* p = c->Parent(); p && p->Parent(); p = p->Parent()) {
+            r.Left += p->Left(), r.Right += p->Left();
+            r.Top += p->Top(), r.Bottom += p->Top();
+        }
+        return r;
+    }
+    // The middle of a cell's picture box on a zoom-1 page.
+    QPoint BoxCentre(const TLRGridPanel* grid, int col, int row) const {
+        const TRect cell = grid->CellRect(OnPage(grid), col, row);
+        const int top = cell.Top + (row == 0 ? 1 : 0);
+        const int fh = cell.Height() - (row == 0 ? 1 : 0);
+        return {cell.Left + 3 + (cell.Width() - 5) / 2, top + fh / 20 + fh * 15 / 40};
+    }
+    QImage Page(int page) {
+        Layout->CurrentPage = page;
+        return Layout->RenderBitmap(1);
+    }
+};
+
+} // namespace
+
+TEST(IndexCard, PageCountFillsTwoCardsASheet) {
+    struct TCase {
+        int Count, N, Pages;
+    };
+    const TCase cases[] = {{0, 6, 1}, {1, 6, 1},    {72, 6, 1},   {73, 6, 2},   {3, 1, 2},
+                           {2, 1, 1}, {200, 10, 1}, {201, 10, 2}, {1000, 10, 5}};
+    for (const TCase& c : cases) {
+        TCardRig rig(c.Count, c.N);
+        EXPECT_EQ(rig.Layout->ComputePageCount(), c.Pages) << c.Count << " at " << c.N;
+    }
+}
+
+TEST(IndexCard, RightCardFirstThenLeftRowByRow) {
+    struct TCase {
+        const char* Name;
+        int Count, N, Page;
+        bool Right;
+        int Col, Row;
+        int Item; // -1: the cell is empty
+    };
+    const TCase cases[] = {
+        {"N1 page1 right", 3, 1, 1, true, 0, 0, 0},
+        {"N1 page1 left", 3, 1, 1, false, 0, 0, 1},
+        {"N1 page2 right", 3, 1, 2, true, 0, 0, 2},
+        {"N1 page2 left empty", 3, 1, 2, false, 0, 0, -1},
+        {"N6 page1 right first", 73, 6, 1, true, 0, 0, 0},
+        {"N6 page1 right second row", 73, 6, 1, true, 1, 1, 7},
+        {"N6 page1 left first", 73, 6, 1, false, 0, 0, 36},
+        {"N6 page1 left last", 73, 6, 1, false, 5, 5, 71},
+        {"N6 page2 right top left", 73, 6, 2, true, 0, 0, 72},
+        {"N6 page2 right next empty", 73, 6, 2, true, 1, 0, -1},
+        {"N6 page2 left empty", 73, 6, 2, false, 0, 0, -1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TCardRig rig(c.Count, c.N);
+        const QImage page = rig.Page(c.Page);
+        const TLRGridPanel* grid =
+            c.Right ? rig.Layout->ThumbnailRightCenter : rig.Layout->ThumbnailLeftCenter;
+        const QPoint at = rig.BoxCentre(grid, c.Col, c.Row);
+        const QColor expect = c.Item >= 0 ? ColourOf(c.Item) : QColor(0xED, 0xED, 0xED);
+        EXPECT_TRUE(Near(page.pixel(at), expect))
+            << QColor(page.pixel(at)).name().toStdString() << " != " << expect.name().toStdString();
+    }
+}
+
+TEST(IndexCard, VideoPrintsItsIconAndAnUnreadablePictureLeavesTheFrameOnly) {
+    TCardRig rig(3, 2, {"/photos/CLIP.AVI"});
+    rig.Broken << "/photos/p001.jpg";
+    const QImage page = rig.Page(1);
+    const auto* right = rig.Layout->ThumbnailRightCenter;
+    EXPECT_EQ(rig.Icons, QStringList({"/photos/CLIP.AVI"}));
+    EXPECT_FALSE(rig.Thumbnails.contains("/photos/CLIP.AVI"));
+    EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(right, 0, 0)), ColourOf(0)));
+    EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(right, 1, 0)), QColor(0xED, 0xED, 0xED)));
+    EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(right, 0, 1)), ColourOf(2)));
+    EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(right, 1, 1)), Qt::black)); // the icon
+
+    // The broken cell has no name under its box; its neighbour has one.
+    auto nameInk = [&](int col, int row) {
+        const TRect cell = right->CellRect(TCardRig::OnPage(right), col, row);
+        int dark = 0;
+        for (int y = cell.Top + cell.Height() * 16 / 20 + 2; y < cell.Bottom - 2; ++y)
+            for (int x = cell.Left + 4; x < cell.Right - 4; ++x)
+                dark += qGray(page.pixel(x, y)) < 120 ? 1 : 0;
+        return dark;
+    };
+    EXPECT_EQ(nameInk(1, 0), 0);
+    EXPECT_GT(nameInk(0, 0), 5);
+
+    // File names off: no names, the same picture boxes.
+    const int box = rig.Layout->ImageBoxHeight;
+    rig.Layout->ShowFileName = false;
+    const QImage plain = rig.Page(1);
+    EXPECT_EQ(rig.Layout->ImageBoxHeight, box);
+    EXPECT_TRUE(Near(plain.pixel(rig.BoxCentre(right, 0, 0)), ColourOf(0)));
+    rig.Layout->ShowFileName = true;
+    EXPECT_GT(nameInk(0, 0), 5);
+    EXPECT_EQ(
+        [&] {
+            int dark = 0;
+            const TRect cell = right->CellRect(TCardRig::OnPage(right), 0, 0);
+            for (int y = cell.Top + cell.Height() * 16 / 20 + 2; y < cell.Bottom - 2; ++y)
+                for (int x = cell.Left + 4; x < cell.Right - 4; ++x)
+                    dark += qGray(plain.pixel(x, y)) < 120 ? 1 : 0;
+            return dark;
+        }(),
+        0);
+}
+
+TEST(IndexCard, CardsFollowThePrintableHeight) {
+    struct TCase {
+        const char* Name;
+        QSize Paper;
+        QPoint Offset;
+        int ReportWidth, SpaceAbove;
+    };
+    const TCase cases[] = {
+        {"A4 landscape", {7016, 4961}, {0, 0}, 1123, (794 - 454) / 2},
+        {"A4 with a 6 mm margin", {7016, 4961}, {142, 142}, 1123, (748 - 454) / 2},
+        {"Letter landscape", {6600, 5100}, {0, 0}, 1056, (816 - 454) / 2},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TCardRig rig(5, 3);
+        rig.Printer.Fake.Paper = c.Paper;
+        rig.Printer.Fake.Offset = c.Offset;
+        rig.Layout->SyncWithPrinter();
+        EXPECT_EQ(rig.Layout->LightRep()->Width(), c.ReportWidth);
+        EXPECT_EQ(rig.Layout->SpacePanel2->Top(), c.SpaceAbove);
+        // Both cards 454 square side by side from the base panel's left edge, each with its
+        // label strip closing the card's bottom.
+        EXPECT_EQ(TCardRig::OnPage(rig.Layout->LThumbnailOutLine),
+                  Bounds(37, 37 + c.SpaceAbove, 454, 454));
+        EXPECT_EQ(TCardRig::OnPage(rig.Layout->RThumbnailOutLine),
+                  Bounds(37 + 454, 37 + c.SpaceAbove, 454, 454));
+        EXPECT_EQ(TCardRig::OnPage(rig.Layout->RThumbnailBackColor),
+                  Bounds(37 + 454, 37 + c.SpaceAbove + 421, 454, 33));
+        EXPECT_EQ(TCardRig::OnPage(rig.Layout->ThumbnailRightCenter),
+                  Bounds(37 + 454, 37 + c.SpaceAbove + 30, 454, 392));
+    }
+}
