@@ -601,8 +601,14 @@ int RunCommandLine(int argc, char** argv, const std::function<void()>& setUp) {
         return 0;
     }
 
-    // No display is needed: pages are drawn off screen, whatever the session has.
+    // No display is needed: pages are drawn off screen, whatever the session has. Qt's own
+    // notes about the session (no runtime folder, font fallbacks) would mix with the
+    // command's messages, which scripts read: only its fatal errors pass.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtFatalMsg || type == QtCriticalMsg)
+            Print(text + QLatin1Char('\n'));
+    });
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false\nqt.qpa.*=false"));
     int argc0 = 1;
     QGuiApplication app(argc0, argv);
