@@ -750,6 +750,8 @@ void TfrmThumbnail::Orvane2Click() {
 
 void TfrmThumbnail::ReadMe1Click() {
     QString path = AppDir + QStringLiteral("ReadMe.txt");
+    if (!QFileInfo::exists(path) && !InstalledDataDir().isEmpty())
+        path = InstalledDataDir() + QStringLiteral("ReadMe.txt");
     if (!QFileInfo::exists(path))
         path = QStringLiteral(VELMORA_DATA_DIR "/ReadMe.txt");
     if (!QFileInfo::exists(path)) {
