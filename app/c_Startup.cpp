@@ -11,8 +11,10 @@
 #include "platform/PPrinter.h"
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
+#include "printjobs/i_ContactSheetPrint.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ContactSheetPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/i_Preview.h"
 #include "services/CException.h"
@@ -21,6 +23,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFont>
 #include <QLoggingCategory>
 #include <QPrinterInfo>
@@ -69,6 +72,18 @@ void InstallTestHook() {
         std::fprintf(stderr, "VELMORA_MESSAGE: [%s] [%s] %s\n", r.Kind.toUtf8().constData(),
                      r.Caption.toUtf8().constData(), r.Text.toUtf8().constData());
         std::fflush(stderr);
+        // The print dialog takes the printer and paper it opens with; the print windows and
+        // the preview stay open for whoever drives the program, until they close.
+        if (r.Kind == QLatin1String("print"))
+            return int(QDialog::Accepted);
+        if (r.Kind == QLatin1String("preview") || r.Kind.endsWith(QLatin1String(" card")) ||
+            r.Kind == QLatin1String("contact sheet")) {
+            QEventLoop loop;
+            QObject::connect(r.Dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+            if (r.Dialog->isVisible())
+                loop.exec();
+            return r.Dialog->result();
+        }
         QPushButton* first = r.Dialog->findChild<QPushButton*>("MsgButton1");
         if (!first) {
             const QList<QPushButton*> buttons = r.Dialog->findChildren<QPushButton*>();
@@ -166,6 +181,10 @@ int RunVelmora(QApplication& app) {
     prtThumbnailPrint->Pictures.FileIcon = DrawFileIcon;
     WindowJobHost().SharedDialog = PrintDialog;
     frmPrintThumbnail = new TfrmPrintThumbnail(prtThumbnailPrint, main);
+
+    prtContactSheetPrint = new TprtContactSheetPrint;
+    prtContactSheetPrint->Pictures = prtThumbnailPrint->Pictures;
+    frmContactSheetPrint = new TfrmContactSheetPrint(prtContactSheetPrint, main);
     frmPreview = new TfrmPreview(main);
     frmGauge = new TfrmGauge(main);
     frmVersion = new TfrmVersion(main);
@@ -188,10 +207,13 @@ int RunVelmora(QApplication& app) {
     delete LogoWindow();
     delete main; // its children, the print, preview, gauge and version windows, go with it
     frmPrintThumbnail = nullptr;
+    frmContactSheetPrint = nullptr;
     frmPreview = nullptr;
     frmGauge = nullptr;
     frmVersion = nullptr;
     delete prtThumbnailPrint;
     prtThumbnailPrint = nullptr;
+    delete prtContactSheetPrint;
+    prtContactSheetPrint = nullptr;
     return rc;
 }

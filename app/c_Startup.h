@@ -19,7 +19,9 @@ void InstallFontSubstitutions();
 
 // With VELMORA_TEST_HOOK set, every message box is answered by its first button and its
 // caption and text are written to standard error, so the whole program can run unattended;
-// the start-up steps are reported there too ("VELMORA_EVENT: ..."). Does nothing otherwise.
+// the print dialog is accepted as it opens; the print settings and preview windows are left
+// to whoever drives the program (a test clicking on the display). The start-up steps are
+// reported there too ("VELMORA_EVENT: ..."). Does nothing otherwise.
 void InstallTestHook();
 
 // The start-up refusals: each shows its message (caption "Velmora", one "Cancel") and

@@ -9,7 +9,9 @@
 #include "app/i_Version.h"
 #include "cache/CThumbnailDB.h"
 #include "platform/PPrinter.h"
+#include "printjobs/i_ContactSheetPrint.h"
 #include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ContactSheetPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "services/CIniFile.h"
 #include "services/CLogCtrls.h"
@@ -705,6 +707,7 @@ void TfrmThumbnail::BtnPrintThumbnailClick() {
     frmPrintThumbnail->SetFolder(CurrentFolder());
     QApplication::restoreOverrideCursor();
     frmPrintThumbnail->ShowModal();
+    prtThumbnailPrint->ForgetPictures();
 }
 
 void TfrmThumbnail::BtnContactClick() {
@@ -712,6 +715,14 @@ void TfrmThumbnail::BtnContactClick() {
         ShowMessage(QStringLiteral("Print buttons are disabled while images are loading."));
         return;
     }
+    if (!prtContactSheetPrint || !frmContactSheetPrint)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    prtContactSheetPrint->ItemList = ThumbList;
+    frmContactSheetPrint->ApplySettings();
+    frmContactSheetPrint->SetFolder(CurrentFolder());
+    QApplication::restoreOverrideCursor();
+    frmContactSheetPrint->ShowModal();
 }
 
 void TfrmThumbnail::BtnPrintJacketClick() {

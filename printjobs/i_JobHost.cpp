@@ -39,6 +39,9 @@ bool TWindowJobHost::PrintDialog(TPrintRange& range, bool fromPreview) {
 void TWindowJobHost::ProgressShow() {
     if (!frmGauge)
         return;
+    // The print window that started the job is modal; only a window modal in its turn gets
+    // the clicks on its Cancel.
+    frmGauge->setWindowModality(Qt::ApplicationModal);
     frmGauge->show();
     frmGauge->raise();
     QCoreApplication::processEvents();

@@ -14,6 +14,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFrame>
 #include <QGroupBox>
@@ -327,4 +328,17 @@ bool TfrmPrintSettings::eventFilter(QObject* watched, QEvent* event) {
             return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+int TfrmPrintSettings::ShowModalCentred(const QString& kind) {
+    if (QWidget* owner = parentWidget()) {
+        const QRect area = owner->window()->frameGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    return ExecDialog(*this, kind);
+}
+
+TLRFont TfrmPrintSettings::GuiFont() {
+    const QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    return TLRFont::Points(f.family(), f.pointSize() > 0 ? f.pointSize() : 9);
 }

@@ -56,6 +56,12 @@ public:
     // The point size the size box holds: its text when it is 3 to 28, else the applied size.
     int FileFontSizeValue() const;
 
+    // Shows the window modally through the dialog seam (kind names it for tests), centred on
+    // its owner window.
+    int ShowModalCentred(const QString& kind);
+    // The stock GUI font, which the folder path strips use.
+    static TLRFont GuiFont();
+
     // Handlers
     void BtnSaveSettingClick();
     void BtnResetClick();

@@ -15,13 +15,6 @@
 
 TfrmPrintThumbnail* frmPrintThumbnail = nullptr;
 
-namespace {
-TLRFont GuiFont() {
-    const QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    return TLRFont::Points(f.family(), f.pointSize() > 0 ? f.pointSize() : 9);
-}
-} // namespace
-
 TfrmPrintThumbnail::TfrmPrintThumbnail(TprtThumbnailPrint* layout, QWidget* owner)
     : TfrmPrintSettings(IndexCardSection(), layout, owner), FPrint(layout) {
     setObjectName(QStringLiteral("frmPrintThumbnail"));

@@ -10,6 +10,7 @@
 #include "c_PrintItems.h"
 #include "report/LightRepEx.h"
 
+#include <QHash>
 #include <QImage>
 #include <functional>
 #include <memory>
@@ -130,6 +131,8 @@ public:
 
     // The number of pages the items fill.
     virtual int ComputePageCount() const { return 1; }
+    // Lets the pictures kept for previews go (when the settings window has closed).
+    void ForgetPictures();
 
 protected:
     // Ends creation: pages 1 of 1 and the first paper check.
@@ -152,7 +155,20 @@ protected:
 
     TPrintJobHost& UseHost();
 
+    // The thumbnail of an item for a picture box of boxWidth x boxHeight report units. While
+    // printing it comes straight from Pictures; while previewing, a copy reduced to the box
+    // at the preview window's zoom is kept for the next rendering, since the settings window
+    // renders page 1 again on every change. False when no picture can be had.
+    bool ItemThumbnail(int index, const QString& path, int boxWidth, int boxHeight,
+                       QImage& picture);
+    // The picture of an item's cell: its thumbnail as ItemThumbnail gives it, or the file
+    // type's icon for a video (decided by the extension, letter case ignored). Raises
+    // Exception when none can be had.
+    QImage CellPicture(int index, const QString& path, int boxWidth, int boxHeight);
+
 private:
+    QHash<QString, QImage> FPictures;
+    qint64 FPictureBytes = 0;
     std::unique_ptr<TLightRep> FRep;
     TPrinter* FPrinter = nullptr;
     TSilentJobHost FSilent;

@@ -29,6 +29,24 @@ TprtThumbnailPrint::TprtThumbnailPrint()
         p.SetHeight(CardSize);
     });
     SpacePanel3 = b.Layout("SpacePanel3", BasePanel, laClient);
+    // The outlines and label strips come before the cards' panels: items are drawn before
+    // panels, so the cells and the path text lie on top of them.
+    auto outline = [&](const QString& p) {
+        return b.Item(p + "ThumbnailOutLine", SpacePanel2, [](TLRItem& i) {
+            i.Transparent = true;
+            Lines(i, clBlack, lsSingle, lsSingle, lsSingle, lsSingle);
+        });
+    };
+    LThumbnailOutLine = outline("L");
+    RThumbnailOutLine = outline("R");
+    auto label = [&](const QString& p) {
+        return b.Item(p + "ThumbnailBackColor", SpacePanel2, [](TLRItem& i) {
+            Opaque(i, 0xFF9999);
+            Lines(i, clBlack, lsNone, lsSingle, lsSingle, lsSingle);
+        });
+    };
+    LThumbnailBackColor = label("L");
+    RThumbnailBackColor = label("R");
     ThumbnailPanel = b.Layout("ThumbnailPanel", SpacePanel2, laLeft,
                               [](TLRLayoutPanel& p) { p.SetWidth(2 * CardSize); });
     ThumbnailLeft = b.Layout("ThumbnailLeft", ThumbnailPanel, laLeft,
@@ -96,22 +114,6 @@ TprtThumbnailPrint::TprtThumbnailPrint()
     LThumbnailPath = path("L", ThumbnailLeftDown);
     RThumbnailPath = path("R", ThumbnailRightDown);
 
-    auto outline = [&](const QString& p) {
-        return b.Item(p + "ThumbnailOutLine", SpacePanel2, [](TLRItem& i) {
-            i.Transparent = true;
-            Lines(i, clBlack, lsSingle, lsSingle, lsSingle, lsSingle);
-        });
-    };
-    LThumbnailOutLine = outline("L");
-    RThumbnailOutLine = outline("R");
-    auto label = [&](const QString& p) {
-        return b.Item(p + "ThumbnailBackColor", SpacePanel2, [](TLRItem& i) {
-            Opaque(i, 0xFF9999);
-            Lines(i, clBlack, lsNone, lsSingle, lsSingle, lsSingle);
-        });
-    };
-    LThumbnailBackColor = label("L");
-    RThumbnailBackColor = label("R");
     b.Finish();
     FinishCreate();
 }
@@ -253,19 +255,7 @@ void TprtThumbnailPrint::PrintCell(TLRGridPanel* grid, int col, int row, const T
         return;
     }
     try {
-        const QStringList info = ItemList->ItemInfo(index);
-        const QString path = info.value(2);
-        QImage picture;
-        if (LowerExt(path) != QLatin1String("avi")) {
-            if (!Pictures.Thumbnail || !Pictures.Thumbnail(path, picture) || picture.isNull())
-                throw Exception(QStringLiteral("no thumbnail: ") + path);
-        } else {
-            if (!Pictures.FileIcon)
-                throw Exception(QStringLiteral("no icon: ") + path);
-            Pictures.FileIcon(path, picture);
-        }
-        image->Picture().Bitmap().SetImage(picture);
-
+        const QString path = ItemList->ItemInfo(index).value(2);
         const int boxLeft = fl + 3;
         const int boxTop = ft + fh / 20;
         if (ImageBoxWidth == 0 && ImageBoxHeight == 0) {
@@ -273,6 +263,16 @@ void TprtThumbnailPrint::PrintCell(TLRGridPanel* grid, int col, int row, const T
             ImageBoxHeight = fh * 15 / 20;
         }
         const TRect box = Rect(boxLeft, boxTop, fl + ImageBoxWidth, boxTop + ImageBoxHeight);
+        QImage picture;
+        if (LowerExt(path) != QLatin1String("avi")) {
+            if (!ItemThumbnail(index, path, box.Width(), box.Height(), picture))
+                throw Exception(QStringLiteral("no thumbnail: ") + path);
+        } else {
+            if (!Pictures.FileIcon)
+                throw Exception(QStringLiteral("no icon: ") + path);
+            Pictures.FileIcon(path, picture);
+        }
+        image->Picture().Bitmap().SetImage(picture);
         FitLRImage(image, box);
         if (ShowFileName) {
             comment->SetBounds(box.Left, box.Bottom, box.Width(), rect.Height() * 5 / 20);

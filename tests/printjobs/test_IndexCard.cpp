@@ -197,3 +197,27 @@ TEST(IndexCard, CardsFollowThePrintableHeight) {
                   Bounds(37 + 454, 37 + c.SpaceAbove + 30, 454, 392));
     }
 }
+
+TEST(IndexCard, PreviewsKeepReducedPicturesPrintsFetchThemAfresh) {
+    TCardRig rig(8, 2);
+    rig.Page(1);
+    EXPECT_EQ(rig.Thumbnails.size(), 8);
+    rig.Page(1); // the settings window renders page 1 again on every change
+    EXPECT_EQ(rig.Thumbnails.size(), 8);
+    // A file that changed (its size in the item's info) is fetched again.
+    rig.Items.Items[3].Info[3] = "12345";
+    const QImage page = rig.Page(1);
+    EXPECT_EQ(rig.Thumbnails.size(), 9);
+    EXPECT_EQ(rig.Thumbnails.last(), "/photos/p003.jpg");
+    EXPECT_TRUE(
+        Near(page.pixel(rig.BoxCentre(rig.Layout->ThumbnailRightCenter, 1, 1)), ColourOf(3)));
+    // Printing reads every picture from its source, at full size.
+    rig.Layout->PrintPages();
+    EXPECT_EQ(rig.Thumbnails.size(), 17);
+    ASSERT_FALSE(rig.Printer.Fake.Sent.empty());
+    EXPECT_EQ(rig.Printer.Fake.Sent.front().Image.size(), QSize(64, 64));
+    // Let go, the pictures are fetched again.
+    rig.Layout->ForgetPictures();
+    rig.Page(1);
+    EXPECT_EQ(rig.Thumbnails.size(), 25);
+}

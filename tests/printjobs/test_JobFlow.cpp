@@ -16,7 +16,8 @@ namespace {
 // A layout of one panel that notes every page it draws.
 class TTestLayout : public TprtPrintBase {
 public:
-    explicit TTestLayout(int pages)
+    // finish: end creation with its paper check; otherwise the test runs the first check.
+    explicit TTestLayout(int pages, bool finish = true)
         : TprtPrintBase("test job", 1123, 794, poLandscape), Pages(pages) {
         TLRBuilder b(LightRep());
         auto* base = b.Layout("BasePanel", LightRep(), laClient);
@@ -27,7 +28,8 @@ public:
         };
         b.Item("Text", base);
         b.Finish();
-        FinishCreate();
+        if (finish)
+            FinishCreate();
     }
     int ComputePageCount() const override { return Pages; }
     int Pages;
@@ -82,7 +84,8 @@ TEST(JobFlow, PaperCheckReportsWhatChangedSinceTheLastCheck) {
     TScopedFakePrinter p;
     p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
     p.Fake.Paper = {7016, 4961};
-    TTestLayout layout(1); // its creation ran the first check, which always reports a change
+    TTestLayout layout(1, false);
+    EXPECT_TRUE(layout.SyncWithPrinter()); // the first check always reports a change
     EXPECT_EQ(layout.LastPaperRect, (TRect{0, 0, 1123, 794}));
     EXPECT_EQ(layout.LightRep()->Width(), 1123);
     struct TStep {

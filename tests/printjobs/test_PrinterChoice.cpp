@@ -1,0 +1,126 @@
+// A printer chosen in the print dialog keeps the paper, orientation and copies chosen with it
+// when the document starts on it (VELMORA_NEEDS_CUPS): the index card job on the real printer
+// service, printed to the US Letter queue with A4 paper chosen.
+#include "platform/PPrinter.h"
+#include "printjobs/p_ThumbnailPrint.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers as a person who picks another queue, A4 paper and two copies in the dialog.
+class TChoosingHost : public TSilentJobHost {
+public:
+    TQtPrinter* Printer = nullptr;
+    QString Queue;
+    bool PrintDialog(TPrintRange&, bool) override {
+        QPrinter* q = Printer->QueuePrinter();
+        q->setPrinterName(Queue);
+        q->setPageSize(QPageSize(QPageSize::A4));
+        q->setPageOrientation(QPageLayout::Portrait); // the job turns it to landscape
+        q->setCopyCount(2);
+        return true;
+    }
+};
+
+QString WaitForPdf(int job) {
+    const QString dir = BuildDirPath("cups") + "/pdf";
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 30000) {
+        const QStringList found =
+            QDir(dir).entryList({QString("job-%1-*.pdf").arg(job)}, QDir::Files);
+        if (!found.isEmpty())
+            return dir + "/" + found.first();
+        QThread::msleep(50);
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(PrinterChoice, AnotherQueueChosenInTheDialogKeepsThePaperChosenWithIt) {
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    TQtPrinter printer;
+    const int a4 = int(printer.Printers().indexOf("Velmora-PDF"));
+    ASSERT_GE(a4, 0);
+    printer.SetPrinterIndex(a4);
+    TPrinter* old = SetApplicationPrinter(&printer);
+    {
+        TprtThumbnailPrint layout;
+        TPrintItemVector items;
+        for (int i = 0; i < 3; ++i)
+            items.AddFile(QString("/none/p%1.jpg").arg(i));
+        layout.ItemList = &items;
+        TChoosingHost host;
+        host.Printer = &printer;
+        host.Queue = "Velmora-PDF-2"; // US Letter by default
+        layout.Host = &host;
+        printer.SetOrientation(TPrinterOrientationKind::Landscape);
+        layout.SyncWithPrinter();
+
+        EXPECT_TRUE(layout.Print());
+        // The new queue was asked about, and the document went to it on A4, landscape, twice.
+        EXPECT_EQ(host.Messages, QStringList({SelectPaperText, PrinterChangedText}));
+        EXPECT_EQ(printer.Printers().value(printer.PrinterIndex()), "Velmora-PDF-2");
+        EXPECT_EQ(printer.QueuePrinter()->pageLayout().pageSize().id(), QPageSize::A4);
+        EXPECT_EQ(printer.QueuePrinter()->pageLayout().orientation(), QPageLayout::Landscape);
+        EXPECT_EQ(printer.QueuePrinter()->copyCount(), 2);
+        EXPECT_EQ(layout.LightRep()->SeenPrinterIndex(), printer.PrinterIndex());
+    }
+    SetApplicationPrinter(old);
+    ASSERT_GT(printer.LastJobId(), 0);
+    const QString pdf = WaitForPdf(printer.LastJobId());
+    ASSERT_FALSE(pdf.isEmpty());
+    QProcess p;
+    p.start("pdfinfo", {pdf});
+    p.waitForFinished(30000);
+    const QString info = QString::fromUtf8(p.readAll());
+    EXPECT_TRUE(info.contains(QRegularExpression("Page size:\\s+842(\\.\\d+)? x 595")))
+        << info.toStdString();
+}
+
+namespace {
+// Presses Cancel in the progress window as soon as the first sheet is drawn.
+class TCancellingHost : public TSilentJobHost {
+public:
+    int Shown = 0;
+    void ProgressSet(int percent) override { Shown = percent; }
+    bool ProgressCancelled() override { return Shown > 0; }
+};
+} // namespace
+
+TEST(PrinterChoice, CancelInTheProgressWindowSpoolsNothing) {
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    TQtPrinter printer;
+    printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF")));
+    TPrinter* old = SetApplicationPrinter(&printer);
+    const QString dir = BuildDirPath("cups") + "/pdf";
+    const int before = int(QDir(dir).entryList(QDir::Files).size());
+    {
+        TprtThumbnailPrint layout;
+        TPrintItemVector items;
+        for (int i = 0; i < 150; ++i)
+            items.AddFile(QString("/none/p%1.jpg").arg(i));
+        layout.ItemList = &items;
+        layout.SetGridSize(5); // 3 sheets
+        TCancellingHost host;
+        layout.Host = &host;
+        layout.PrintPages();
+        EXPECT_EQ(host.Shown, 33); // after the first of three sheets
+        EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
+        EXPECT_FALSE(printer.Printing());
+    }
+    SetApplicationPrinter(old);
+    EXPECT_EQ(printer.LastJobId(), 0);
+    QThread::msleep(500);
+    EXPECT_EQ(int(QDir(dir).entryList(QDir::Files).size()), before);
+}
