@@ -12,9 +12,11 @@
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
 #include "printjobs/i_ContactSheetPrint.h"
+#include "printjobs/i_JacketPrint.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/i_PrintThumbnail.h"
 #include "printjobs/p_ContactSheetPrint.h"
+#include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/i_Preview.h"
 #include "services/CException.h"
@@ -181,6 +183,10 @@ int RunVelmora(QApplication& app) {
     prtThumbnailPrint->Pictures.FileIcon = DrawFileIcon;
     WindowJobHost().SharedDialog = PrintDialog;
     frmPrintThumbnail = new TfrmPrintThumbnail(prtThumbnailPrint, main);
+    prtJacketPrint = new TprtJacketPrint;
+    prtJacketPrint->Pictures = DatabasePictures(ThumbnailDB);
+    prtJacketPrint->Pictures.FileIcon = DrawFileIcon;
+    frmJacketPrint = new TfrmJacketPrint(prtJacketPrint, main);
 
     prtContactSheetPrint = new TprtContactSheetPrint;
     prtContactSheetPrint->Pictures = prtThumbnailPrint->Pictures;
@@ -207,12 +213,15 @@ int RunVelmora(QApplication& app) {
     delete LogoWindow();
     delete main; // its children, the print, preview, gauge and version windows, go with it
     frmPrintThumbnail = nullptr;
+    frmJacketPrint = nullptr;
     frmContactSheetPrint = nullptr;
     frmPreview = nullptr;
     frmGauge = nullptr;
     frmVersion = nullptr;
     delete prtThumbnailPrint;
     prtThumbnailPrint = nullptr;
+    delete prtJacketPrint;
+    prtJacketPrint = nullptr;
     delete prtContactSheetPrint;
     prtContactSheetPrint = nullptr;
     return rc;

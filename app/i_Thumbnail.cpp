@@ -10,8 +10,10 @@
 #include "cache/CThumbnailDB.h"
 #include "platform/PPrinter.h"
 #include "printjobs/i_ContactSheetPrint.h"
+#include "printjobs/i_JacketPrint.h"
 #include "printjobs/i_PrintThumbnail.h"
 #include "printjobs/p_ContactSheetPrint.h"
+#include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "services/CIniFile.h"
 #include "services/CLogCtrls.h"
@@ -735,6 +737,38 @@ void TfrmThumbnail::BtnPrintJacketClick() {
             "Before printing the back card, click one of the displayed images to select it."));
         return;
     }
+    if (!prtJacketPrint || !frmJacketPrint)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The card prints the cached thumbnail (a video its file type's icon), not the file.
+    const QString path = ThumbList->Item(ThumbList->Selected())->Info.value(2);
+    QImage picture;
+    try {
+        if (GetLowerExt(path) != QLatin1String("avi")) {
+            if (prtJacketPrint->Pictures.Thumbnail)
+                prtJacketPrint->Pictures.Thumbnail(path, picture);
+        } else if (prtJacketPrint->Pictures.FileIcon) {
+            prtJacketPrint->Pictures.FileIcon(path, picture);
+        }
+    } catch (const std::exception&) {
+        picture = QImage();
+    }
+    if (picture.isNull()) {
+        // Opening with no picture, or with the one of an earlier request, would print a card
+        // the user did not choose.
+        QApplication::restoreOverrideCursor();
+        ShowMessage(QStringLiteral("The selected image cannot be read:\n") + path);
+        return;
+    }
+    try {
+        frmJacketPrint->SetImage(picture, CurrentFolder());
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        ShowMessage(QString::fromUtf8(e.what()));
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    frmJacketPrint->ShowModal();
 }
 
 void TfrmThumbnail::BtnInternetClick() {

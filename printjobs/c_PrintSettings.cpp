@@ -11,7 +11,7 @@ const TPrintSection& IndexCardSection() {
 }
 
 const TPrintSection& BackCardSection() {
-    static const TPrintSection s{"PrintJacket", 0, 18, "", false, false, true};
+    static const TPrintSection s{"PrintJacket", 0, 18, "", false, false, true, 3};
     return s;
 }
 

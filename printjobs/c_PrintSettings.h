@@ -30,6 +30,7 @@ struct TPrintSection {
     bool HasFNShow = false;      // "FNShow", default true
     bool HasDateShow = false;    // "DateShow", default true
     bool HasRotateCount = false; // "RotateCount", default 0
+    int OutsideLayout = -1;      // item a stored "Layout" outside the box selects; -1: default
 };
 
 // The three jobs' sections.

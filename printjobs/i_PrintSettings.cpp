@@ -157,9 +157,9 @@ TPrintSettings TfrmPrintSettings::ControlsToSettings() const {
 }
 
 void TfrmPrintSettings::SettingsToControls(const TPrintSettings& s) {
-    // A stored layout outside the box's items falls back to the default.
-    CbLayout->setCurrentIndex(s.Layout >= 0 && s.Layout < CbLayout->count() ? s.Layout
-                                                                            : FSection.Layout);
+    // A stored layout outside the box's items selects the section's item for it, else the default.
+    const int outside = FSection.OutsideLayout >= 0 ? FSection.OutsideLayout : FSection.Layout;
+    CbLayout->setCurrentIndex(s.Layout >= 0 && s.Layout < CbLayout->count() ? s.Layout : outside);
     SetLabelColor(s.BackColor);
     EdTitle->setPlainText(s.Title);
     TitleFont = s.Font;
@@ -212,7 +212,7 @@ void TfrmPrintSettings::RefreshPreview() {
     QImage page;
     try {
         FLayout->CurrentPage = 1;
-        page = FLayout->RenderBitmap(1);
+        page = FLayout->RenderBitmap(1, PreviewFill);
     } catch (const std::exception&) {
         return; // the miniature stays empty; printing reports the error
     }

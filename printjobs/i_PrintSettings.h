@@ -64,7 +64,7 @@ public:
 
     // Handlers
     void BtnSaveSettingClick();
-    void BtnResetClick();
+    virtual void BtnResetClick();
     void BtnSelectColorClick();
     void BtnFontClick();
     void BtnEnterClick();
@@ -107,6 +107,8 @@ public:
 protected:
     // The region of the rendered page 1 that the miniature shows, in report units.
     virtual QRect PreviewRegion() const = 0;
+    // The colour the miniature's page is rendered on.
+    QColor PreviewFill = Qt::white;
     // Makes the file-name size box and its check boxes (jobs that have them).
     void CreateFileNameControls();
     bool eventFilter(QObject* watched, QEvent* event) override;

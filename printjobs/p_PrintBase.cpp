@@ -163,11 +163,15 @@ int TprtPrintBase::PreviewWindowZoom() const {
 }
 
 QImage TprtPrintBase::RenderBitmap(int zoom) {
+    return RenderBitmap(zoom, Qt::white);
+}
+
+QImage TprtPrintBase::RenderBitmap(int zoom, const QColor& fill) {
     zoom = std::max(1, zoom);
     ClearRenderState();
     QImage bitmap(std::max(1, FRep->Width() * zoom), std::max(1, FRep->Height() * zoom),
                   QImage::Format_RGB32);
-    bitmap.fill(Qt::white);
+    bitmap.fill(fill);
     QPainter painter(&bitmap);
     TLRCanvas canvas(&painter, 96);
     FRep->PreviewZoom = zoom;

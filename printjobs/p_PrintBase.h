@@ -113,12 +113,14 @@ public:
     bool SyncWithPrinter();
     // Renders CurrentPage at the given zoom onto a new white bitmap of the report's size.
     QImage RenderBitmap(int zoom);
+    // The same on a bitmap first filled with the given colour.
+    QImage RenderBitmap(int zoom, const QColor& fill);
     // The preview window's zoom for this report: 2500 div the longer side, at least 1.
     int PreviewWindowZoom() const;
     // Renders CurrentPage for the preview window and shows it there.
     void RenderPage();
     // Opens the preview window on page 1 with the navigation and Print buttons hooked up.
-    void ShowPreview();
+    virtual void ShowPreview();
     // Prints the pages in [FromPage, ToPage] (0: no limit) with the progress window.
     void PrintPages();
     // The print flow of the settings window's (or, fromPreview, the preview window's)
