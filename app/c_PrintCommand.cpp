@@ -2,11 +2,14 @@
 
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
+#include "Common/c_Rotate.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
 #include "cache/CThumbnailDB.h"
 #include "platform/PPrinter.h"
 #include "printjobs/c_PrintSettings.h"
+#include "printjobs/p_ContactSheetPrint.h"
+#include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRPdfPrinter.h"
 #include "services/CException.h"
@@ -179,17 +182,24 @@ void ListItems(const QString& folder, TThumbnailDB& db, int sortMode, TPrintItem
         [&](int a, int b) { std::swap(items.Items[a], items.Items[b]); });
 }
 
+// The font of the folder path strip: the system's GUI font, as in the settings windows.
+TLRFont GuiFont() {
+    const QFont gui = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    return TLRFont::Points(gui.family(), gui.pointSize() > 0 ? gui.pointSize() : 9);
+}
+
+// The stored file-name size, or the section's default when it holds no size.
+int FileFontOf(const TPrintSettings& s, const TPrintSection& section) {
+    const int size = FileFontSizeOf(s.FileFontSize);
+    return size > 0 ? size : FileFontSizeOf(section.FileFontSize);
+}
+
 // The window's ApplySettings of the index card, from stored settings.
 void ApplyIndexCard(TprtThumbnailPrint& job, const TPrintSettings& s, const QString& folder) {
     job.SetGridSize(s.Layout >= 0 && s.Layout <= 9 ? s.Layout + 1 : 6);
     job.SetLabelColor(s.BackColor);
     job.SetTitle(s.Title, FontToLR(s.Font));
-    int fileFont = FileFontSizeOf(s.FileFontSize);
-    if (fileFont == 0)
-        fileFont = FileFontSizeOf(IndexCardSection().FileFontSize);
-    const QFont gui = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    job.SetPath(folder, TLRFont::Points(gui.family(), gui.pointSize() > 0 ? gui.pointSize() : 9),
-                fileFont);
+    job.SetPath(folder, GuiFont(), FileFontOf(s, IndexCardSection()));
     job.ShowFileName = s.FNShow;
     job.CurrentPage = 1;
 }
@@ -270,31 +280,19 @@ int RunPrint(const TPrintOptions& o) {
         ~TRestore() { SetApplicationPrinter(Old); }
     } restore{old};
 
-    if (o.Kind != TPrintKind::IndexCard)
-        throw TCommandError{
-            QStringLiteral("printing the %1 from the command line is not available in this build.")
-                .arg(KindName(o.Kind))};
-
     TThumbnailDB db(nullptr, AppDir);
     db.SetCacheDirectory(CacheDir);
     db.SetMaxSizeKB(CacheSizeKB);
     db.SetWidth(TImageListThread::StoreBoxSize);
     db.SetHeight(TImageListThread::StoreBoxSize);
 
-    TPrintItemVector items;
-    ListItems(target, db, o.Sort.value_or(0), items);
-
     TCommandHost host;
     host.FromPage = o.FromPage;
     host.ToPage = o.ToPage;
-    TprtThumbnailPrint job;
-    job.Host = &host;
-    host.Job = &job;
-    job.ItemList = &items;
-    job.Pictures = DatabasePictures(&db);
-    job.Pictures.FileIcon = DrawFileIcon;
-    const auto thumbnail = job.Pictures.Thumbnail;
-    job.Pictures.Thumbnail = [&](const QString& path, QImage& bitmap) {
+    TPrintPictures pictures = DatabasePictures(&db);
+    pictures.FileIcon = DrawFileIcon;
+    const auto thumbnail = pictures.Thumbnail;
+    pictures.Thumbnail = [&](const QString& path, QImage& bitmap) {
         bool ok = false;
         try {
             ok = thumbnail(path, bitmap);
@@ -302,22 +300,81 @@ int RunPrint(const TPrintOptions& o) {
         }
         if (!ok && !host.Unreadable.contains(path)) {
             host.Unreadable << path;
-            Print(QString::fromLatin1(Program) +
-                  QStringLiteral("cannot read the picture \"%1\"; its cell stays empty.\n")
-                      .arg(path));
+            if (o.Kind != TPrintKind::BackCard)
+                Print(QString::fromLatin1(Program) +
+                      QStringLiteral("cannot read the picture \"%1\"; its cell stays empty.\n")
+                          .arg(path));
         }
         return ok;
     };
-    printer->SetOrientation(TPrinterOrientationKind::Landscape);
-    job.SyncWithPrinter();
-    ApplyIndexCard(job, s, target);
-    // A relayout in the print flow re-applies the settings, as the settings window does.
-    job.OnApplySettings = [&] { ApplyIndexCard(job, s, target); };
-    job.LightRep()->Title = QStringLiteral("Velmora index card");
+
+    TPrintItemVector items;
+    std::unique_ptr<TprtPrintBase> job;
+    std::function<void()> apply;
+    if (o.Kind == TPrintKind::BackCard) {
+        // The picture as the main window hands it over: its cached thumbnail, or the file
+        // type's icon for a video; turned as the window turns it.
+        QImage picture;
+        if (GetLowerExt(target) == QLatin1String("avi"))
+            pictures.FileIcon(target, picture);
+        else
+            pictures.Thumbnail(target, picture);
+        if (picture.isNull())
+            throw TCommandError{QStringLiteral("cannot read the picture \"%1\".").arg(o.Target)};
+        for (int i = 0; i < ((s.RotateCount % 4) + 4) % 4; ++i)
+            RotateBitmap(picture, 3, 0xFFFFFF);
+        auto jacket = std::make_unique<TprtJacketPrint>();
+        TprtJacketPrint* j = jacket.get();
+        j->Pictures = pictures;
+        j->SetPicture(picture);
+        printer->SetOrientation(TPrinterOrientationKind::Portrait);
+        apply = [j, &s] {
+            j->SetLabelColor(s.BackColor);
+            j->SetTitle(s.Title, FontToLR(s.Font));
+            j->SetLayoutKind(TprtJacketPrint::KindOfItem(s.Layout));
+            j->SyncWithPrinter();
+        };
+        job = std::move(jacket);
+    } else if (o.Kind == TPrintKind::ContactSheet) {
+        ListItems(target, db, o.Sort.value_or(0), items);
+        auto sheet = std::make_unique<TprtContactSheetPrint>();
+        TprtContactSheetPrint* c = sheet.get();
+        c->Pictures = pictures;
+        printer->SetOrientation(TPrinterOrientationKind::Portrait);
+        c->SyncWithPrinter();
+        apply = [c, &s, target] {
+            c->SetGridItem(s.Layout >= 0 && s.Layout < TprtContactSheetPrint::GridSizeCount
+                               ? s.Layout
+                               : ContactSheetSection().Layout);
+            c->SetLabelColor(s.BackColor);
+            c->SetTitle(s.Title, FontToLR(s.Font));
+            c->SetPath(target, GuiFont(), FileFontOf(s, ContactSheetSection()));
+            c->ShowFileName = s.FNShow;
+            c->ShowDate = s.DateShow;
+            c->CurrentPage = 1;
+        };
+        job = std::move(sheet);
+    } else {
+        ListItems(target, db, o.Sort.value_or(0), items);
+        auto card = std::make_unique<TprtThumbnailPrint>();
+        TprtThumbnailPrint* t = card.get();
+        t->Pictures = pictures;
+        printer->SetOrientation(TPrinterOrientationKind::Landscape);
+        t->SyncWithPrinter();
+        apply = [t, &s, target] { ApplyIndexCard(*t, s, target); };
+        job = std::move(card);
+    }
+    job->Host = &host;
+    host.Job = job.get();
+    job->ItemList = &items;
+    apply();
+    // A relayout in the print flow re-applies the settings, as the settings windows do.
+    job->OnApplySettings = apply;
+    job->LightRep()->Title = QStringLiteral("Velmora ") + KindName(o.Kind);
 
     bool sent = false;
     try {
-        sent = job.Print();
+        sent = job->Print();
     } catch (const std::exception& e) {
         throw TCommandError{QString::fromUtf8(e.what())};
     }

@@ -83,7 +83,7 @@ void CheckInstalled(const QString& root, const QString& prefix, const QString& w
     r = RunTool(program, {"--version"}, UserEnv(home));
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Output, QString("velmora %1\n").arg(VELMORA_VERSION));
-    r = RunTool(program, {"print", "index-card", "photos", "-o", "photos.pdf"}, UserEnv(home),
+    r = RunTool(program, {"print", "contact-sheet", "photos", "-o", "photos.pdf"}, UserEnv(home),
                 home);
     EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
     EXPECT_TRUE(ReadAll(home + "/photos.pdf").startsWith("%PDF"));

@@ -4,7 +4,11 @@
 #include "Common/c_Config.h"
 #include "cache/CThumbnailDB.h"
 #include "platform/PDialogSeam.h"
+#include "printjobs/i_ContactSheetPrint.h"
+#include "printjobs/i_JacketPrint.h"
 #include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ContactSheetPrint.h"
+#include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRPdfPrinter.h"
 #include "services/CIniFile.h"
@@ -143,6 +147,7 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
     MakePictures(Dir() + "/photos", 3);
     QDir().mkpath(Dir() + "/empty");
     WriteRaw(Dir() + "/note.txt", "x");
+    WriteRaw(Dir() + "/broken.jpg", "not a picture");
     QDir().mkpath(Dir() + "/out");
     struct Case {
         QStringList Args;
@@ -351,4 +356,82 @@ TEST_F(PrintCommandTest, PageRangeTwoToThreeOfFivePages) {
     EXPECT_EQ(p[1], a[2]);
     // The second run found every thumbnail in the cache the first one made.
     EXPECT_TRUE(QFile::exists(Home() + "Temp/_TDB0100/_TDBCache.dat"));
+}
+
+TEST_F(PrintCommandTest, ContactSheetAndBackCardPrintAsTheirWindowsPrintThem) {
+    const QString photos = Dir() + "/photos";
+    MakePictures(photos, 23); // 5 x 6 by default: one sheet
+    TempHome home;
+    WriteRaw(home.Path() + "Thumbnail.ini",
+             "[APP]\nAPPName=Velmora\n[PrintJacket]\nLayout=1\nRotateCount=1\nTitle=Spine\n"
+             "[PrintContactSheet]\nBackColor=65280\nTitle=Sheet\nDateShow=0\n");
+    IniFile = new TIniFile(home.Path() + "Thumbnail.ini");
+    SetDialogAnswerer([](TDialogRequest&) { return 0; });
+    struct Case {
+        QStringList Args;
+        std::function<void(TPdfPrinter&)> Window; // the window's own print on that printer
+        int Pages;
+        double WidthMm, HeightMm;
+    };
+    TThumbnailDB db(nullptr, home.Path());
+    db.SetCacheDirectory(Dir() + "/window-cache");
+    db.SetWidth(512);
+    db.SetHeight(512);
+    TPrintItemVector items;
+    for (const QString& name : QDir(photos).entryList({"*.jpg"}, QDir::Files, QDir::Name))
+        items.AddFile(photos + "/" + name);
+    TSilentJobHost host;
+    const Case cases[] = {
+        {{"print", "contact-sheet", "photos", "-o", "sheet.pdf"},
+         [&](TPdfPrinter&) {
+             TprtContactSheetPrint layout;
+             layout.Pictures = DatabasePictures(&db);
+             TfrmContactSheetPrint window(&layout);
+             layout.ItemList = &items;
+             window.SetFolder(photos);
+             layout.Host = &host;
+             ASSERT_TRUE(layout.Print());
+         },
+         1,
+         210,
+         297},
+        {{"print", "back-card", "photos/photo03.jpg", "-o", "back.pdf"},
+         [&](TPdfPrinter&) {
+             TprtJacketPrint layout;
+             layout.Pictures = DatabasePictures(&db);
+             TfrmJacketPrint window(&layout);
+             QImage picture;
+             ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/photo03.jpg", picture));
+             window.SetImage(picture, photos);
+             layout.Host = &host;
+             ASSERT_TRUE(layout.Print());
+         },
+         1,
+         210,
+         297},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Args.join(' ').toStdString());
+        TPdfPrinter printer;
+        printer.FileName = Dir() + "/window.pdf";
+        TPrinter* old = SetApplicationPrinter(&printer);
+        c.Window(printer);
+        SetApplicationPrinter(old);
+        const QString file = Dir() + "/" + c.Args.last();
+        const TRun r = RunVelmora(c.Args, home.Path(), Dir());
+        ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+        EXPECT_EQ(PageCount(file), c.Pages);
+        const QSizeF paper = PaperMm(file);
+        EXPECT_NEAR(paper.width(), c.WidthMm, 0.5);
+        EXPECT_NEAR(paper.height(), c.HeightMm, 0.5);
+        // Saved settings and all: the same page as the window prints, pixel for pixel.
+        const QList<QImage> command = Pages(file), window = Pages(Dir() + "/window.pdf");
+        ASSERT_EQ(command.size(), c.Pages);
+        ASSERT_EQ(window.size(), c.Pages);
+        EXPECT_EQ(command[0], window[0]);
+        EXPECT_FALSE(command[0].allGray());
+    }
+    SetDialogAnswerer({});
+    delete IniFile;
+    IniFile = nullptr;
 }
