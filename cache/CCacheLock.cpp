@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@ QString TCacheLock::LockFile(const QString& baseDir) {
 
 bool TCacheLock::Acquire(const QString& baseDir) {
     Release();
+    FHeldByOther = false;
     if (baseDir.isEmpty() || !QDir().mkpath(baseDir))
         return false;
     const QByteArray path = QFile::encodeName(LockFile(baseDir));
@@ -29,6 +31,7 @@ bool TCacheLock::Acquire(const QString& baseDir) {
     // flock belongs to the open file, not to the process: a second open of the same file,
     // even in this process, is refused, and the lock goes with the last descriptor.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        FHeldByOther = errno == EWOULDBLOCK;
         ::close(fd);
         return false;
     }
@@ -49,4 +52,5 @@ void TCacheLock::Release() {
 void TCacheLock::Swap(TCacheLock& other) {
     std::swap(FHandle, other.FHandle);
     std::swap(FFolder, other.FFolder);
+    std::swap(FHeldByOther, other.FHeldByOther);
 }

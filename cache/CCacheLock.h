@@ -20,6 +20,9 @@ public:
     // Takes the lock of the cache folder (creating the folder when missing), releasing the
     // one held before; false when another process holds it or the folder cannot be written.
     bool Acquire(const QString& baseDir);
+    // Whether the last Acquire failed because another process holds the lock (rather than
+    // because the lock file could not be made, as in a folder nobody may write).
+    bool HeldByOther() const { return FHeldByOther; }
     // Gives the lock up; nothing when none is held.
     void Release();
     bool Held() const { return FHandle >= 0; }
@@ -31,4 +34,5 @@ public:
 private:
     int FHandle = -1;
     QString FFolder;
+    bool FHeldByOther = false;
 };

@@ -43,8 +43,10 @@ void TThumbnailDB::SetCacheDirectory(const QString& directory) {
     // The new folder's lock is taken before its index is read, so a writer never works
     // from an index older than the last one saved; the old folder's index is saved (or,
     // read-only, not) while its lock is still held.
+    // A folder where no lock file can be made is not another process's: storing there is
+    // tried, fails and switches itself off as for any folder that cannot be written.
     TCacheLock lock;
-    const bool writer = lock.Acquire(directory);
+    const bool writer = lock.Acquire(directory) || !lock.HeldByOther();
     try {
         FTable.SetCacheDirectory(directory);
     } catch (...) {
