@@ -125,6 +125,13 @@ public:
         }
         ++FShown;
     }
+    // A line of its own, also while the bar is drawn.
+    void Note(const QString& text) {
+        if (FTerminal && FShown > 0)
+            Print(QStringLiteral("\n"));
+        FShown = 0;
+        Print(text);
+    }
     bool ProgressCancelled() override { return false; }
     void ProgressClose() override {
         if (FTerminal && FShown > 0)
@@ -301,9 +308,9 @@ int RunPrint(const TPrintOptions& o) {
         if (!ok && !host.Unreadable.contains(path)) {
             host.Unreadable << path;
             if (o.Kind != TPrintKind::BackCard)
-                Print(QString::fromLatin1(Program) +
-                      QStringLiteral("cannot read the picture \"%1\"; its cell stays empty.\n")
-                          .arg(path));
+                host.Note(QString::fromLatin1(Program) +
+                          QStringLiteral("cannot read the picture \"%1\"; its cell stays empty.\n")
+                              .arg(path));
         }
         return ok;
     };
