@@ -4,7 +4,7 @@ JOBS ?= 2
 FOLDER ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test tsan fuzz clean format
+.PHONY: all deps configure build run test package tsan fuzz clean format
 
 all: build
 
@@ -25,6 +25,10 @@ run: configure
 
 test: build
 	@bash scripts/run-tests $(BUILD)
+
+# A Debian package of the program in $(BUILD)/, for `sudo apt install ./$(BUILD)/velmora_*.deb`.
+package: configure
+	cmake --build $(BUILD) -j $(JOBS) --target package
 
 # The loader tests under ThreadSanitizer, in a build tree of their own.
 tsan: deps

@@ -46,11 +46,17 @@ QString ResolveAppDir() {
         return WithSlash(QFileInfo(home).absoluteFilePath());
     }
     const QString own = PProgramDir();
-    if (PIsWritableDir(own))
+    if (PIsWritableDir(own) && InstalledDataDir().isEmpty())
         return own;
     const QString user = PUserDataDir();
     QDir().mkpath(user);
     return user;
+}
+
+QString InstalledDataDir() {
+    const QString dir =
+        QDir::cleanPath(PProgramDir() + QStringLiteral("../share/velmora")) + QLatin1Char('/');
+    return QFileInfo::exists(dir + QStringLiteral("ReadMe.txt")) ? dir : QString();
 }
 
 void LoadConfiguration() {

@@ -32,8 +32,13 @@ struct TSizeTableRow {
 extern const TSizeTableRow SizeTable[3];
 constexpr int SizeTableCount = 3;
 
-// The program folder as described for AppDir (created when it is the per-user folder).
+// The program folder as described for AppDir (created when it is the per-user folder). An
+// installed program (InstalledDataDir beside it) never keeps its files next to itself, even
+// where it could write there (root and /usr/bin): it uses the per-user folder.
 QString ResolveAppDir();
+// The installed data folder ("share/velmora" beside the program's "bin"), when the program
+// runs from an installation; empty otherwise.
+QString InstalledDataDir();
 
 // Opens the settings file (creating it with "APP"/"APPName" when missing), sets AppDir and
 // TempDir, resolves the cache folder (falling back to TempDir, and recording that when the

@@ -12,6 +12,7 @@
 #include <QMetaObject>
 #include <chrono>
 
+#include "Common/c_Config.h"
 #include "Common/c_Other.h"
 #include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
@@ -164,6 +165,82 @@ std::unique_ptr<TThumbnailSource> MakeDatabaseSource(TThumbnailDB* database) {
     if (!database)
         return nullptr;
     return std::make_unique<TDatabaseSource>(database);
+}
+
+QStringList DescribeItem(TThumbnailSource* source, const QString& path) {
+    QStringList info;
+    for (int k = 0; k < 9; ++k)
+        info << QString();
+    // Name and path are known without reading the file, so even an item whose facts
+    // cannot be read shows its name.
+    info[1] = QFileInfo(path).fileName();
+    info[2] = path;
+    try {
+        if (!IsAvi(path)) {
+            TOriginalFacts facts;
+            if (source && source->GetOriginalInfo(path, facts)) {
+                info[3] = QString::number(facts.FileSize);
+                info[4] = facts.FileTime;
+                info[5] = facts.ExifDateTimeOriginal;
+                info[6] = QString::number(facts.Width);
+                info[7] = QString::number(facts.Height);
+            }
+        } else {
+            // A video that vanished since the listing keeps empty facts; it is counted
+            // like any other item.
+            PFileEntry entry;
+            if (PStatEntry(path, entry)) {
+                info[3] = QString::number(entry.Size & 0xFFFFFFFFLL);
+                info[4] = DirectoryEntryDate(QDateTime::fromSecsSinceEpoch(entry.MTime));
+            }
+        }
+    } catch (...) {
+        // The item keeps the facts it has; the pass goes on.
+    }
+    return info;
+}
+
+QStringList ListFolderImages(const QString& path) {
+    QString folder = path;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    QStringList list;
+    if (!path.isEmpty())
+        for (const QString& name : ListImageFiles(folder, ExtensionList))
+            list << folder + name;
+    return list;
+}
+
+void SetCaptionLine(int sortMode, QStringList& info) {
+    while (info.size() < 9)
+        info << QString();
+    switch (sortMode) {
+    case 1:
+        info[8] = info[3].isEmpty()
+                      ? QString()
+                      : QString::number(SizeValue(info[3]) / 1024) + QStringLiteral("KB (") +
+                            info[6] + QLatin1Char('x') + info[7] + QLatin1Char(')');
+        break;
+    case 2:
+        info[8] = !info[4].isEmpty() ? info[4] : info[5];
+        break;
+    default:
+        info[8] = QString();
+    }
+}
+
+bool ItemAfter(int sortMode, const QStringList& a, const QStringList& b) {
+    switch (sortMode) {
+    case 1:
+        return SizeValue(a.value(3)) > SizeValue(b.value(3));
+    case 2: {
+        const QString& ka = a.value(5).isEmpty() ? a.value(4) : a.value(5);
+        const QString& kb = b.value(5).isEmpty() ? b.value(4) : b.value(5);
+        return CompareUpperBytes(ka, kb) > 0;
+    }
+    default:
+        return CompareUpperBytes(a.value(1), b.value(1)) > 0;
+    }
 }
 
 // --- the thread --------------------------------------------------------------------------
@@ -424,38 +501,8 @@ void TImageListThread::RunJob() {
 
 void TImageListThread::InformationPass() {
     for (int i = 0; i < FFileList.size(); ++i) {
-        const QString path = FFileList[i];
-        FInfoList = QStringList();
-        for (int k = 0; k < 9; ++k)
-            FInfoList << QString();
         FCurrentIndex = i;
-        // Name and path are known without reading the file, so even an item whose facts
-        // cannot be read shows its name.
-        FInfoList[1] = QFileInfo(path).fileName();
-        FInfoList[2] = path;
-        try {
-            if (!IsAvi(path)) {
-                TOriginalFacts facts;
-                if (FSource && FSource->GetOriginalInfo(path, facts)) {
-                    FInfoList[3] = QString::number(facts.FileSize);
-                    FInfoList[4] = facts.FileTime;
-                    FInfoList[5] = facts.ExifDateTimeOriginal;
-                    FInfoList[6] = QString::number(facts.Width);
-                    FInfoList[7] = QString::number(facts.Height);
-                }
-            } else {
-                // A video that vanished since the listing keeps empty facts; it is counted
-                // like any other item.
-                PFileEntry entry;
-                if (PStatEntry(path, entry)) {
-                    FInfoList[3] = QString::number(entry.Size & 0xFFFFFFFFLL);
-                    FInfoList[4] = DirectoryEntryDate(QDateTime::fromSecsSinceEpoch(entry.MTime));
-                }
-            }
-        } catch (TStopped&) {
-            throw;
-        } catch (...) {
-        }
+        FInfoList = DescribeItem(FSource.get(), FFileList[i]);
         CountStep();
         HandOver([this] {
             PutItemInfo();
@@ -596,25 +643,8 @@ void TImageListThread::UpdateCaptionsAndSort() {
         return;
     try {
         const int mode = FSortMode;
-        for (int i = 0; i < FGrid->Count(); ++i) {
-            TThumbnailData* item = FGrid->Item(i);
-            QStringList& info = item->Info;
-            while (info.size() < 9)
-                info << QString();
-            switch (mode) {
-            case 1:
-                info[8] = info[3].isEmpty() ? QString()
-                                            : QString::number(SizeValue(info[3]) / 1024) +
-                                                  QStringLiteral("KB (") + info[6] +
-                                                  QLatin1Char('x') + info[7] + QLatin1Char(')');
-                break;
-            case 2:
-                info[8] = !info[4].isEmpty() ? info[4] : info[5];
-                break;
-            default:
-                info[8] = QString();
-            }
-        }
+        for (int i = 0; i < FGrid->Count(); ++i)
+            SetCaptionLine(mode, FGrid->Item(i)->Info);
         FGrid->Sort();
     } catch (...) {
     }
@@ -625,17 +655,7 @@ bool TImageListThread::SortCompare(int a, int b) const {
     const TThumbnailData* y = FGrid ? FGrid->Item(b) : nullptr;
     if (!x || !y)
         return false;
-    switch (FSortMode.load()) {
-    case 1:
-        return SizeValue(x->Info.value(3)) > SizeValue(y->Info.value(3));
-    case 2: {
-        const QString& kx = x->Info.value(5).isEmpty() ? x->Info.value(4) : x->Info.value(5);
-        const QString& ky = y->Info.value(5).isEmpty() ? y->Info.value(4) : y->Info.value(5);
-        return CompareUpperBytes(kx, ky) > 0;
-    }
-    default:
-        return CompareUpperBytes(x->Info.value(1), y->Info.value(1)) > 0;
-    }
+    return ItemAfter(FSortMode.load(), x->Info, y->Info);
 }
 
 std::vector<int> TImageListThread::SortRanks() const {

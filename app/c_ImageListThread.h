@@ -167,5 +167,17 @@ private:
     void DrawIcon(const QString& fileName, QImage& bitmap);
 };
 
+// The loader's own steps, shared with `velmora print` so that a folder prints as the window
+// shows it.
+// The full paths of the pictures of a folder, in listing order (ListImageFiles over
+// ExtensionList); empty for an empty path.
+QStringList ListFolderImages(const QString& folder);
+// An item's nine info strings as the information pass makes them (caption line empty).
+QStringList DescribeItem(TThumbnailSource* source, const QString& path);
+// Info[8], the caption line, for the order 0 name, 1 size, 2 date.
+void SetCaptionLine(int sortMode, QStringList& info);
+// Whether the item with info a belongs after the one with info b in that order.
+bool ItemAfter(int sortMode, const QStringList& a, const QStringList& b);
+
 // Percentage of done in total, rounded to the nearest integer with halves to even.
 int ProgressPercent(int done, int total);

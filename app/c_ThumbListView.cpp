@@ -274,13 +274,19 @@ void TThumbListView::Sort() {
             sorted[size_t(i)] = std::move(FItems[size_t(from[size_t(i)])]);
         FItems = std::move(sorted);
     } else if (OnCompare) {
-        for (int i = 0; i + 1 < n; ++i)
-            for (int j = i + 1; j < n; ++j)
-                if (OnCompare(i, j))
-                    std::swap(FItems[size_t(i)], FItems[size_t(j)]);
+        ExchangeSort(n, OnCompare,
+                     [this](int i, int j) { std::swap(FItems[size_t(i)], FItems[size_t(j)]); });
     }
     FSorting = false;
     FSurface->update();
+}
+
+void TThumbListView::ExchangeSort(int count, const std::function<bool(int, int)>& after,
+                                  const std::function<void(int, int)>& exchange) {
+    for (int i = 0; i + 1 < count; ++i)
+        for (int j = i + 1; j < count; ++j)
+            if (after(i, j))
+                exchange(i, j);
 }
 
 void TThumbListView::SetDrawing(bool on) {

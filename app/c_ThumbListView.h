@@ -114,6 +114,10 @@ public:
     // Exchange sort: for each i, every later j whose item belongs before item i is swapped
     // with it. The same swaps whether by OnCompare or by the ranks, ties included.
     void Sort();
+    // The order Sort makes: every pair i < j is exchanged when after(i, j) says so. Shared
+    // with `velmora print`, which orders items without a grid.
+    static void ExchangeSort(int count, const std::function<bool(int, int)>& after,
+                             const std::function<void(int, int)>& exchange);
 
     void SetDrawing(bool on);
     bool Drawing() const { return FDrawing; }

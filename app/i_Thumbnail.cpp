@@ -826,15 +826,8 @@ bool TfrmThumbnail::focusNextPrevChild(bool next) {
 }
 
 void TfrmThumbnail::ListFolder(const QString& path) {
-    QString folder = path;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    QStringList list;
-    if (!path.isEmpty())
-        for (const QString& name : ListImageFiles(folder, ExtensionList))
-            list << folder + name;
     if (LoadThread)
-        LoadThread->SetFileList(list);
+        LoadThread->SetFileList(ListFolderImages(path));
 }
 
 void TfrmThumbnail::SetProgress(int value) {
@@ -1019,6 +1012,8 @@ void TfrmThumbnail::Orvane2Click() {
 
 void TfrmThumbnail::ReadMe1Click() {
     QString path = AppDir + QStringLiteral("ReadMe.txt");
+    if (!QFileInfo::exists(path) && !InstalledDataDir().isEmpty())
+        path = InstalledDataDir() + QStringLiteral("ReadMe.txt");
     if (!QFileInfo::exists(path))
         path = QStringLiteral(VELMORA_DATA_DIR "/ReadMe.txt");
     if (!QFileInfo::exists(path)) {

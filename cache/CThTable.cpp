@@ -17,9 +17,18 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// A file's last-write time to the nanosecond; -1 when it cannot be read.
+int64_t WriteStampNs(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
 
 void Log(const QString& message) {
     ThDebugLog.Write(message);
@@ -66,8 +75,10 @@ void TThTable::Load() {
     QElapsedTimer timer;
     timer.start();
     const QString path = Location().IndexFile();
+    FIndexStamp = -1;
     if (!FileExistsExact(path))
         return;
+    FIndexStamp = WriteStampNs(path);
     TInputTextFile in(path);
     in.Open();
     FLineCount = 0;
@@ -99,7 +110,7 @@ void TThTable::Load() {
 }
 
 void TThTable::Save() {
-    if (!FList.Dirty) {
+    if (!FList.Dirty || ReadOnly) {
         if (Logging())
             Log(QStringLiteral("管理情報格納なし"));
         return;
@@ -208,6 +219,8 @@ bool TThTable::LoadThBitmap(TThImage* image, QImage* bitmap) {
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         return false;
+    if (ReadOnly && WriteStampNs(path) > FIndexStamp)
+        return false; // written by the cache's writer since: perhaps for another picture
     QImage loaded;
     QImageReader reader(path, "BMP");
     reader.setAutoDetectImageFormat(false);
@@ -227,6 +240,8 @@ void TThTable::StoreThumbnail(const QString& fileName, const QImage* bitmap, int
                               const QString& exifDateTimeOriginal, const QString& exifDateTime,
                               const QString& fileTime, int32_t fileSize, const QString& volumeLabel,
                               const QString& volumeSerial) {
+    if (ReadOnly)
+        return;
     CheckSize();
     if (FList.Disabled)
         return;
@@ -310,6 +325,8 @@ int32_t TThTable::NextID() {
 }
 
 void TThTable::DeleteThBitmapFile(const QString& path) {
+    if (ReadOnly)
+        return;
     const QFileInfo info(path);
     if (info.exists() && !QFile::remove(path)) {
         const QString text =
@@ -386,6 +403,9 @@ bool TThTable::RemoveThumbnail(const QString& fileName, int32_t width, int32_t h
 
 void TThTable::ClearCache() {
     const QString dir = Location().CacheDir();
+    if (ReadOnly)
+        throw Exception(
+            ThFormat(QStringLiteral("キャッシュは他のプロセスが使用中です。Dir=%1"), dir));
     const QString name = QFileInfo(dir).fileName();
     if (name != QStringLiteral("_TDB") + Location().Version)
         throw Exception(ThFormat(QStringLiteral("キャッシュ情報名が不正です。Dir=%1"), dir));

@@ -26,6 +26,12 @@ public:
     // Writes the whole index when the list changed since the last load or save.
     void Save();
 
+    // Set while another process holds the cache folder's writer lock: lookups read what is
+    // there, but nothing is written or deleted (index, bitmaps, folders), and a stored
+    // bitmap written after the index was loaded is not trusted, since its ID may now name
+    // another picture.
+    bool ReadOnly = false;
+
     TThImageBase& List() { return FList; }
     TThCacheFileName& Location() { return FList.Location(); }
     const TThCacheFileName& Location() const { return FList.Location(); }
@@ -75,4 +81,5 @@ private:
     TThImage* FCurrent;
     QImage FHitBitmap;
     int FLineCount = 0;
+    int64_t FIndexStamp = -1; // last-write time of the index when loaded, in nanoseconds
 };

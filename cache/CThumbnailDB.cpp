@@ -35,7 +35,33 @@ TThumbnailDB::~TThumbnailDB() {
 }
 
 void TThumbnailDB::SetCacheDirectory(const QString& directory) {
-    FTable.SetCacheDirectory(directory);
+    const QString current = FTable.Location().BaseDir;
+    if (directory.isEmpty() ||
+        (!current.isEmpty() && directory.compare(current, Qt::CaseInsensitive) == 0)) {
+        FTable.SetCacheDirectory(directory); // the table's own error, or nothing to do
+        return;
+    }
+    // The new folder's lock is taken before its index is read, so a writer never works
+    // from an index older than the last one saved; the old folder's index is saved (or,
+    // read-only, not) while its lock is still held.
+    // A folder where no lock file can be made is not another process's: storing there is
+    // tried, fails and switches itself off as for any folder that cannot be written.
+    TCacheLock lock;
+    const bool writer = lock.Acquire(directory) || !lock.HeldByOther();
+    try {
+        FTable.SetCacheDirectory(directory);
+    } catch (...) {
+        // Still on the old folder when its index could not be saved; on the new one else.
+        if (FTable.Location().BaseDir == directory) {
+            FTable.ReadOnly = !writer;
+            FLock.Swap(lock);
+        }
+        throw;
+    }
+    FTable.ReadOnly = !writer;
+    FLock.Swap(lock);
+    if (!writer && ThDebugLog.Enabled())
+        ThDebugLog.Write(ThFormat(QStringLiteral("キャッシュ読み取り専用 %1"), directory));
 }
 
 QString TThumbnailDB::GetCacheDirectory() const {

@@ -4,7 +4,9 @@
 // now, else made afresh, stored as a bitmap file under a new ID and recorded in the index.
 // It keeps the cache below its size limit by deleting the least recently used thumbnails.
 //
-// There is no lock inside: one thread at a time uses the database.
+// There is no lock inside: one thread at a time uses the database. Between processes, the
+// one holding the cache folder's writer lock writes it; the others use it read-only.
+#include "CCacheLock.h"
 #include "CThTable.h"
 #include "imaging/ExifReader.h"
 
@@ -48,7 +50,12 @@ public:
     // Saves the index when it changed.
     ~TThumbnailDB() override;
 
+    // Switches to the cache folder, taking its writer lock first; without the lock the
+    // folder is used read-only (see ReadOnly).
     void SetCacheDirectory(const QString& directory);
+    // Whether another process writes the cache folder in use: thumbnails it lacks are made
+    // in memory and not kept, and nothing is written to the folder.
+    bool ReadOnly() const { return FTable.ReadOnly; }
     QString GetCacheDirectory() const;
     void SetMaxSizeKB(int32_t sizeKB);
     int32_t GetMaxSizeKB() const;
@@ -87,7 +94,8 @@ private:
     bool FetchThumbnail(const QString& fileName);
     void TurnUpright(const QString& fileName);
 
-    bool FLogOpened; // the log is opened before the table logs its settings
+    bool FLogOpened;  // the log is opened before the table logs its settings
+    TCacheLock FLock; // released after the table saved its index (members go in reverse)
     TThTable FTable;
     TThGraphic* FGraphic;
     int32_t FWidth = 0;

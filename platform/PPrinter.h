@@ -69,10 +69,6 @@ private:
 // the application printer on first use.
 TQtPrinter& SystemPrinter();
 
-// Paper codes to Qt page sizes and back (0 when the code or size has none).
-int PaperCodeOf(int pageSizeId);
-int PageSizeIdOf(int paperCode);
-
 // The print dialog: page range, limits, chosen range and printer. Execute runs it through
 // the dialog seam (kind "print") on the application printer; false when cancelled.
 class TPrintDialog {

@@ -1,9 +1,33 @@
 #include "LRPrinter.h"
 
+#include <QPageSize>
 #include <QPainter>
 
 namespace {
 TPrinter* ApplicationPrinter = nullptr;
+
+struct TPaperMap {
+    int Code;
+    QPageSize::PageSizeId Id;
+};
+const TPaperMap PaperMap[] = {
+    {DMPAPER_A4, QPageSize::A4}, {DMPAPER_B4, QPageSize::B4}, {DMPAPER_B5, QPageSize::JisB5},
+    {DMPAPER_A3, QPageSize::A3}, {DMPAPER_A5, QPageSize::A5}, {DMPAPER_LETTER, QPageSize::Letter},
+};
+} // namespace
+
+int PaperCodeOf(int pageSizeId) {
+    for (const auto& m : PaperMap)
+        if (m.Id == pageSizeId)
+            return m.Code;
+    return 0;
+}
+
+int PageSizeIdOf(int paperCode) {
+    for (const auto& m : PaperMap)
+        if (m.Code == paperCode)
+            return m.Id;
+    return -1;
 }
 
 TPrinter* Printer() {

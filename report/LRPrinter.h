@@ -101,6 +101,11 @@ public:
 // device could not show the extra pixels, and a PDF spooler would carry every one of them.
 QImage DeviceImage(const QSize& dest, const QImage& image);
 
+// Paper codes to Qt page size ids (QPageSize::PageSizeId) and back: 0 when a size has no
+// code, -1 when a code has no size.
+int PaperCodeOf(int pageSizeId);
+int PageSizeIdOf(int paperCode);
+
 // The application's printer object (null until one is installed at start-up).
 TPrinter* Printer();
 // Installs the application's printer object; returns the previous one. Not owned.

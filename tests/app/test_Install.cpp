@@ -1,0 +1,138 @@
+// Velmora installed: `cmake --install` into a scratch prefix and the Debian package unpacked
+// into a throw-away root give a program that runs from there, keeps its files in the
+// per-user folder, and brings a desktop entry, AppStream metadata, icons and a man page that
+// the desktop's own validators accept.
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TResult {
+    int Status = -1;
+    QString Output;
+};
+
+TResult RunTool(const QString& program, const QStringList& args,
+                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                const QString& dir = QString()) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    if (!dir.isEmpty())
+        p.setWorkingDirectory(dir);
+    p.start(program, args);
+    if (!p.waitForFinished(300000))
+        p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAll())};
+}
+
+// The environment of a user whose home is `home`, without VELMORA_HOME and without a display.
+QProcessEnvironment UserEnv(const QString& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"VELMORA_HOME", "XDG_DATA_HOME", "DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    env.insert("HOME", home);
+    env.insert("CUPS_SERVER", home + "/no-cups.sock");
+    return env;
+}
+
+// Checks an installed tree under root + prefix: validators, icons, man page, the program.
+void CheckInstalled(const QString& root, const QString& prefix, const QString& work) {
+    const QString share = root + prefix + "/share";
+    const QString desktop = share + "/applications/example.velmora.Velmora.desktop";
+    const QString metainfo = share + "/metainfo/example.velmora.Velmora.metainfo.xml";
+    TResult r = RunTool("desktop-file-validate", {desktop});
+    EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
+    EXPECT_TRUE(r.Output.isEmpty()) << r.Output.toStdString();
+    r = RunTool("appstreamcli", {"validate", "--no-net", "--explain", metainfo});
+    EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
+    EXPECT_FALSE(r.Output.contains("E: ") || r.Output.contains("W: ")) << r.Output.toStdString();
+    EXPECT_TRUE(QFileInfo(share + "/icons/hicolor/scalable/apps/velmora.svg").size() > 0);
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QImage icon(QString("%1/icons/hicolor/%2x%2/apps/velmora.png").arg(share).arg(size));
+        EXPECT_EQ(icon.size(), QSize(size, size)) << size;
+    }
+    EXPECT_TRUE(QFile::exists(share + "/velmora/ReadMe.txt"));
+    EXPECT_TRUE(QFile::exists(share + "/fontconfig/conf.avail/60-velmora-fonts.conf"));
+    QProcessEnvironment manEnv = QProcessEnvironment::systemEnvironment();
+    manEnv.insert("MANWIDTH", "100");
+    r = RunTool("man", {"-l", share + "/man/man1/velmora.1"}, manEnv);
+    EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
+    EXPECT_TRUE(r.Output.contains("velmora print index-card FOLDER [options]"))
+        << r.Output.toStdString();
+    EXPECT_TRUE(r.Output.contains("--pdf FILE")) << r.Output.toStdString();
+
+    // The installed program runs; its files go to the user's data folder, not beside it,
+    // even where this user could write there.
+    const QString program = root + prefix + "/bin/velmora";
+    const QString home = work + "/home";
+    QDir().mkpath(home + "/photos");
+    for (int i = 0; i < 3; ++i) {
+        QImage picture(120, 90, QImage::Format_RGB32);
+        picture.fill(QColor::fromHsv(i * 100, 180, 200));
+        ASSERT_TRUE(picture.save(QString("%1/photos/p%2.png").arg(home).arg(i)));
+    }
+    r = RunTool(program, {"--version"}, UserEnv(home));
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Output, QString("velmora %1\n").arg(VELMORA_VERSION));
+    r = RunTool(program, {"print", "contact-sheet", "photos", "-o", "photos.pdf"}, UserEnv(home),
+                home);
+    EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
+    EXPECT_TRUE(ReadAll(home + "/photos.pdf").startsWith("%PDF"));
+    EXPECT_TRUE(QFile::exists(home + "/.local/share/velmora/Thumbnail.ini"));
+    EXPECT_TRUE(QFile::exists(home + "/.local/share/velmora/Temp/_TDB0100/_TDBCache.dat"));
+    EXPECT_FALSE(QFile::exists(root + prefix + "/bin/Thumbnail.ini"));
+    EXPECT_FALSE(QDir(root + prefix + "/bin/Temp").exists());
+}
+
+} // namespace
+
+TEST(Install, IntoAPrefixTheProgramAndItsDesktopFilesAreWhole) {
+    QTemporaryDir work;
+    const QString prefix = work.path() + "/prefix";
+    const TResult r = RunTool("cmake", {"--install", BuildDirPath(), "--prefix", prefix});
+    ASSERT_EQ(r.Status, 0) << r.Output.toStdString();
+    CheckInstalled(QString(), prefix, work.path());
+}
+
+TEST(Install, ThePackageUnpacksIntoAThrowAwayRootAndResolvesItsDependencies) {
+    if (QStandardPaths::findExecutable("dpkg-deb").isEmpty() ||
+        QStandardPaths::findExecutable("cpack").isEmpty())
+        GTEST_SKIP() << "no dpkg-deb or cpack on this machine";
+    QTemporaryDir work;
+    const QString out = work.path() + "/package";
+    TResult r =
+        RunTool("cpack", {"-G", "DEB", "--config", BuildDirPath("CPackConfig.cmake"), "-B", out},
+                QProcessEnvironment::systemEnvironment(), BuildDirPath());
+    ASSERT_EQ(r.Status, 0) << r.Output.toStdString();
+    const QStringList debs = QDir(out).entryList({"velmora_*.deb"}, QDir::Files);
+    ASSERT_EQ(debs.size(), 1) << r.Output.toStdString();
+    const QString deb = out + "/" + debs.first();
+
+    r = RunTool("dpkg-deb", {"--field", deb, "Depends"});
+    ASSERT_EQ(r.Status, 0) << r.Output.toStdString();
+    // Found by shlibdeps from the program itself, and the ones it loads at run time.
+    for (const char* dependency :
+         {"libqt6widgets6", "libqt6printsupport6", "libjpeg62-turbo", "libexif12", "libcups2",
+          "fonts-ipafont-gothic", "qt6-image-formats-plugins"})
+        EXPECT_TRUE(r.Output.contains(dependency)) << dependency << ": " << r.Output.toStdString();
+    const QString root = work.path() + "/root";
+    r = RunTool("dpkg-deb", {"-x", deb, root});
+    ASSERT_EQ(r.Status, 0) << r.Output.toStdString();
+    CheckInstalled(root, "/usr", work.path());
+
+    // Whether apt would install it here, without installing anything.
+    if (!QStandardPaths::findExecutable("apt-get").isEmpty()) {
+        r = RunTool("apt-get", {"install", "--simulate", "--no-install-recommends", deb});
+        EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
+        EXPECT_TRUE(r.Output.contains("Inst velmora")) << r.Output.toStdString();
+    }
+}
