@@ -1,5 +1,7 @@
 #include "ExifReader.h"
 
+#include "platform/PRegularFile.h"
+
 #include <QFile>
 #include <cstring>
 #include <libexif/exif-data.h>
@@ -67,8 +69,8 @@ bool TExifReader::Parse(const uchar* app1, size_t size) {
 
 bool TExifReader::Read(const QString& fileName) {
     Clear();
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!POpenRegularFile(f, fileName))
         return false;
     std::vector<uchar> payload;
     auto read = [&](uchar* dst, size_t n) {

@@ -1,6 +1,7 @@
 #include "JpegReader.h"
 
 #include "QtImageReader.h"
+#include "platform/PRegularFile.h"
 #include "services/CException.h"
 
 #include <QFile>
@@ -291,11 +292,10 @@ QString SystemMessage(int code) {
 
 // Reads the whole file into the thread's buffer; returns its size.
 size_t ReadWholeFile(const QString& fileName, std::vector<uchar>& buffer) {
-    const QByteArray path = QFile::encodeName(fileName);
-    const int fd = open(path.constData(), O_RDONLY | O_CLOEXEC);
+    QString why;
+    const int fd = POpenRegularFile(fileName, &why);
     if (fd < 0)
-        throw Exception(
-            QStringLiteral("Cannot open image file %1: %2").arg(fileName, SystemMessage(errno)));
+        throw Exception(QStringLiteral("Cannot open image file %1: %2").arg(fileName, why));
     struct stat st;
     if (fstat(fd, &st) != 0) {
         const int e = errno;
@@ -447,8 +447,8 @@ bool LooksLikeJpeg(const uchar* data, size_t size) {
 }
 
 bool LooksLikeJpeg(const QString& fileName) {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!POpenRegularFile(f, fileName))
         return false;
     uchar head[3];
     return f.read(reinterpret_cast<char*>(head), 3) == 3 && LooksLikeJpeg(head, 3);

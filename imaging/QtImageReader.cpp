@@ -1,5 +1,6 @@
 #include "QtImageReader.h"
 
+#include "platform/PRegularFile.h"
 #include "services/CException.h"
 
 #include <QFile>
@@ -36,7 +37,10 @@ static QByteArray FormatOfSuffix(const QString& fileName) {
 }
 
 bool QtCanDecode(const QString& fileName, QString* formatName) {
-    QImageReader r(fileName);
+    QFile file;
+    if (!POpenRegularFile(file, fileName))
+        return false;
+    QImageReader r(&file);
     r.setDecideFormatFromContent(true);
     const bool ok = r.canRead();
     if (ok && formatName)
@@ -77,10 +81,10 @@ QImage ToRgbOnWhite(const QImage& image) {
 
 void DecodeQtImageFile(const QString& fileName, int boxWidth, int boxHeight, int& width,
                        int& height, QImage& raster, QString* formatName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(
-            QStringLiteral("Cannot open image file %1: %2").arg(fileName, file.errorString()));
+    QFile file;
+    QString why;
+    if (!POpenRegularFile(file, fileName, &why))
+        throw Exception(QStringLiteral("Cannot open image file %1: %2").arg(fileName, why));
     if (file.size() == 0)
         throw Exception(QStringLiteral("Image file %1 is empty").arg(fileName));
     // The extension is asked first (some formats, TGA among them, have no signature to

@@ -1,5 +1,6 @@
 #include "LRGraphics.h"
 
+#include "platform/PRegularFile.h"
 #include "services/CException.h"
 
 #include <QBuffer>
@@ -91,8 +92,9 @@ void TLRBitmap::SetImage(const QImage& image) {
 }
 
 bool TLRBitmap::LoadFromFile(const QString& path) {
+    QFile file;
     QImage image;
-    if (!image.load(path, "BMP"))
+    if (!POpenRegularFile(file, path) || !image.load(&file, "BMP"))
         return false;
     SetImage(image);
     return true;
@@ -210,8 +212,8 @@ void TLRJPEGImage::LoadFromData(const QByteArray& data) {
 }
 
 void TLRJPEGImage::LoadFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!POpenRegularFile(file, path))
         throw Exception(QStringLiteral("Cannot open \"%1\".").arg(path));
     LoadFromData(file.readAll());
 }
@@ -261,8 +263,8 @@ void TDibImage::LoadFromData(const QByteArray& data) {
 }
 
 void TDibImage::LoadFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!POpenRegularFile(file, path))
         throw Exception(QStringLiteral("Cannot open \"%1\".").arg(path));
     LoadFromData(file.readAll());
 }
@@ -343,8 +345,8 @@ void TLRPicture::LoadFromFile(const QString& path) {
     auto it = FileFormats().constFind(ext);
     if (it == FileFormats().constEnd())
         throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!POpenRegularFile(file, path))
         throw Exception(QStringLiteral("Cannot open \"%1\".").arg(path));
     FGraphic = it->Factory(file.readAll());
 }
