@@ -1,10 +1,12 @@
 #include "c_ImageListThread.h"
 
 #include "app/c_ThumbListView.h"
+#include "platform/PRegularFile.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocale>
@@ -92,7 +94,10 @@ public:
         // The facts need no pixels: the size comes from the file's header, so the
         // information pass decodes nothing and every cell gets its name and facts at once.
         // A header that does not tell the size leaves it to the database's own reading.
-        QImageReader reader(path);
+        QFile file;
+        if (!POpenRegularFile(file, path))
+            return false; // a pipe or device is never opened; its cell stays empty
+        QImageReader reader(&file);
         reader.setDecideFormatFromContent(true);
         const QSize size = reader.size();
         if (!size.isValid() || size.isEmpty()) {
@@ -136,6 +141,7 @@ public:
             return false;
         return CopyBitmap(bitmap);
     }
+    void SaveChanges() override { FDB->SaveIndex(); }
 
 private:
     TThumbnailDB* FDB;
@@ -339,6 +345,18 @@ void TImageListThread::CountStep() {
     FProgress = ProgressPercent(FDone, FTotal);
 }
 
+// Runs before the end or the cancel is reported: once the window reads either, it may use
+// the database itself.
+void TImageListThread::SaveChanges() {
+    if (!FSource)
+        return;
+    try {
+        FSource->SaveChanges();
+    } catch (...) {
+        // The index stays as it was; the next save, at the latest at exit, tries again.
+    }
+}
+
 void TImageListThread::run() {
     try {
         for (;;) {
@@ -484,6 +502,7 @@ bool TImageListThread::Sweep() {
         }
         if (FCancelRequested) {
             FProgress = -1;
+            SaveChanges();
             HandOver([this] { ReportProgress(); });
             return false;
         }
@@ -535,6 +554,8 @@ bool TImageListThread::Sweep() {
         if (!made)
             FFailed.insert(path);
         CountStep();
+        if (FDone >= FTotal)
+            SaveChanges();
         HandOver([this, made, &prepared] {
             if (made && FGrid) {
                 PutItemInfo();

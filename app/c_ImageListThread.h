@@ -38,6 +38,9 @@ public:
     // request.
     virtual bool GetThumbnail(const QString& path, QImage& bitmap) = 0;
     virtual bool RefreshThumbnail(const QString& path, QImage& bitmap) = 0;
+    // Puts what the load stored so far on disk, so that a kill or a crash afterwards loses
+    // nothing of it. Called on the loading thread when a load ends or is cancelled.
+    virtual void SaveChanges() {}
 };
 
 // The source over the program's thumbnail database.
@@ -155,6 +158,7 @@ private:
     void ThumbnailPass();
     bool Sweep();
     void CountStep();
+    void SaveChanges();
     void CheckStopping() const;
     void HandOver(const std::function<void()>& work);
     void ReportProgress(); // on the window thread

@@ -40,6 +40,7 @@
 #include <QTreeView>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+#include <cstdio>
 
 TThumbnailDB* ThumbnailDB = nullptr;
 TPrintDialog* PrintDialog = nullptr;
@@ -64,6 +65,9 @@ const QString Caption = QStringLiteral("Velmora");
 const QString LoadComplete = QStringLiteral(" Loading complete.");
 const QString LoadCancelled = QStringLiteral(" Loading cancelled.");
 const QString AddressPrefix = QStringLiteral(" Address: ");
+const QString IndexUnreadable = QStringLiteral(
+    "The thumbnail cache index could not be read and was set aside; thumbnails will be made "
+    "again.");
 const QChar IdeographicSpace(0x3000);
 
 constexpr int ToolBarHeight = 47;
@@ -316,11 +320,6 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     CbSize->setCurrentIndex(1);
     // 7. The shared print dialog.
     PrintDialog = new TPrintDialog;
-    // 8. The loader, with "Reload this image".
-    LoadThread = new TImageListThread(ThumbList, miThumbnailRepaint);
-    LoadThread->OnProgress = [this](int value) { SetProgress(value); };
-    connect(miThumbnailRepaint, &QAction::triggered, this,
-            [this] { LoadThread->ReloadThisImage(); });
     // 9. Settings file, program and cache folders, cache size.
     LoadConfiguration();
     // Log failures become message boxes, shown on the window thread.
@@ -335,6 +334,19 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     ThumbnailDB = new TThumbnailDB(this, AppDir);
     ThumbnailDB->SetCacheDirectory(CacheDir);
     ThumbnailDB->SetMaxSizeKB(CacheSizeKB);
+    // An unreadable index costs the thumbnails, never the start.
+    const QString indexProblem = ThumbnailDB->Table().TakeIndexProblem();
+    if (!indexProblem.isEmpty()) {
+        std::fprintf(stderr, "Velmora: thumbnail cache index: %s\n",
+                     indexProblem.toLocal8Bit().constData());
+        MsgManage.ShowMsg(IndexUnreadable, Caption, {TMsgButton::OK});
+    }
+    // 8. The loader, with "Reload this image"; its thread starts only now, after every
+    // step that can fail, so a failed start leaves no thread behind.
+    LoadThread = new TImageListThread(ThumbList, miThumbnailRepaint);
+    LoadThread->OnProgress = [this](int value) { SetProgress(value); };
+    connect(miThumbnailRepaint, &QAction::triggered, this,
+            [this] { LoadThread->ReloadThisImage(); });
     LoadThread->SetSource(MakeDatabaseSource(ThumbnailDB));
     // 11. The size of the chosen row, which starts nothing yet visible.
     LoadThread->SetThumbSize(SizeTable[1].Width, SizeTable[1].Height);

@@ -21,10 +21,14 @@ public:
     TThTable& operator=(const TThTable&) = delete;
 
     // Appends the records of the index file of the cache folder (nothing when there is
-    // no index) and clears Dirty.
+    // no index) and clears Dirty. An index that cannot be read is set aside under a new
+    // name and the cache starts empty (see IndexProblem); it is never written over.
     void Load();
     // Writes the whole index when the list changed since the last load or save.
     void Save();
+    // What went wrong with the last index that could not be read, or empty; cleared by
+    // reading it, so it is told once.
+    QString TakeIndexProblem();
 
     TThImageBase& List() { return FList; }
     TThCacheFileName& Location() { return FList.Location(); }
@@ -69,10 +73,13 @@ public:
 
 private:
     void RemoveImage(TThImage* image);
+    void SetIndexAside(const QString& path, const QString& error);
     void DeleteThBitmapFile(const QString& path);
 
     TThImageBase FList;
     TThImage* FCurrent;
     QImage FHitBitmap;
     int FLineCount = 0;
+    QString FIndexProblem;
+    bool FSaveBlocked = false; // an unreadable index could not be moved out of the way
 };

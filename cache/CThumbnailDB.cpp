@@ -33,6 +33,10 @@ TThumbnailDB::~TThumbnailDB() {
     }
 }
 
+void TThumbnailDB::SaveIndex() {
+    FTable.Save();
+}
+
 void TThumbnailDB::SetCacheDirectory(const QString& directory) {
     FTable.SetCacheDirectory(directory);
 }
