@@ -276,20 +276,29 @@ bool TThTable::LoadThBitmap(TThImage* image, QImage* bitmap) {
         return false;
     QFile file;
     QString why;
-    if (!POpenRegularFile(file, path, &why))
+    QImage loaded;
+    if (!POpenRegularFile(file, path, &why) ||
+        !ReadCachedBitmap(file, image->ThFileSize, image->ReqWidth, image->ReqHeight, loaded, why))
         throw Exception(
             ThFormat(QStringLiteral("ビットマップファイル%1を読み込めません：%2"), path, why));
+    *bitmap = loaded;
+    return true;
+}
+
+bool ReadCachedBitmap(QIODevice& device, qint64 storedSize, int32_t reqWidth, int32_t reqHeight,
+                      QImage& bitmap, QString& error) {
     QImage loaded;
-    QImageReader reader(&file, "BMP");
+    QImageReader reader(&device, "BMP");
     reader.setAutoDetectImageFormat(false);
     const bool ok = reader.read(&loaded);
     // What was stored is a BMP of exactly the stored size that fits the box; anything
     // else is a damaged or foreign file.
-    if (!ok || loaded.isNull() || info.size() != image->ThFileSize ||
-        loaded.width() > image->ReqWidth || loaded.height() > image->ReqHeight)
-        throw Exception(ThFormat(QStringLiteral("ビットマップファイル%1を読み込めません：%2"), path,
-                                 ok ? QStringLiteral("不正な内容") : reader.errorString()));
-    *bitmap = loaded;
+    if (!ok || loaded.isNull() || device.size() != storedSize || loaded.width() > reqWidth ||
+        loaded.height() > reqHeight) {
+        error = ok ? QStringLiteral("不正な内容") : reader.errorString();
+        return false;
+    }
+    bitmap = loaded;
     return true;
 }
 

@@ -12,6 +12,13 @@
 #include <QString>
 #include <cstdint>
 
+class QIODevice;
+
+// Reads a stored thumbnail: a BMP of exactly storedSize bytes that fits the box. False with
+// the reason for anything else (a damaged or foreign file).
+bool ReadCachedBitmap(QIODevice& device, qint64 storedSize, int32_t reqWidth, int32_t reqHeight,
+                      QImage& bitmap, QString& error);
+
 class TThTable {
 public:
     // Logs the ID settings.
