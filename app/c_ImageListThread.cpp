@@ -34,9 +34,8 @@ QString DirectoryEntryDate(const QDateTime& stamp) {
     const QTime t = local.time();
     if (t.hour() != 0 || t.minute() != 0 || t.second() != 0) {
         // The long time format without its time-zone part.
-        QString format = locale.timeFormat(QLocale::LongFormat);
-        format.remove(QLatin1Char('t'));
-        text += QLatin1Char(' ') + locale.toString(t, format.trimmed());
+        const QString format = TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat));
+        text += QLatin1Char(' ') + locale.toString(t, format);
     }
     return text;
 }
@@ -68,6 +67,20 @@ qint64 SizeValue(const QString& text) {
 }
 
 } // namespace
+
+QString TimeFormatWithoutZone(const QString& format) {
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        // Quoted text is shown as it stands; a doubled quote inside it flips twice.
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (c == QLatin1Char('t') && !quoted)
+            continue;
+        out += c;
+    }
+    return out.trimmed();
+}
 
 int ProgressPercent(int done, int total) {
     if (total <= 0)

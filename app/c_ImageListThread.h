@@ -166,5 +166,8 @@ private:
     void DrawIcon(const QString& fileName, QImage& bitmap);
 };
 
+// A time format without its time-zone fields (the letter t outside quoted text), trimmed.
+QString TimeFormatWithoutZone(const QString& format);
+
 // Percentage of done in total, rounded to the nearest integer with halves to even.
 int ProgressPercent(int done, int total);
