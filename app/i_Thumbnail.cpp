@@ -8,6 +8,7 @@
 #include "app/i_Logo.h"
 #include "app/i_Version.h"
 #include "cache/CThumbnailDB.h"
+#include "platform/PDialogSeam.h"
 #include "platform/PPrinter.h"
 #include "services/CIniFile.h"
 #include "services/CLogCtrls.h"
@@ -322,9 +323,9 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     PrintDialog = new TPrintDialog;
     // 9. Settings file, program and cache folders, cache size.
     LoadConfiguration();
-    // Log failures become message boxes, shown on the window thread.
+    // Log failures become plain message boxes, shown on the window thread.
     SetLogErrorReporter([](const QString& text) {
-        auto show = [text] { MsgManage.ShowMsg(text, Caption, {TMsgButton::OK}); };
+        auto show = [text] { ShowPlainMessage(Caption, text); };
         if (QThread::currentThread() == qApp->thread())
             show();
         else
