@@ -13,7 +13,8 @@ inline bool CheckCachedBitmap(const uint8_t* data, size_t size) {
     // The last two bytes choose the box, so small and odd boxes are tried too.
     const int32_t boxW = size >= 2 ? 1 + data[size - 2] * 2 : 512;
     const int32_t boxH = size >= 1 ? 1 + data[size - 1] * 2 : 512;
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
     QImage bitmap;
@@ -51,10 +52,17 @@ inline bool CheckCachedBitmap(const uint8_t* data, size_t size) {
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             // The writer keeps colour; alpha survives only where the format carries it.
-            if ((a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF) && qAlpha(a.pixel(x, y)) == 255)
+            if ((a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF) &&
+                qAlpha(a.pixel(x, y)) == 255)
                 return false;
         }
     return true;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Qt's image plug-ins complain about every damaged file on the terminal.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

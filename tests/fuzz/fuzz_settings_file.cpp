@@ -20,15 +20,21 @@ const QString& FuzzFile() {
     return path;
 }
 
-using TValues = QHash<QString, QString>; // "section\nkey" (folded) -> value
+struct TValue {
+    QString Section, Key, Value;
+};
+using TValues = QHash<QString, TValue>; // "section\nkey" (folded) -> where and what
 
+// The values of the first keys of the first sections (every read goes to the file, so a few
+// per section keep the run fast).
 TValues ReadEverything(const TIniFile& ini) {
     TValues out;
-    for (const QString& section : ini.ReadSections())
-        for (const QString& key : ini.ReadSection(section)) {
+    for (const QString& section : ini.ReadSections().mid(0, 3))
+        for (const QString& key : ini.ReadSection(section).mid(0, 3)) {
             const QString id = (section + u'\n' + key).toCaseFolded();
             if (!out.contains(id))
-                out.insert(id, ini.ReadString(section, key, QStringLiteral("\x01missing")));
+                out.insert(id, {section, key,
+                                ini.ReadString(section, key, QStringLiteral("\x01missing"))});
         }
     return out;
 }
@@ -47,9 +53,9 @@ inline bool CheckSettingsFile(const uint8_t* data, size_t size) {
     TIniFile ini(path);
     const TValues before = ReadEverything(ini);
     for (auto it = before.begin(); it != before.end(); ++it) {
-        if (it.value() == QStringLiteral("\x01missing"))
+        if (it.value().Value == QStringLiteral("\x01missing"))
             return false; // a listed key that does not read
-        if (it.value().size() > TIniFile::MaxValueLength)
+        if (it.value().Value.size() > TIniFile::MaxValueLength)
             return false;
     }
     int number = 0;
@@ -75,10 +81,10 @@ inline bool CheckSettingsFile(const uint8_t* data, size_t size) {
     }
     if (ini.ReadString(section, key, QString()) != value)
         return false;
-    const TValues after = ReadEverything(ini);
     const QString written = (section + u'\n' + key).toCaseFolded();
     for (auto it = before.begin(); it != before.end(); ++it)
-        if (it.key() != written && after.value(it.key()) != it.value())
+        if (it.key() != written &&
+            ini.ReadString(it->Section, it->Key, QStringLiteral("\x01missing")) != it->Value)
             return false;
     return true;
 }
