@@ -369,7 +369,10 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
                 if (SectionName(c.Lines[i].Text, name) && Same(name, sectionName))
                     head = i;
             }
-            if (!c.Lines.isEmpty() && c.Lines.last().Eol.isEmpty() && !IsBom(c.Lines.last()))
+            // Only a first line can be the byte-order mark; the same bytes ending the file
+            // are a line like any other and need their line end before a new line.
+            if (!c.Lines.isEmpty() && c.Lines.last().Eol.isEmpty() &&
+                !(c.Lines.size() == 1 && IsBom(c.Lines.last())))
                 c.Lines.last().Eol = c.Eol;
             if (head < 0) {
                 c.Lines.append({"[" + sectionBytes + "]", c.Eol});
