@@ -1,6 +1,7 @@
 #include "c_ImageListThread.h"
 
 #include "app/c_ThumbListView.h"
+#include "platform/PRegularFile.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -36,9 +37,8 @@ QString DirectoryEntryDate(const QDateTime& stamp) {
     const QTime t = local.time();
     if (t.hour() != 0 || t.minute() != 0 || t.second() != 0) {
         // The long time format without its time-zone part.
-        QString format = locale.timeFormat(QLocale::LongFormat);
-        format.remove(QLatin1Char('t'));
-        text += QLatin1Char(' ') + locale.toString(t, format.trimmed());
+        const QString format = TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat));
+        text += QLatin1Char(' ') + locale.toString(t, format);
     }
     return text;
 }
@@ -71,6 +71,20 @@ qint64 SizeValue(const QString& text) {
 
 } // namespace
 
+QString TimeFormatWithoutZone(const QString& format) {
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        // Quoted text is shown as it stands; a doubled quote inside it flips twice.
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (c == QLatin1Char('t') && !quoted)
+            continue;
+        out += c;
+    }
+    return out.trimmed();
+}
+
 int ProgressPercent(int done, int total) {
     if (total <= 0)
         return 100;
@@ -97,12 +111,11 @@ public:
         // information pass decodes nothing and every cell gets its name and facts at once.
         // A header that does not tell the size leaves it to the database's own reading.
         QFile file;
-        QSize size;
-        if (POpenRead(path, file)) {
-            QImageReader reader(&file);
-            reader.setDecideFormatFromContent(true);
-            size = reader.size();
-        }
+        if (!POpenRegularFile(file, path))
+            return false; // a pipe or device is never opened; its cell stays empty
+        QImageReader reader(&file);
+        reader.setDecideFormatFromContent(true);
+        const QSize size = reader.size();
         if (!size.isValid() || size.isEmpty()) {
             if (!FDB->GetOriginalInfo(path))
                 return false;
@@ -149,6 +162,7 @@ public:
             return false;
         return CopyBitmap(bitmap);
     }
+    void SaveChanges() override { FDB->SaveIndex(); }
 
 private:
     TThumbnailDB* FDB;
@@ -433,6 +447,18 @@ void TImageListThread::CountStep() {
     FProgress = FDone < FTotal ? std::min(ProgressPercent(FDone, FTotal), 99) : 100;
 }
 
+// Runs before the end or the cancel is reported: once the window reads either, it may use
+// the database itself.
+void TImageListThread::SaveChanges() {
+    if (!FSource)
+        return;
+    try {
+        FSource->SaveChanges();
+    } catch (...) {
+        // The index stays as it was; the next save, at the latest at exit, tries again.
+    }
+}
+
 void TImageListThread::run() {
     try {
         for (;;) {
@@ -548,6 +574,7 @@ bool TImageListThread::Sweep() {
         }
         if (FCancelRequested) {
             FProgress = -1;
+            SaveChanges();
             HandOver([this] { ReportProgress(); });
             return false;
         }
@@ -614,6 +641,8 @@ bool TImageListThread::Sweep() {
         if (!made)
             FFailed.insert(path);
         CountStep();
+        if (FDone >= FTotal)
+            SaveChanges();
         HandOver([this, made, &prepared, &preparedDevice, &reason] {
             if (made && FGrid) {
                 PutItemInfo();

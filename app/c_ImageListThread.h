@@ -39,6 +39,9 @@ public:
     // request.
     virtual bool GetThumbnail(const QString& path, QImage& bitmap) = 0;
     virtual bool RefreshThumbnail(const QString& path, QImage& bitmap) = 0;
+    // Puts what the load stored so far on disk, so that a kill or a crash afterwards loses
+    // nothing of it. Called on the loading thread when a load ends or is cancelled.
+    virtual void SaveChanges() {}
 };
 
 // The source over the program's thumbnail database.
@@ -160,6 +163,7 @@ private:
     void ThumbnailPass();
     bool Sweep();
     void CountStep();
+    void SaveChanges();
     void CheckStopping() const;
     void HandOver(const std::function<void()>& work);
     void ReportProgress(); // on the window thread
@@ -178,6 +182,8 @@ QStringList DescribeItem(TThumbnailSource* source, const QString& path);
 void SetCaptionLine(int sortMode, QStringList& info);
 // Whether the item with info a belongs after the one with info b in that order.
 bool ItemAfter(int sortMode, const QStringList& a, const QStringList& b);
+// A time format without its time-zone fields (the letter t outside quoted text), trimmed.
+QString TimeFormatWithoutZone(const QString& format);
 
 // Percentage of done in total, rounded to the nearest integer with halves to even.
 int ProgressPercent(int done, int total);

@@ -13,6 +13,7 @@
 #include "cache/i_SelectCachePath.h"
 #include "platform/PDialogSeam.h"
 #include "platform/PPrinter.h"
+#include "platform/PShutdownSignals.h"
 #include "platform/PSingleInstance.h"
 #include "platform/PSystem.h"
 #include "printjobs/i_ContactSheetPrint.h"
@@ -254,6 +255,14 @@ int RunVelmora(QApplication& app) {
     // activated it gets it closed all the same.
     if (TfrmLogo* still = LogoWindow())
         still->ReleaseAfter(3000);
+
+    // Log-out, shut-down and Ctrl+C end the program as closing its window does: every
+    // modal loop is left, then the main window goes below (loader stopped, index saved).
+    PShutdownSignals shutdown;
+    QObject::connect(&shutdown, &PShutdownSignals::Requested, main, [](int signal) {
+        TestEvent(QString("signal %1").arg(signal));
+        QCoreApplication::exit(0);
+    });
 
     // 6. The message loop, until the main window closes.
     const int rc = app.exec();

@@ -11,6 +11,7 @@
 #include "app/i_Version.h"
 #include "cache/CThumbnailDB.h"
 #include "cache/i_Cache.h"
+#include "platform/PDialogSeam.h"
 #include "platform/PPrinter.h"
 #include "platform/PSystem.h"
 #include "printjobs/i_ContactSheetPrint.h"
@@ -52,6 +53,7 @@
 #include <QTreeView>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+#include <cstdio>
 
 TThumbnailDB* ThumbnailDB = nullptr;
 TPrintDialog* PrintDialog = nullptr;
@@ -78,6 +80,9 @@ const QString Caption = QStringLiteral("Velmora");
 const QString LoadComplete = QStringLiteral(" Loading complete.");
 const QString LoadCancelled = QStringLiteral(" Loading cancelled.");
 const QString AddressPrefix = QStringLiteral(" Address: ");
+const QString IndexUnreadable = QStringLiteral(
+    "The thumbnail cache index could not be read and was set aside; thumbnails will be made "
+    "again.");
 const QChar IdeographicSpace(0x3000);
 
 constexpr int ToolBarHeight = 47;
@@ -369,16 +374,11 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     CbHyouji->setCurrentIndex(remembered.SortMode);
     // 7. The shared print dialog.
     PrintDialog = new TPrintDialog;
-    // 8. The loader, with "Reload this image".
-    LoadThread = new TImageListThread(ThumbList, miThumbnailRepaint);
-    LoadThread->OnProgress = [this](int value) { SetProgress(value); };
-    connect(miThumbnailRepaint, &QAction::triggered, this,
-            [this] { LoadThread->ReloadThisImage(); });
     // 9. Settings file, program and cache folders, cache size.
     LoadConfiguration();
-    // Log failures become message boxes, shown on the window thread.
+    // Log failures become plain message boxes, shown on the window thread.
     SetLogErrorReporter([](const QString& text) {
-        auto show = [text] { MsgManage.ShowMsg(text, Caption, {TMsgButton::OK}); };
+        auto show = [text] { ShowPlainMessage(Caption, text); };
         if (QThread::currentThread() == qApp->thread())
             show();
         else
@@ -389,6 +389,19 @@ TfrmThumbnail::TfrmThumbnail(QWidget* parent) : QMainWindow(parent) {
     ThumbnailDB->SetCacheDirectory(CacheDir);
     ThumbnailDB->SetMaxSizeKB(CacheSizeKB);
     ThumbnailDB->SetApplyOrientation(ApplyOrientation);
+    // An unreadable index costs the thumbnails, never the start.
+    const QString indexProblem = ThumbnailDB->Table().TakeIndexProblem();
+    if (!indexProblem.isEmpty()) {
+        std::fprintf(stderr, "Velmora: thumbnail cache index: %s\n",
+                     indexProblem.toLocal8Bit().constData());
+        MsgManage.ShowMsg(IndexUnreadable, Caption, {TMsgButton::OK});
+    }
+    // 8. The loader, with "Reload this image"; its thread starts only now, after every
+    // step that can fail, so a failed start leaves no thread behind.
+    LoadThread = new TImageListThread(ThumbList, miThumbnailRepaint);
+    LoadThread->OnProgress = [this](int value) { SetProgress(value); };
+    connect(miThumbnailRepaint, &QAction::triggered, this,
+            [this] { LoadThread->ReloadThisImage(); });
     LoadThread->SetSource(MakeDatabaseSource(ThumbnailDB));
     // 11. The size of the chosen row, which starts nothing yet visible, and the order.
     LoadThread->SetThumbSize(SizeTable[remembered.SizeIndex].Width,

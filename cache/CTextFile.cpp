@@ -1,5 +1,6 @@
 #include "CTextFile.h"
 
+#include "platform/PRegularFile.h"
 #include "services/CCommon.h"
 #include "services/CDirList.h"
 #include "services/CException.h"
@@ -35,9 +36,10 @@ void TInputTextFile::Open() {
     Close();
     if (!FileExistsExact(FFileName))
         throw Exception(QStringLiteral("ファイル \"%1\" が存在しません。").arg(FFileName));
-    FFd = ::open(QFile::encodeName(FFileName).constData(), O_RDONLY | O_CLOEXEC);
+    QString why;
+    FFd = POpenRegularFile(FFileName, &why);
     if (FFd < 0)
-        RaiseIo("ファイル \"%1\" を開けません。%2", FFileName, errno);
+        throw Exception(QStringLiteral("ファイル \"%1\" を開けません。%2").arg(FFileName, why));
     FBuf.reset(new char[BufferSize]);
     FBufLen = FBufPos = 0;
     FBufStart = 0;

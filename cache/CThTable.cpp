@@ -1,6 +1,7 @@
 #include "CThTable.h"
 
 #include "CTextFile.h"
+#include "platform/PRegularFile.h"
 #include "services/CCommon.h"
 #include "services/CDirList.h"
 #include "services/CException.h"
@@ -8,11 +9,14 @@
 #include "services/CThDebugLog.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -76,40 +80,102 @@ void TThTable::Load() {
     timer.start();
     const QString path = Location().IndexFile();
     FIndexStamp = -1;
+    FSaveBlocked = false;
     if (!FileExistsExact(path))
         return;
     FIndexStamp = WriteStampNs(path);
     TInputTextFile in(path);
-    in.Open();
     FLineCount = 0;
     int comments = 0;
     const bool logLines = IsDebugFlag(DebugLoadRec) && Logging();
     QByteArray line;
-    while (!in.Eof()) {
-        const int64_t pos = in.Position();
-        ++FLineCount;
-        in.ReadLine(line);
-        if (logLines)
-            Log(LineTag(FLineCount) + QString::fromUtf8(line));
-        if (line.isEmpty())
-            continue;
-        if (line[0] == 'T') {
-            if (TThImage* image = FList.AddFromText(line)) {
-                image->LineNo = FLineCount;
-                image->FilePos = pos > INT32_MAX ? INT32_MAX : int32_t(pos);
+    try {
+        in.Open();
+        while (!in.Eof()) {
+            const int64_t pos = in.Position();
+            ++FLineCount;
+            in.ReadLine(line);
+            if (logLines)
+                Log(LineTag(FLineCount) + QString::fromUtf8(line));
+            if (line.isEmpty())
+                continue;
+            if (line[0] == 'T') {
+                if (TThImage* image = FList.AddFromText(line)) {
+                    image->LineNo = FLineCount;
+                    image->FilePos = pos > INT32_MAX ? INT32_MAX : int32_t(pos);
+                }
+            } else if (line[0] != 'D') {
+                ++comments;
             }
-        } else if (line[0] != 'D') {
-            ++comments;
         }
+        in.Close();
+    } catch (const Exception& e) {
+        in.Close();
+        SetIndexAside(path, e.Message());
+        return;
     }
-    in.Close();
     if (Logging())
         Log(ThFormat(QStringLiteral("管理情報ロード：%1ミリ秒、%2レコード (コメント%3レコード) %4"),
                      Ms(timer), FLineCount, comments, path));
     FList.Dirty = false;
 }
 
+namespace {
+
+// The highest ID among the bitmap files of the cache folder, or -1.
+int32_t HighestStoredID(const QString& cacheDir) {
+    int32_t highest = -1;
+    static const QRegularExpression folderName(QStringLiteral("^A\\d{5}$"));
+    static const QRegularExpression fileName(QStringLiteral("^A(\\d{7})\\.bmp$"));
+    const QStringList folders = QDir(cacheDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& folder : folders) {
+        if (!folderName.match(folder).hasMatch())
+            continue;
+        for (const QString& file : QDir(JoinPath(cacheDir, folder)).entryList(QDir::Files)) {
+            const QRegularExpressionMatch m = fileName.match(file);
+            if (m.hasMatch())
+                highest = std::max(highest, m.captured(1).toInt());
+        }
+    }
+    return highest;
+}
+
+} // namespace
+
+void TThTable::SetIndexAside(const QString& path, const QString& error) {
+    // The cache starts empty for this run; nothing read before the failure is kept, so the
+    // next save cannot put a partial list in the old index's place.
+    FList.Clear();
+    FCurrent = &FList.SearchKey();
+    FLineCount = 0;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+    QString aside = path + QStringLiteral(".unreadable-") + stamp;
+    for (int n = 1; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = path + QStringLiteral(".unreadable-%1-%2").arg(stamp).arg(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0) {
+        SyncDirectory(Location().CacheDir());
+        FIndexProblem = ThFormat(QStringLiteral("%1 (kept as %2)"), error, aside);
+        // New bitmaps must not take the files the kept index still points to.
+        FList.LatestID = HighestStoredID(Location().CacheDir());
+    } else {
+        // It cannot even be moved: leave it and the folder as they are for this run.
+        FSaveBlocked = true;
+        FList.Disabled = true;
+        FIndexProblem = error;
+    }
+    if (Logging())
+        Log(ThFormat(QStringLiteral("管理情報ロード失敗 %1"), FIndexProblem));
+}
+
+QString TThTable::TakeIndexProblem() {
+    QString text;
+    std::swap(text, FIndexProblem);
+    return text;
+}
+
 void TThTable::Save() {
+    if (FSaveBlocked)
+        return;
     if (!FList.Dirty || ReadOnly) {
         if (Logging())
             Log(QStringLiteral("管理情報格納なし"));
@@ -221,17 +287,31 @@ bool TThTable::LoadThBitmap(TThImage* image, QImage* bitmap) {
         return false;
     if (ReadOnly && WriteStampNs(path) > FIndexStamp)
         return false; // written by the cache's writer since: perhaps for another picture
+    QFile file;
+    QString why;
     QImage loaded;
-    QImageReader reader(path, "BMP");
+    if (!POpenRegularFile(file, path, &why) ||
+        !ReadCachedBitmap(file, image->ThFileSize, image->ReqWidth, image->ReqHeight, loaded, why))
+        throw Exception(
+            ThFormat(QStringLiteral("ビットマップファイル%1を読み込めません：%2"), path, why));
+    *bitmap = loaded;
+    return true;
+}
+
+bool ReadCachedBitmap(QIODevice& device, qint64 storedSize, int32_t reqWidth, int32_t reqHeight,
+                      QImage& bitmap, QString& error) {
+    QImage loaded;
+    QImageReader reader(&device, "BMP");
     reader.setAutoDetectImageFormat(false);
     const bool ok = reader.read(&loaded);
     // What was stored is a BMP of exactly the stored size that fits the box; anything
     // else is a damaged or foreign file.
-    if (!ok || loaded.isNull() || info.size() != image->ThFileSize ||
-        loaded.width() > image->ReqWidth || loaded.height() > image->ReqHeight)
-        throw Exception(ThFormat(QStringLiteral("ビットマップファイル%1を読み込めません：%2"), path,
-                                 ok ? QStringLiteral("不正な内容") : reader.errorString()));
-    *bitmap = loaded;
+    if (!ok || loaded.isNull() || device.size() != storedSize || loaded.width() > reqWidth ||
+        loaded.height() > reqHeight) {
+        error = ok ? QStringLiteral("不正な内容") : reader.errorString();
+        return false;
+    }
+    bitmap = loaded;
     return true;
 }
 

@@ -12,6 +12,13 @@
 #include <QString>
 #include <cstdint>
 
+class QIODevice;
+
+// Reads a stored thumbnail: a BMP of exactly storedSize bytes that fits the box. False with
+// the reason for anything else (a damaged or foreign file).
+bool ReadCachedBitmap(QIODevice& device, qint64 storedSize, int32_t reqWidth, int32_t reqHeight,
+                      QImage& bitmap, QString& error);
+
 class TThTable {
 public:
     // Logs the ID settings.
@@ -21,10 +28,14 @@ public:
     TThTable& operator=(const TThTable&) = delete;
 
     // Appends the records of the index file of the cache folder (nothing when there is
-    // no index) and clears Dirty.
+    // no index) and clears Dirty. An index that cannot be read is set aside under a new
+    // name and the cache starts empty (see IndexProblem); it is never written over.
     void Load();
     // Writes the whole index when the list changed since the last load or save.
     void Save();
+    // What went wrong with the last index that could not be read, or empty; cleared by
+    // reading it, so it is told once.
+    QString TakeIndexProblem();
 
     // Set while another process holds the cache folder's writer lock: lookups read what is
     // there, but nothing is written or deleted (index, bitmaps, folders), and a stored
@@ -75,6 +86,7 @@ public:
 
 private:
     void RemoveImage(TThImage* image);
+    void SetIndexAside(const QString& path, const QString& error);
     void DeleteThBitmapFile(const QString& path);
 
     TThImageBase FList;
@@ -82,4 +94,6 @@ private:
     QImage FHitBitmap;
     int FLineCount = 0;
     int64_t FIndexStamp = -1; // last-write time of the index when loaded, in nanoseconds
+    QString FIndexProblem;
+    bool FSaveBlocked = false; // an unreadable index could not be moved out of the way
 };

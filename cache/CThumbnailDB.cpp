@@ -34,6 +34,10 @@ TThumbnailDB::~TThumbnailDB() {
     }
 }
 
+void TThumbnailDB::SaveIndex() {
+    FTable.Save();
+}
+
 void TThumbnailDB::SetCacheDirectory(const QString& directory) {
     const QString current = FTable.Location().BaseDir;
     if (directory.isEmpty() ||

@@ -72,6 +72,8 @@ public:
     bool RefreshThumbnail(const QString& fileName);
     // Fills OriginalInfo; true when the file exists and its attributes could be read.
     bool GetOriginalInfo(const QString& fileName);
+    // Writes the index now when it changed; raises Exception when it cannot.
+    void SaveIndex();
     // Deletes every stored thumbnail, the index, the cache folder and older-version caches.
     void ClearCache();
 

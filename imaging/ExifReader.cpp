@@ -1,6 +1,6 @@
 #include "ExifReader.h"
 
-#include "platform/PFileSystem.h"
+#include "platform/PRegularFile.h"
 
 #include <QFile>
 #include <cstring>
@@ -62,6 +62,9 @@ bool TExifReader::Parse(const uchar* app1, size_t size) {
         return false;
     // Read what is there: no "fixing" that would invent missing tags (with today's date).
     exif_data_unset_option(ed, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    // Keep tags found outside the directory the standard gives them (a shooting date in
+    // IFD 0 is common enough): the dates are looked for in every directory.
+    exif_data_unset_option(ed, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
     exif_data_load_data(ed, app1, unsigned(size));
     FData = ed;
     return true;
@@ -70,7 +73,7 @@ bool TExifReader::Parse(const uchar* app1, size_t size) {
 bool TExifReader::Read(const QString& fileName) {
     Clear();
     QFile f;
-    if (!POpenRead(fileName, f))
+    if (!POpenRegularFile(f, fileName))
         return false;
     std::vector<uchar> payload;
     auto read = [&](uchar* dst, size_t n) {

@@ -1,7 +1,7 @@
 #include "JpegReader.h"
 
 #include "QtImageReader.h"
-#include "platform/PFileSystem.h"
+#include "platform/PRegularFile.h"
 #include "services/CException.h"
 
 #include <QFile>
@@ -308,10 +308,10 @@ QString SystemMessage(int code) {
 
 // Reads the whole file into the thread's buffer; returns its size.
 size_t ReadWholeFile(const QString& fileName, std::vector<uchar>& buffer) {
-    const int fd = POpenRead(fileName);
+    QString why;
+    const int fd = POpenRegularFile(fileName, &why);
     if (fd < 0)
-        throw Exception(
-            QStringLiteral("Cannot open image file %1: %2").arg(fileName, SystemMessage(errno)));
+        throw Exception(QStringLiteral("Cannot open image file %1: %2").arg(fileName, why));
     struct stat st;
     if (fstat(fd, &st) != 0) {
         const int e = errno;
@@ -464,7 +464,7 @@ bool LooksLikeJpeg(const uchar* data, size_t size) {
 
 bool LooksLikeJpeg(const QString& fileName) {
     QFile f;
-    if (!POpenRead(fileName, f))
+    if (!POpenRegularFile(f, fileName))
         return false;
     uchar head[3];
     return f.read(reinterpret_cast<char*>(head), 3) == 3 && LooksLikeJpeg(head, 3);

@@ -1,6 +1,6 @@
 #include "QtImageReader.h"
 
-#include "platform/PFileSystem.h"
+#include "platform/PRegularFile.h"
 #include "services/CException.h"
 
 #include <QFile>
@@ -39,7 +39,7 @@ static QByteArray FormatOfSuffix(const QString& fileName) {
 
 bool QtCanDecode(const QString& fileName, QString* formatName) {
     QFile file;
-    if (!POpenRead(fileName, file))
+    if (!POpenRegularFile(file, fileName))
         return false;
     QImageReader r(&file);
     r.setDecideFormatFromContent(true);
@@ -110,9 +110,9 @@ QImage ToRgbOnWhite(const QImage& image) {
 void DecodeQtImageFile(const QString& fileName, int boxWidth, int boxHeight, int& width,
                        int& height, QImage& raster, QString* formatName) {
     QFile file;
-    QString error;
-    if (!POpenRead(fileName, file, &error))
-        throw Exception(QStringLiteral("Cannot open image file %1: %2").arg(fileName, error));
+    QString why;
+    if (!POpenRegularFile(file, fileName, &why))
+        throw Exception(QStringLiteral("Cannot open image file %1: %2").arg(fileName, why));
     if (file.size() == 0)
         throw Exception(QStringLiteral("Image file %1 is empty").arg(fileName));
     // The extension is asked first (some formats, TGA among them, have no signature to

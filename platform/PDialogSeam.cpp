@@ -1,6 +1,7 @@
 #include "PDialogSeam.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -11,9 +12,13 @@ TDialogAnswerer& Answerer() {
 }
 } // namespace
 
-void SetDialogAnswerer(TDialogAnswerer answerer) { Answerer() = std::move(answerer); }
+void SetDialogAnswerer(TDialogAnswerer answerer) {
+    Answerer() = std::move(answerer);
+}
 
-bool HasDialogAnswerer() { return static_cast<bool>(Answerer()); }
+bool HasDialogAnswerer() {
+    return static_cast<bool>(Answerer());
+}
 
 int ExecDialog(QDialog& dialog, const QString& kind, const QString& text) {
     if (!Answerer())
@@ -28,4 +33,10 @@ int ExecDialog(QDialog& dialog, const QString& kind, const QString& text) {
             guard->done(code);
     });
     return dialog.exec();
+}
+
+void ShowPlainMessage(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    ExecDialog(box, QStringLiteral("plain message"), text);
 }

@@ -25,3 +25,7 @@ bool HasDialogAnswerer();
 
 // Runs the dialog modally, or lets the installed answerer answer it.
 int ExecDialog(QDialog& dialog, const QString& kind, const QString& text = QString());
+
+// The platform's plain message box with a single OK (kind "plain message"), for reports
+// that must not depend on the program's own message box.
+void ShowPlainMessage(const QString& caption, const QString& text);

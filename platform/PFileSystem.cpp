@@ -1,4 +1,5 @@
 #include "PFileSystem.h"
+#include "PRegularFile.h"
 
 #include <QFile>
 #include <cctype>
@@ -114,7 +115,8 @@ QByteArray PEncodeName(const QString& name) {
 }
 
 int POpenRead(const QString& path) {
-    return ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC);
+    // A pipe or device of a picture's name must never block the reader.
+    return POpenRegularFile(path);
 }
 
 bool POpenRead(const QString& path, QFile& file, QString* error) {

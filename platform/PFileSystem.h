@@ -24,7 +24,8 @@ inline QString PDecodeName(const QByteArray& native) {
 }
 QByteArray PEncodeName(const QString& name);
 
-// Opens an existing file for reading: the descriptor, or -1 with errno set.
+// Opens an existing regular file for reading (never a pipe or device): the descriptor, or -1
+// with errno set (EINVAL for what is not a regular file).
 int POpenRead(const QString& path);
 // The same through a QFile that owns the descriptor; false, with the system's text in
 // error, when the file can't be opened.

@@ -2,8 +2,10 @@
 // One running copy per user. The first process takes an exclusive lock (released by the
 // system however the process ends) and listens on a local server; a later start finds the
 // lock taken, connects, asks the first to show its main window (handing over the folder or
-// picture it was started with, if any), and ends. A server name left
-// behind by a crash is removed and taken over by the next holder of the lock.
+// picture it was started with, if any), and ends. A server name left behind by a crash is
+// removed and taken over by the next holder of the lock; a server that still answers is never
+// removed. A lock that cannot be taken at all counts as taken by another copy. Lock and
+// server live in the user's runtime folder (see RuntimeDir).
 #include <QObject>
 #include <QString>
 
@@ -14,6 +16,10 @@ class PSingleInstance : public QObject {
 public:
     // "Velmora" followed by the user id.
     static QString DefaultName();
+
+    // $XDG_RUNTIME_DIR when it is a folder only this user may enter, else a private
+    // per-user folder under the temporary folder (created 0700); empty when neither is fit.
+    static QString RuntimeDir();
 
     explicit PSingleInstance(const QString& name = DefaultName(), QObject* parent = nullptr);
     ~PSingleInstance() override;
@@ -39,6 +45,7 @@ private:
 
     QString FName;
     QString FHandOver;
+    QString FLockPath, FServerName; // empty without a fit runtime folder
     int FLockFd = -1;
     QLocalServer* FServer = nullptr;
 };

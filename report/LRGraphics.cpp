@@ -1,5 +1,7 @@
 #include "LRGraphics.h"
 
+#include "imaging/JpegReader.h"
+#include "platform/PRegularFile.h"
 #include "services/CException.h"
 
 #include <QBuffer>
@@ -8,13 +10,7 @@
 #include <QMap>
 #include <QPainter>
 #include <algorithm>
-#include <csetjmp>
 #include <cstdio>
-#include <vector>
-
-extern "C" {
-#include <jpeglib.h>
-}
 
 // ---- bitmap ---------------------------------------------------------------------------
 
@@ -91,107 +87,29 @@ void TLRBitmap::SetImage(const QImage& image) {
 }
 
 bool TLRBitmap::LoadFromFile(const QString& path) {
+    QFile file;
     QImage image;
-    if (!image.load(path, "BMP"))
+    if (!POpenRegularFile(file, path) || !image.load(&file, "BMP"))
         return false;
     SetImage(image);
     return true;
 }
 
-// ---- JPEG through libjpeg -------------------------------------------------------------
-
-namespace {
-struct TJpegError {
-    jpeg_error_mgr Manager;
-    std::jmp_buf Jump;
-    char Text[JMSG_LENGTH_MAX];
-};
-
-void JpegErrorExit(j_common_ptr info) {
-    auto* err = reinterpret_cast<TJpegError*>(info->err);
-    info->err->format_message(info, err->Text);
-    std::longjmp(err->Jump, 1);
-}
-
-void JpegSilence(j_common_ptr, int) {}
-
-// Decodes (or with headerOnly just reads the size of) a JPEG image held in memory.
-// Returns false and fills error on failure; libjpeg never exits or prints.
-bool DecodeJpeg(const QByteArray& data, bool headerOnly, QImage* out, int* width, int* height,
-                QString* error) {
-    jpeg_decompress_struct info;
-    TJpegError err;
-    info.err = jpeg_std_error(&err.Manager);
-    err.Manager.error_exit = JpegErrorExit;
-    err.Manager.emit_message = JpegSilence;
-    err.Text[0] = 0;
-    QImage image;
-    if (setjmp(err.Jump)) {
-        jpeg_destroy_decompress(&info);
-        *error = QString::fromLatin1(err.Text);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.constData()),
-                 static_cast<unsigned long>(data.size()));
-    jpeg_read_header(&info, TRUE);
-    *width = static_cast<int>(info.image_width);
-    *height = static_cast<int>(info.image_height);
-    if (headerOnly) {
-        jpeg_destroy_decompress(&info);
-        return true;
-    }
-    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-    info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_start_decompress(&info);
-    const int w = static_cast<int>(info.output_width);
-    const int h = static_cast<int>(info.output_height);
-    const int comps = info.output_components;
-    image = QImage(w, h, QImage::Format_RGB32);
-    if (image.isNull()) {
-        jpeg_destroy_decompress(&info);
-        *error = QStringLiteral("not enough memory for a %1 x %2 picture").arg(w).arg(h);
-        return false;
-    }
-    std::vector<unsigned char> row(static_cast<size_t>(w) * comps);
-    const bool inverted = info.saw_Adobe_marker;
-    while (info.output_scanline < info.output_height) {
-        const int y = static_cast<int>(info.output_scanline);
-        unsigned char* rows[1] = {row.data()};
-        jpeg_read_scanlines(&info, rows, 1);
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const unsigned char* p = row.data() + static_cast<size_t>(x) * comps;
-            if (cmyk) {
-                int c = p[0], m = p[1], yy = p[2], k = p[3];
-                if (!inverted) {
-                    c = 255 - c;
-                    m = 255 - m;
-                    yy = 255 - yy;
-                    k = 255 - k;
-                }
-                line[x] = qRgb(c * k / 255, m * k / 255, yy * k / 255);
-            } else {
-                line[x] = qRgb(p[0], p[1], p[2]);
-            }
-        }
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    *out = image;
-    return true;
-}
-} // namespace
+// ---- JPEG ----------------------------------------------------------------------------
 
 QImage TLRJPEGImage::ToImage() const {
     if (FData.isEmpty())
         return QImage();
-    QImage image;
+    QImage raster;
     int w = 0, h = 0;
-    QString error;
-    if (!DecodeJpeg(FData, false, &image, &w, &h, &error))
-        throw Exception(QStringLiteral("JPEG image cannot be decoded: %1").arg(error));
-    return image;
+    try {
+        // No box: the whole picture at full size.
+        DecodeJpegData(reinterpret_cast<const uchar*>(FData.constData()), size_t(FData.size()),
+                       QStringLiteral("the picture"), 0, 0, w, h, raster);
+    } catch (const Exception& e) {
+        throw Exception(QStringLiteral("JPEG image cannot be decoded: %1").arg(e.Message()));
+    }
+    return raster.convertToFormat(QImage::Format_RGB32);
 }
 
 std::unique_ptr<TLRGraphic> TLRJPEGImage::Clone() const {
@@ -199,19 +117,24 @@ std::unique_ptr<TLRGraphic> TLRJPEGImage::Clone() const {
 }
 
 void TLRJPEGImage::LoadFromData(const QByteArray& data) {
+    // Decoded once at the smallest scale: a file that cannot be printed is refused here,
+    // before it is taken, and the full size comes from its header.
     QImage unused;
     int w = 0, h = 0;
-    QString error;
-    if (!DecodeJpeg(data, true, &unused, &w, &h, &error))
-        throw Exception(QStringLiteral("JPEG image cannot be read: %1").arg(error));
+    try {
+        DecodeJpegData(reinterpret_cast<const uchar*>(data.constData()), size_t(data.size()),
+                       QStringLiteral("the picture"), 1, 1, w, h, unused);
+    } catch (const Exception& e) {
+        throw Exception(QStringLiteral("JPEG image cannot be read: %1").arg(e.Message()));
+    }
     FData = data;
     FWidth = w;
     FHeight = h;
 }
 
 void TLRJPEGImage::LoadFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!POpenRegularFile(file, path))
         throw Exception(QStringLiteral("Cannot open \"%1\".").arg(path));
     LoadFromData(file.readAll());
 }
@@ -261,8 +184,8 @@ void TDibImage::LoadFromData(const QByteArray& data) {
 }
 
 void TDibImage::LoadFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!POpenRegularFile(file, path))
         throw Exception(QStringLiteral("Cannot open \"%1\".").arg(path));
     LoadFromData(file.readAll());
 }
@@ -343,8 +266,8 @@ void TLRPicture::LoadFromFile(const QString& path) {
     auto it = FileFormats().constFind(ext);
     if (it == FileFormats().constEnd())
         throw Exception(QStringLiteral("Unknown picture file extension (.%1)").arg(ext));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!POpenRegularFile(file, path))
         throw Exception(QStringLiteral("Cannot open \"%1\".").arg(path));
     FGraphic = it->Factory(file.readAll());
 }

@@ -54,7 +54,8 @@ private:
     TPixelFormat FPixelFormat = TPixelFormat::pf32bit;
 };
 
-// A JPEG image: the compressed data, decoded through libjpeg when it is copied.
+// A JPEG image: the compressed data, decoded by the imaging library's JPEG reader when it
+// is copied.
 class TLRJPEGImage : public TLRGraphic {
 public:
     bool Empty() const override { return FData.isEmpty(); }
@@ -62,7 +63,7 @@ public:
     int Height() const override { return FHeight; }
     QImage ToImage() const override;
     std::unique_ptr<TLRGraphic> Clone() const override;
-    // Throws Exception when the data is not a readable JPEG header.
+    // Throws Exception when the data is not a JPEG the reader can decode.
     void LoadFromData(const QByteArray& data);
     void LoadFromFile(const QString& path);
     const QByteArray& Data() const { return FData; }

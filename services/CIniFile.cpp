@@ -1,6 +1,7 @@
 #include "CIniFile.h"
 
 #include "CException.h"
+#include "platform/PRegularFile.h"
 #include "platform/PSystem.h"
 
 #include <QFile>
@@ -115,8 +116,8 @@ bool Same(const QString& a, const QString& b) {
 
 // The whole file, or an empty content when it is missing, unreadable or too large.
 TContent Load(const QString& fileName) {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > MaxFileSize)
+    QFile f;
+    if (!POpenRegularFile(f, fileName) || f.size() > MaxFileSize)
         return {};
     return Split(f.readAll());
 }
@@ -222,8 +223,8 @@ void Rewrite(const QString& fileName, const std::function<bool(TContent&)>& edit
             Refuse(fileName, EACCES);
         if (st.st_size > MaxFileSize)
             Refuse(fileName, EFBIG);
-        QFile f(target);
-        if (!f.open(QIODevice::ReadOnly))
+        QFile f;
+        if (!POpenRegularFile(f, target))
             Refuse(fileName, EACCES);
         content = Split(f.readAll());
     }
@@ -368,7 +369,10 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
                 if (SectionName(c.Lines[i].Text, name) && Same(name, sectionName))
                     head = i;
             }
-            if (!c.Lines.isEmpty() && c.Lines.last().Eol.isEmpty() && !IsBom(c.Lines.last()))
+            // Only a first line can be the byte-order mark; the same bytes ending the file
+            // are a line like any other and need their line end before a new line.
+            if (!c.Lines.isEmpty() && c.Lines.last().Eol.isEmpty() &&
+                !(c.Lines.size() == 1 && IsBom(c.Lines.last())))
                 c.Lines.last().Eol = c.Eol;
             if (head < 0) {
                 c.Lines.append({"[" + sectionBytes + "]", c.Eol});

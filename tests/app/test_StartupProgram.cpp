@@ -57,7 +57,9 @@ public:
         env.insert("CUPS_SERVER", PrivateCupsServer());
         env.insert("VELMORA_HOME", FHome.path() + "/");
         env.insert("TMPDIR", tmp.isEmpty() ? FTmp.path() : tmp);
-        env.insert("XDG_RUNTIME_DIR", FTmp.path());
+        // Starts given a shared folder share it as their runtime folder, which holds the
+        // single-instance lock, as two starts in one session do.
+        env.insert("XDG_RUNTIME_DIR", tmp.isEmpty() ? FTmp.path() : tmp);
         env.insert("VELMORA_TEST_HOOK", "1");
         env.remove("VELMORA_TEST_FS_TYPE");
         for (auto it = extra.begin(); it != extra.end(); ++it)
@@ -217,7 +219,7 @@ TEST_F(StartupProgram, SecondStartBringsTheMinimisedFirstBack) {
     TPrivateDisplay screen;
     ASSERT_FALSE(screen.Display().isEmpty()) << "no Xvfb of our own";
     ASSERT_TRUE(screen.HasManager()) << "twm did not start";
-    QTemporaryDir shared; // both starts share the temporary folder that holds the lock
+    QTemporaryDir shared; // both starts share the runtime folder that holds the lock
     TProgram first(screen.Display(), {}, shared.path());
     ASSERT_TRUE(first.WaitFor("VELMORA_EVENT: main window shown")) << first.Log().toStdString();
     QList<TWindow> windows;
