@@ -211,27 +211,21 @@ TEST(ImageListThread, OrderAndCaptions) {
     };
     EXPECT_EQ(names(), QStringList({"a.jpg", "b.jpg", "C.jpg", "clip.avi"}));
 
-    rig.Grid->Item(0)->Info[3] = "353280";
-    rig.Grid->Item(0)->Info[6] = "1600";
-    rig.Grid->Item(0)->Info[7] = "1200";
-    rig.Grid->Item(1)->Info[3] = "900";
-    rig.Grid->Item(2)->Info[3] = "1000000";
-    rig.Grid->Item(3)->Info[3] = "4";
-    rig.Grid->Item(3)->Info[6] = "";
-    rig.Grid->Item(3)->Info[7] = "";
+    // In name order: size, width, height, file date, shot date.
+    const QStringList facts[] = {
+        {"353280", "1600", "1200", "2003/01/01 00:00:00", ""},
+        {"900", "", "", "2001/01/01 00:00:00", "2009/01/01 00:00:00"}, // the shot decides
+        {"1000000", "", "", "2002/01/01 00:00:00", ""},
+        {"4", "", "", "2004/01/01 00:00:00", ""},
+    };
+    const int fields[] = {3, 6, 7, 4, 5};
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < 5; ++k)
+            rig.Grid->Item(i)->Info[fields[k]] = facts[i][k];
     rig.Thread->SetSortMode(1);
     EXPECT_EQ(names(), QStringList({"clip.avi", "b.jpg", "a.jpg", "C.jpg"}));
     EXPECT_EQ(rig.Grid->Item(2)->Info[8], "345KB (1600x1200)");
     EXPECT_EQ(rig.Grid->Item(0)->Info[8], "0KB (x)");
-
-    rig.Grid->Item(0)->Info[4] = "2004/01/01 00:00:00";
-    rig.Grid->Item(0)->Info[5] = "";
-    rig.Grid->Item(1)->Info[4] = "2001/01/01 00:00:00";
-    rig.Grid->Item(1)->Info[5] = "2009/01/01 00:00:00"; // the shooting date decides
-    rig.Grid->Item(2)->Info[4] = "2003/01/01 00:00:00";
-    rig.Grid->Item(2)->Info[5] = "";
-    rig.Grid->Item(3)->Info[4] = "2002/01/01 00:00:00";
-    rig.Grid->Item(3)->Info[5] = "";
     rig.Thread->SetSortMode(2);
     EXPECT_EQ(names(), QStringList({"C.jpg", "a.jpg", "clip.avi", "b.jpg"}));
     EXPECT_EQ(rig.Grid->Item(3)->Info[8], "2001/01/01 00:00:00"); // the file date is shown
