@@ -48,8 +48,6 @@ TEST_F(StartupTest, LocationCheckRefusesNetworkFileSystems) {
     }
     EXPECT_EQ(box->Count, 1);
     EXPECT_EQ(box->Text, "Copy this application to a disk on your computer and start it again.");
-    EXPECT_EQ(box->Caption, "Velmora");
-    EXPECT_EQ(box->Buttons, QStringList{"Cancel"});
 
     ScopedEnv local("VELMORA_TEST_FS_TYPE", "local");
     EXPECT_TRUE(CheckLocation());
@@ -61,7 +59,6 @@ TEST_F(StartupTest, PrinterCheckPassesWithAQueue) {
     auto box = RecordBoxes();
     EXPECT_TRUE(CheckPrinter());
     EXPECT_EQ(box->Count, 0);
-    EXPECT_STREQ(NoPrinterText, "Cannot set up printer.");
 }
 
 TEST_F(StartupTest, JapaneseFontNamesResolveToIpaPGothic) {

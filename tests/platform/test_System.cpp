@@ -1,9 +1,11 @@
+#include "platform/PPrinter.h"
 #include "platform/PSystem.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPageSize>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -68,4 +70,23 @@ TEST(System, Folders) {
         EXPECT_EQ(PUserDataDir(), QDir::homePath() + "/.local/share/velmora/");
     }
     EXPECT_EQ(PProgramDir(), QCoreApplication::applicationDirPath() + "/");
+}
+
+TEST(System, PaperCodesGiveTheirPaperInMillimetres) {
+    // The sheets the report lays out for these codes (B5 is the JIS size, B4 250 x 354 mm).
+    struct {
+        int Code;
+        QSizeF Mm;
+    } const papers[] = {{DMPAPER_A4, {210, 297}}, {DMPAPER_B4, {250, 354}},
+                        {DMPAPER_B5, {182, 257}}, {DMPAPER_A3, {297, 420}},
+                        {DMPAPER_A5, {148, 210}}, {DMPAPER_LETTER, {215.9, 279.4}}};
+    for (const auto& p : papers) {
+        const int id = PageSizeIdOf(p.Code);
+        ASSERT_GE(id, 0) << p.Code;
+        const QSizeF mm = QPageSize(QPageSize::PageSizeId(id)).size(QPageSize::Millimeter);
+        EXPECT_NEAR(mm.width(), p.Mm.width(), 1) << p.Code;
+        EXPECT_NEAR(mm.height(), p.Mm.height(), 1) << p.Code;
+        EXPECT_EQ(PaperCodeOf(id), p.Code);
+    }
+    EXPECT_EQ(PageSizeIdOf(9999), -1);
 }

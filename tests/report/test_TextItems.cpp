@@ -264,19 +264,28 @@ TEST(TextItems, SplitLinesKeepsWholeCharactersAndNeverTestsTheLast) {
 }
 
 TEST(TextItems, DisplayMaskFormatsNumbersAndTexts) {
-    EXPECT_EQ(FormatFloat("#,##0.00", 1234.5), "1,234.50");
-    EXPECT_EQ(FormatFloat("#,##0", 1234567), "1,234,567");
-    EXPECT_EQ(FormatFloat("000", 7), "007");
-    EXPECT_EQ(FormatFloat("0.##", 1.5), "1.5");
-    EXPECT_EQ(FormatFloat("0.##", 1), "1");
-    EXPECT_EQ(FormatFloat("#", 0), "");
-    EXPECT_EQ(FormatFloat("0.0;(0.0);zero", -2.26), "(2.3)");
-    EXPECT_EQ(FormatFloat("0.0;(0.0);zero", 0), "zero");
-    EXPECT_EQ(FormatFloat("0.0", -3.14), "-3.1");
-    EXPECT_EQ(FormatFloat("\"No. \"000", 42), "No. 042");
-    EXPECT_EQ(FormatMaskText("!>LL-0000;0;_", "ab1234"), "AB-1234");
-    EXPECT_EQ(FormatMaskText("000-0000;1;_", "123-4567"), "123-4567");
-    EXPECT_EQ(FormatMaskText("(999);0;_", "12"), "(12 )");
+    struct {
+        const char* Mask;
+        double Value;
+        const char* Text;
+    } const numbers[] = {
+        {"#,##0.00", 1234.5, "1,234.50"},
+        {"#,##0", 1234567, "1,234,567"},
+        {"000", 7, "007"},
+        {"0.##", 1.5, "1.5"},
+        {"0.##", 1, "1"},
+        {"#", 0, ""},
+        {"0.0;(0.0);zero", -2.26, "(2.3)"},
+        {"0.0;(0.0);zero", 0, "zero"},
+        {"0.0", -3.14, "-3.1"},
+        {"\"No. \"000", 42, "No. 042"},
+    };
+    for (const auto& c : numbers)
+        EXPECT_EQ(FormatFloat(c.Mask, c.Value), c.Text) << c.Mask << " " << c.Value;
+    for (auto [mask, text, shown] : {std::array{"!>LL-0000;0;_", "ab1234", "AB-1234"},
+                                     {"000-0000;1;_", "123-4567", "123-4567"},
+                                     {"(999);0;_", "12", "(12 )"}})
+        EXPECT_EQ(FormatMaskText(mask, text), shown) << mask;
 
     TLRItem item(nullptr);
     item.Text = "1234.5";
