@@ -242,6 +242,19 @@ QString TProgramRun::Finish() {
     return Output();
 }
 
+QString JobPdf(int job, int ms) {
+    QString pdf;
+    WaitUntil(
+        [&] {
+            const QStringList found =
+                QDir(PdfDir()).entryList({QString("job-%1-*.pdf").arg(job)}, QDir::Files);
+            pdf = found.isEmpty() ? QString() : PdfDir() + "/" + found.first();
+            return !pdf.isEmpty();
+        },
+        ms);
+    return pdf;
+}
+
 QImage PdfPage(const QString& pdf, int page, const QString& prefix) {
     RunTool("pdftoppm", {"-r", QString::number(Dpi), "-png", "-f", QString::number(page), "-l",
                          QString::number(page), "-singlefile", pdf, prefix});

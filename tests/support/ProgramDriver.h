@@ -80,6 +80,8 @@ private:
     QStringList FBefore;
 };
 
+// The PDF the print server keeps for a job number; empty when none came in time.
+QString JobPdf(int job, int ms = 30000);
 // pdftoppm of one page at Dpi (1-based), as an image; null when it fails.
 QImage PdfPage(const QString& pdf, int page, const QString& prefix);
 // pdfinfo's page count.
