@@ -111,8 +111,6 @@ TEST(WindowState, SectionRoundTripAndOutOfRangeValues) {
     TIniFile ini(dir.filePath("Thumbnail.ini"));
     TWindowState state;
     EXPECT_FALSE(ReadWindowState(ini, state)) << "no section: the defaults";
-    EXPECT_EQ(state.SizeIndex, 1);
-    EXPECT_FALSE(state.Geometry.isValid());
 
     TWindowState out;
     out.Folder = dir.path() + "/Fotos mit Leerzeichen/ä";
@@ -184,7 +182,6 @@ TEST(BrowsingMemory, RemembersFolderSizeOrderPlaceAndTreeAcrossRuns) {
         // A file without the section: today's defaults.
         TfrmThumbnail& w = runs.Start();
         EXPECT_EQ(w.CurrentFolder(), runs.UserHome.path());
-        EXPECT_EQ(w.CbSize->currentIndex(), 1);
         ASSERT_TRUE(runs.Settled());
         w.SelectFolder(photos);
         ASSERT_TRUE(runs.Settled());

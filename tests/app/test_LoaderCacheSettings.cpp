@@ -10,12 +10,12 @@
 #include "cache/i_SelectCachePath.h"
 #include "platform/PDialogSeam.h"
 #include "services/CIniFile.h"
+#include "support/CacheFiles.h"
 #include "support/TestSupport.h"
 #include "support_Loader.h"
 
 #include <QAction>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -27,26 +27,6 @@
 namespace {
 
 constexpr int PhotoCount = 200;
-
-int CountBitmaps(const QString& dir) {
-    int n = 0;
-    QDirIterator it(dir, {"*.bmp"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        ++n;
-    }
-    return n;
-}
-
-int IndexRecords(const QString& base) {
-    QFile f(base + "/_TDB0100/_TDBCache.dat");
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    int n = 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        n += line.startsWith("T,") ? 1 : 0;
-    return n;
-}
 
 // The main window's parts that matter here, put together as start-up does.
 struct TLoadRig {

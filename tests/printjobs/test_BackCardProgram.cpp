@@ -6,113 +6,20 @@
 // pdftoppm raster.
 #include "Common/c_PrintGeometry.h"
 #include "platform/PPrinter.h"
+#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QImage>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr double Dpi = 300;
-
 // The photograph's quarters: top left, top right, bottom left, bottom right.
 const QColor Quarter[4] = {QColor(210, 30, 30), QColor(30, 170, 30), QColor(30, 30, 210),
                            QColor(235, 205, 20)};
 // Heavy letters first, light ones last, so the ink shows which way the title reads.
 const char* const Title = "WWWWWW iiiiii";
-
-QString Run(const QString& program, const QStringList& args, const QString& display = {}) {
-    QProcess p;
-    if (!display.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        p.setProcessEnvironment(env);
-    }
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAll()).trimmed();
-}
-
-// The first visible window with exactly this title, or empty.
-QString FindWindow(const QString& display, const QString& title, int ms = 15000) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        const QString out = Run(
-            "xdotool",
-            {"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(title) + "$"},
-            display);
-        const QStringList ids = out.split('\n', Qt::SkipEmptyParts);
-        if (!ids.isEmpty() && ids.first().toLongLong() > 0)
-            return ids.first();
-        QThread::msleep(100);
-    }
-    return {};
-}
-
-void Click(const QString& display, const QString& window, int x, int y) {
-    Run("xdotool",
-        {"mousemove", "--window", window, QString::number(x), QString::number(y), "click", "1"},
-        display);
-}
-
-QString Shot(const QString& display, const QString& name) {
-    QDir().mkpath(BuildDirPath("screenshots"));
-    const QString file = BuildDirPath("screenshots/" + name);
-    QFile::remove(file);
-    Run("import", {"-window", "root", file}, display);
-    EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
-    return file;
-}
-
-QStringList ReadLines(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-}
-
-double PxToMm(double px) {
-    return px / Dpi * 25.4;
-}
-int UnitsToPx(double units) {
-    return int(units / UnitsPerMm / 25.4 * Dpi + 0.5);
-}
-double UnitsMm(double units) {
-    return units / UnitsPerMm;
-}
-
-bool Near(const QColor& a, const QColor& b, int tolerance = 30) {
-    return std::abs(a.red() - b.red()) <= tolerance &&
-           std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
-}
-
-// Centres of the dark runs along a row (or a column) of an image, between from and to.
-QList<double> Runs(const QImage& img, int index, bool row, int from, int to) {
-    QList<double> centres;
-    int start = -1;
-    for (int i = from; i <= to; ++i) {
-        const bool dark = i < to && qGray(row ? img.pixel(i, index) : img.pixel(index, i)) < 90;
-        if (dark && start < 0)
-            start = i;
-        if (!dark && start >= 0) {
-            centres << (start + i - 1) / 2.0;
-            start = -1;
-        }
-    }
-    return centres;
-}
 
 // The box of the pixels near one of the photograph's colours within an area.
 QRect PictureBox(const QImage& img, const QRect& area) {
@@ -167,8 +74,7 @@ struct TQueueCase {
 };
 
 void PrintBackCard(const TQueueCase& q) {
-    const QString display = XvfbDisplay();
-    ASSERT_FALSE(display.isEmpty()) << "no test display";
+    ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
     ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
 
     // The queue's printable area on portrait paper, in report units.
@@ -194,45 +100,15 @@ void PrintBackCard(const TQueueCase& q) {
         ASSERT_TRUE(other.save(photos.filePath("zz_other.jpg"), "JPG", 95));
     }
     WriteRaw(home.filePath("Thumbnail.ini"), QByteArray("[PrintJacket]\nTitle=") + Title + "\n");
-    const QString log = tmp.filePath("status.log");
-    const QString pdfDir = BuildDirPath("cups") + "/pdf";
-    const QStringList before = QDir(pdfDir).entryList({"*Back_card*.pdf"}, QDir::Files);
-
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("CUPS_SERVER", PrivateCupsServer());
-    env.insert("PRINTER", q.Queue);
-    env.insert("VELMORA_HOME", home.path() + "/");
-    env.insert("HOME", home.path());
-    env.insert("TMPDIR", tmp.path());
-    env.insert("XDG_RUNTIME_DIR", tmp.path());
-    env.insert("VELMORA_TEST_HOOK", "1");
-    env.insert("VELMORA_STATUS_LOG", log);
-    program.setProcessEnvironment(env);
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    program.start(VelmoraBinPath(), {photos.path()});
-    ASSERT_TRUE(program.waitForStarted(10000));
-    auto finish = qScopeGuard([&] {
-        program.kill();
-        program.waitForFinished(5000);
-    });
-
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 90000 && !ReadLines(log).contains("status\t Loading complete."))
-        QThread::msleep(100);
-    ASSERT_TRUE(ReadLines(log).contains("status\t Loading complete."))
-        << program.readAll().toStdString();
+    TProgramRun run(home.path(), tmp.path(), {photos.path()}, {{"PRINTER", q.Queue}});
+    const QString display = run.Display;
+    ASSERT_TRUE(run.WaitLoaded()) << run.Finish().toStdString();
     QThread::msleep(700);
 
-    // Select the photograph: click the middle of its picture in the grid.
-    const QString main = FindWindow(display, "Velmora");
-    ASSERT_FALSE(main.isEmpty());
+    // Select the photograph: click the middle of its picture in the grid, the only place
+    // with a solid block of the blue quarter.
     const QImage screen(Shot(display, QString("back_card_main_%1.png").arg(q.Queue)));
     ASSERT_FALSE(screen.isNull());
-    // The grid's picture is the only place with a solid block of the blue quarter.
     QPoint spot;
     for (int y = 0; y + 8 < screen.height() && spot.isNull(); y += 2)
         for (int x = 0; x + 8 < screen.width() && spot.isNull(); x += 2)
@@ -240,17 +116,11 @@ void PrintBackCard(const TQueueCase& q) {
                 Near(screen.pixelColor(x + 8, y + 8), Quarter[2], 25))
                 spot = QPoint(x + 4, y + 4);
     ASSERT_FALSE(spot.isNull()) << "photograph not on screen";
-    Run("xdotool",
-        {"mousemove", QString::number(spot.x()), QString::number(spot.y()), "click", "1"}, display);
+    Click(display, {}, spot.x(), spot.y());
     QThread::msleep(300);
 
-    // File menu, "Print Back Card(&B)".
-    Run("xdotool", {"windowfocus", "--sync", main}, display);
-    Run("xdotool", {"key", "alt+f"}, display);
-    QThread::msleep(400);
-    Run("xdotool", {"key", "b"}, display);
-    const QString settings = FindWindow(display, "Print Back Card");
-    ASSERT_FALSE(settings.isEmpty()) << program.readAll().toStdString();
+    const QString settings = run.OpenFromFileMenu("b", "Print Back Card");
+    ASSERT_FALSE(settings.isEmpty()) << run.Finish().toStdString();
     QThread::msleep(800);
     Shot(display, QString("back_card_settings_%1.png").arg(q.Queue));
 
@@ -267,29 +137,16 @@ void PrintBackCard(const TQueueCase& q) {
     QThread::msleep(600);
 
     Click(display, settings, 488, 477); // Print
-    QString pdf;
-    timer.restart();
-    while (timer.elapsed() < 60000 && pdf.isEmpty()) {
-        for (const QString& f : QDir(pdfDir).entryList({"*Back_card*.pdf"}, QDir::Files))
-            if (!before.contains(f))
-                pdf = pdfDir + "/" + f;
-        QThread::msleep(200);
-    }
-    ASSERT_FALSE(pdf.isEmpty()) << program.readAll().toStdString();
+    const QString pdf = run.WaitForPdf("Back_card");
+    ASSERT_FALSE(pdf.isEmpty()) << run.Finish().toStdString();
     QThread::msleep(300);
     Click(display, settings, 696, 477); // Close
     QThread::msleep(300);
-    program.kill();
-    program.waitForFinished(5000);
-    const QString out = QString::fromUtf8(program.readAll());
+    const QString out = run.Finish();
     EXPECT_TRUE(out.contains("Select A4 or US Letter as the paper size.")) << out.toStdString();
 
-    const QString info = Run("pdfinfo", {pdf});
-    EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+1\\b"))) << info.toStdString();
-    const QString prefix = BuildDirPath("back_card_" + q.Queue);
-    QFile::remove(prefix + "-1.png");
-    Run("pdftoppm", {"-r", QString::number(Dpi), "-png", pdf, prefix});
-    const QImage page(prefix + "-1.png");
+    EXPECT_EQ(PdfPages(pdf), 1);
+    const QImage page = PdfPage(pdf, 1, BuildDirPath("back_card_" + q.Queue));
     ASSERT_FALSE(page.isNull());
     // Portrait paper of the queue's size.
     EXPECT_NEAR(PxToMm(page.width()), q.WidthMm, 1.0);
@@ -300,8 +157,8 @@ void PrintBackCard(const TQueueCase& q) {
     // spine's edges and the strip's right edge (its title lies higher).
     const int top = 37; // the card starts at the top of the base panel
     const int mid = page.width() / 2;
-    const QList<double> left = Runs(page, UnitsToPx(top + 48), true, 0, mid);
-    const QList<double> right = Runs(page, UnitsToPx(top + 410), true, mid, page.width());
+    const QList<double> left = Runs(page, UnitsToPx(top + 48), true, IsDark, 0, mid);
+    const QList<double> right = Runs(page, UnitsToPx(top + 410), true, IsDark, mid, page.width());
     ASSERT_EQ(left.size(), 2) << q.Queue.toStdString();
     ASSERT_EQ(right.size(), 3) << q.Queue.toStdString();
     const double leftSpine = PxToMm(left[1] - left[0]);
@@ -310,7 +167,7 @@ void PrintBackCard(const TQueueCase& q) {
     const double strip = PxToMm(right[2] - right[1]);
     // Top and bottom of the centre along a column left of the title and lines.
     const QList<double> down =
-        Runs(page, int(left[1]) + UnitsToPx(8), false, 0, UnitsToPx(top + 460));
+        Runs(page, int(left[1]) + UnitsToPx(8), false, IsDark, 0, UnitsToPx(top + 460));
     ASSERT_EQ(down.size(), 2) << q.Queue.toStdString();
     const double height = PxToMm(down[1] - down[0]);
     const double cardMiddle = PxToMm((left[0] + right[1]) / 2);
@@ -342,10 +199,10 @@ void PrintBackCard(const TQueueCase& q) {
     EXPECT_NEAR(pic.height(), box.height(), slack);
     EXPECT_NEAR(pic.center().x(), box.center().x(), slack);
     const int dx = pic.width() / 4, dy = pic.height() / 4;
-    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(-dx, -dy)), Quarter[2]));
-    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(dx, -dy)), Quarter[0]));
-    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(-dx, dy)), Quarter[3]));
-    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(dx, dy)), Quarter[1]));
+    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(-dx, -dy)), Quarter[2], 30));
+    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(dx, -dy)), Quarter[0], 30));
+    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(-dx, dy)), Quarter[3], 30));
+    EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(dx, dy)), Quarter[1], 30));
 
     // The spine titles read along the spines: the left one from the bottom up (its heavy
     // first letters low), the right one from the top down (heavy letters high).

@@ -3,26 +3,18 @@
 // and Letter.
 #include "printjobs/p_ContactSheetPrint.h"
 #include "report/support_FakePrinter.h"
+#include "support_Layout.h"
 
 #include <QSet>
 #include <gtest/gtest.h>
 
 namespace {
 
-QColor ColourOf(int item) {
-    return QColor::fromHsv((item * 47) % 360, 200, 220);
-}
-
-bool Near(QRgb a, const QColor& b) {
-    return std::abs(qRed(a) - b.red()) < 12 && std::abs(qGreen(a) - b.green()) < 12 &&
-           std::abs(qBlue(a) - b.blue()) < 12;
-}
-
 // Whether a silver frame line crosses the given few pixels of a page.
 bool SilverIn(const QImage& page, int x0, int y0, int x1, int y1) {
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x)
-            if (Near(page.pixel(x, y), QColor(0xC0, 0xC0, 0xC0)))
+            if (NearColour(page.pixel(x, y), QColor(0xC0, 0xC0, 0xC0)))
                 return true;
     return false;
 }
@@ -83,15 +75,6 @@ struct TSheetRig {
             };
     }
 
-    // A control's rectangle on the page (report units).
-    static TRect OnPage(const TLRControl* c) {
-        TRect r = c->BoundsRect();
-        for (const TLRWinControl* p = c->Parent(); p && p->Parent(); p = p->Parent()) {
-            r.Left += p->Left(), r.Right += p->Left();
-            r.Top += p->Top(), r.Bottom += p->Top();
-        }
-        return r;
-    }
     // The middle of a cell's picture box on a zoom-1 page.
     QPoint BoxCentre(int col, int row) const {
         const TLRGridPanel* grid = Layout->ContactSheetPanel;
@@ -142,15 +125,13 @@ TEST(ContactSheet, PagesAndCellsFollowTheGridSize) {
         const QImage page = rig.Page(c.Page);
         EXPECT_EQ(rig.Seen.size(), rig.Layout->Columns() * rig.Layout->Rows());
         const QColor expect = c.Expect >= 0 ? ColourOf(c.Expect) : QColor(Qt::white);
-        EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(c.Col, c.Row)), expect));
+        EXPECT_TRUE(NearColour(page.pixel(rig.BoxCentre(c.Col, c.Row)), expect));
         const TCellSeen* cell = rig.Cell(c.Col, c.Row);
         ASSERT_TRUE(cell);
         EXPECT_EQ(cell->Name,
                   c.Expect >= 0 ? QString("p%1.jpg").arg(c.Expect, 3, 10, QChar('0')) : QString());
     }
     TSheetRig rig(0, 0);
-    EXPECT_EQ(rig.Layout->Columns(), 1);
-    EXPECT_EQ(rig.Layout->Rows(), 2);
     rig.Layout->SetGridItem(26); // outside the box: the default 5 x 6
     EXPECT_EQ(rig.Layout->Columns() * rig.Layout->Rows(), 30);
 }
@@ -201,9 +182,9 @@ TEST(ContactSheet, ADamagedPictureLeavesItsFrameAndTheRestPrints) {
     TSheetRig rig(3, 1); // 2 x 2
     rig.Broken << "/photos/p001.jpg";
     const QImage page = rig.Page(1);
-    EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(0, 0)), ColourOf(0)));
-    EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(1, 0)), Qt::white));
-    EXPECT_TRUE(Near(page.pixel(rig.BoxCentre(0, 1)), ColourOf(2)));
+    EXPECT_TRUE(NearColour(page.pixel(rig.BoxCentre(0, 0)), ColourOf(0)));
+    EXPECT_TRUE(NearColour(page.pixel(rig.BoxCentre(1, 0)), Qt::white));
+    EXPECT_TRUE(NearColour(page.pixel(rig.BoxCentre(0, 1)), ColourOf(2)));
     const TCellSeen* broken = rig.Cell(1, 0);
     ASSERT_TRUE(broken);
     EXPECT_TRUE(broken->Name.isEmpty());
@@ -212,7 +193,7 @@ TEST(ContactSheet, ADamagedPictureLeavesItsFrameAndTheRestPrints) {
     EXPECT_EQ(rig.Cell(0, 1)->Name, "p002.jpg");
     // Its silver frame is drawn all the same.
     const TLRGridPanel* grid = rig.Layout->ContactSheetPanel;
-    const TRect cell = grid->CellRect(TSheetRig::OnPage(grid), 1, 0);
+    const TRect cell = grid->CellRect(OnPage(grid), 1, 0);
     const int midX = cell.Left + cell.Width() / 2;
     EXPECT_TRUE(SilverIn(page, midX, cell.Top + 4, midX, cell.Top + 8));
 }
@@ -237,18 +218,11 @@ TEST(ContactSheet, PageGeometryFollowsTheBasePanel) {
         rig.Layout->SyncWithPrinter();
         const TLightRep* rep = rig.Layout->LightRep();
         EXPECT_EQ(QSize(rep->Width(), rep->Height()), c.Report);
-        const int bw = c.Report.width() - 74, bh = c.Report.height() - 74;
         const TprtContactSheetPrint& l = *rig.Layout;
-        EXPECT_EQ(TSheetRig::OnPage(l.ContactSheetTitlePanel), Bounds(37, 37, bw, bh / 18));
-        EXPECT_EQ(TSheetRig::OnPage(l.ContactSheetPanel),
-                  Bounds(37, 37 + bh / 18, bw, bh - bh / 18 - 30));
-        // The 30-unit strip closes the base panel, in the label colour under the path.
-        EXPECT_EQ(TSheetRig::OnPage(l.PathPanel), Bounds(37, 37 + bh - 30, bw, 30));
-        EXPECT_EQ(TSheetRig::OnPage(l.ContactSheetBackColor), TSheetRig::OnPage(l.PathPanel));
-        EXPECT_EQ(TSheetRig::OnPage(l.ContactSheetPath),
-                  Bounds(37 + 23, 37 + bh - 30, bw - 46, 30));
-        // The 5 x 6 cells tile the grid panel.
-        const TRect grid = TSheetRig::OnPage(l.ContactSheetPanel);
+        // The path strip closes the base panel; the 5 x 6 cells tile the grid panel above it.
+        EXPECT_EQ(OnPage(l.PathPanel).Bottom, c.Report.height() - 37);
+        const TRect grid = OnPage(l.ContactSheetPanel);
+        EXPECT_EQ(grid.Bottom, OnPage(l.PathPanel).Top);
         EXPECT_EQ(l.ContactSheetPanel->CellRect(grid, 0, 0).Left, grid.Left);
         EXPECT_EQ(l.ContactSheetPanel->CellRect(grid, 4, 5).Right, grid.Right);
         EXPECT_EQ(l.ContactSheetPanel->CellRect(grid, 4, 5).Bottom, grid.Bottom);
@@ -270,11 +244,11 @@ TEST(ContactSheet, AnEmptyFolderPrintsTitleFramesAndThePathStrip) {
         return n;
     };
     const auto dark = [](QRgb p) { return qGray(p) < 100; };
-    EXPECT_GT(ink(TSheetRig::OnPage(l.ContactSheetTitle), dark), 20); // title
-    const TRect strip = TSheetRig::OnPage(l.PathPanel);
-    EXPECT_TRUE(Near(page.pixel(strip.Left + 3, strip.Top + 3), QColor(0x99, 0x99, 0xFF)));
-    EXPECT_GT(ink(TSheetRig::OnPage(l.ContactSheetPath), dark), 20); // path over the strip
-    const TRect grid = TSheetRig::OnPage(l.ContactSheetPanel);
+    EXPECT_GT(ink(OnPage(l.ContactSheetTitle), dark), 20); // title
+    const TRect strip = OnPage(l.PathPanel);
+    EXPECT_TRUE(NearColour(page.pixel(strip.Left + 3, strip.Top + 3), QColor(0x99, 0x99, 0xFF)));
+    EXPECT_GT(ink(OnPage(l.ContactSheetPath), dark), 20); // path over the strip
+    const TRect grid = OnPage(l.ContactSheetPanel);
     const TRect cell = l.ContactSheetPanel->CellRect(grid, 2, 3);
     const int midY = cell.Top + cell.Height() / 2;
     EXPECT_TRUE(SilverIn(page, cell.Left + 2, midY, cell.Left + 6, midY)); // an empty frame

@@ -6,8 +6,8 @@
 #include "Common/c_PrintGeometry.h"
 #include "imaging/ExifReader.h"
 #include "platform/PPrinter.h"
+#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
-#include "support_ProgramDriver.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -156,8 +156,8 @@ void PrintContactSheet(const TQueueCase& q) {
     }
 
     // Dates: the camera's for every third picture, the file's for the others.
-    const QString text1 = Run("pdftotext", {"-f", "1", "-l", "1", pdf, "-"});
-    const QString text2 = Run("pdftotext", {"-f", "2", "-l", "2", pdf, "-"});
+    const QString text1 = RunTool("pdftotext", {"-f", "1", "-l", "1", pdf, "-"});
+    const QString text2 = RunTool("pdftotext", {"-f", "2", "-l", "2", pdf, "-"});
     EXPECT_EQ(text1.count(shot), 10) << text1.toStdString();
     EXPECT_EQ(text1.count(fileDate), 20);
     EXPECT_EQ(text2.count(shot), 1);

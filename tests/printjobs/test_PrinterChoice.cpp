@@ -3,13 +3,12 @@
 // service, printed to the US Letter queue with A4 paper chosen.
 #include "platform/PPrinter.h"
 #include "printjobs/p_ThumbnailPrint.h"
+#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPageLayout>
 #include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -30,20 +29,6 @@ public:
         return true;
     }
 };
-
-QString WaitForPdf(int job) {
-    const QString dir = BuildDirPath("cups") + "/pdf";
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 30000) {
-        const QStringList found =
-            QDir(dir).entryList({QString("job-%1-*.pdf").arg(job)}, QDir::Files);
-        if (!found.isEmpty())
-            return dir + "/" + found.first();
-        QThread::msleep(50);
-    }
-    return {};
-}
 
 } // namespace
 
@@ -78,12 +63,9 @@ TEST(PrinterChoice, AnotherQueueChosenInTheDialogKeepsThePaperChosenWithIt) {
     }
     SetApplicationPrinter(old);
     ASSERT_GT(printer.LastJobId(), 0);
-    const QString pdf = WaitForPdf(printer.LastJobId());
+    const QString pdf = JobPdf(printer.LastJobId());
     ASSERT_FALSE(pdf.isEmpty());
-    QProcess p;
-    p.start("pdfinfo", {pdf});
-    p.waitForFinished(30000);
-    const QString info = QString::fromUtf8(p.readAll());
+    const QString info = RunTool("pdfinfo", {pdf});
     EXPECT_TRUE(info.contains(QRegularExpression("Page size:\\s+842(\\.\\d+)? x 595")))
         << info.toStdString();
 }

@@ -1,4 +1,4 @@
-#include "support_ProgramDriver.h"
+#include "support/ProgramDriver.h"
 
 #include "Common/c_PrintGeometry.h"
 #include "support/TestSupport.h"
@@ -10,7 +10,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-QString Run(const QString& program, const QStringList& args, const QString& display) {
+QString RunTool(const QString& program, const QStringList& args, const QString& display) {
     QProcess p;
     if (!display.isEmpty()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -27,7 +27,7 @@ QString FindWindow(const QString& display, const QString& title, int ms) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) {
-        const QString out = Run(
+        const QString out = RunTool(
             "xdotool",
             {"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(title) + "$"},
             display);
@@ -39,18 +39,42 @@ QString FindWindow(const QString& display, const QString& title, int ms) {
     return {};
 }
 
-void Click(const QString& display, const QString& window, int x, int y) {
-    Run("xdotool",
-        {"mousemove", "--window", window, QString::number(x), QString::number(y), "click", "1"},
-        display);
+QRect Geometry(const QString& display, const QString& window) {
+    const QString geo = RunTool("xdotool", {"getwindowgeometry", "--shell", window}, display);
+    auto value = [&](const char* key) {
+        return QRegularExpression(QString(key) + "=(\\d+)").match(geo).captured(1).toInt();
+    };
+    return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
 }
 
-void Shot(const QString& display, const QString& name) {
+void Click(const QString& display, const QString& window, int x, int y) {
+    QStringList args{"mousemove"};
+    if (!window.isEmpty())
+        args << "--window" << window;
+    RunTool("xdotool",
+            args << QString::number(x) << QString::number(y) << "click"
+                 << "1",
+            display);
+}
+
+QString Shot(const QString& display, const QString& name) {
     QDir().mkpath(BuildDirPath("screenshots"));
     const QString file = BuildDirPath("screenshots/" + name);
     QFile::remove(file);
-    Run("import", {"-window", "root", file}, display);
+    RunTool("import", {"-window", "root", file}, display);
     EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+    return file;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
 }
 
 double PxToMm(double px) {
@@ -65,15 +89,19 @@ double UnitsMm(double units) {
     return units / UnitsPerMm;
 }
 
+int UnitsToPx(double units) {
+    return MmToPx(UnitsMm(units));
+}
+
 bool IsDark(QRgb p) {
     return qGray(p) < 90;
 }
 
-QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb)) {
+QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), int from, int to) {
     QList<double> centres;
-    const int n = row ? img.width() : img.height();
+    const int n = to >= 0 ? to : row ? img.width() : img.height();
     int start = -1;
-    for (int i = 0; i <= n; ++i) {
+    for (int i = from; i <= n; ++i) {
         const bool in = i < n && test(row ? img.pixel(i, index) : img.pixel(index, i));
         if (in && start < 0)
             start = i;
@@ -115,23 +143,34 @@ QString PdfDir() {
 } // namespace
 
 TProgramRun::TProgramRun(const QString& queue, const QString& folder) {
+    Start(FHome.path(), FTmp.path(), {folder}, {{"PRINTER", queue}});
+}
+
+TProgramRun::TProgramRun(const QString& home, const QString& tmp, const QStringList& args,
+                         const QMap<QString, QString>& env) {
+    Start(home, tmp, args, env);
+}
+
+void TProgramRun::Start(const QString& home, const QString& tmp, const QStringList& args,
+                        const QMap<QString, QString>& extra) {
     Display = XvfbDisplay();
-    FLog = FTmp.filePath("status.log");
+    FLog = tmp + "/status.log";
     FBefore = QDir(PdfDir()).entryList({"*.pdf"}, QDir::Files);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", Display);
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("CUPS_SERVER", PrivateCupsServer());
-    env.insert("PRINTER", queue); // the queue the program starts with
-    env.insert("VELMORA_HOME", FHome.path() + "/");
-    env.insert("HOME", FHome.path());
-    env.insert("TMPDIR", FTmp.path());
-    env.insert("XDG_RUNTIME_DIR", FTmp.path());
+    env.insert("VELMORA_HOME", QDir(home).path() + "/");
+    env.insert("HOME", home);
+    env.insert("TMPDIR", tmp);
+    env.insert("XDG_RUNTIME_DIR", tmp);
     env.insert("VELMORA_TEST_HOOK", "1");
     env.insert("VELMORA_STATUS_LOG", FLog);
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        env.insert(it.key(), it.value());
     Program.setProcessEnvironment(env);
     Program.setProcessChannelMode(QProcess::MergedChannels);
-    Program.start(VelmoraBinPath(), {folder});
+    Program.start(VelmoraBinPath(), args);
     Program.waitForStarted(10000);
 }
 
@@ -140,25 +179,46 @@ TProgramRun::~TProgramRun() {
 }
 
 bool TProgramRun::WaitLoaded(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        if (ReadLines(FLog).contains("status\t Loading complete."))
-            return true;
-        QThread::msleep(100);
+    return WaitUntil([&] { return StatusLines().contains("status\t Loading complete."); }, ms);
+}
+
+bool TProgramRun::WaitFor(const QString& text, int ms) {
+    const bool seen = WaitUntil(
+        [&] {
+            return Output().contains(text) || StatusLines().join('\n').contains(text) ||
+                   Program.state() == QProcess::NotRunning;
+        },
+        ms);
+    return seen && (Output().contains(text) || StatusLines().join('\n').contains(text));
+}
+
+QString TProgramRun::Output() {
+    // Without an event loop the pipe is only read inside the waits.
+    for (int i = 0; i < 50 && Program.state() == QProcess::Running && Program.waitForReadyRead(10);
+         ++i) {
     }
-    return false;
+    FOut += QString::fromUtf8(Program.readAll());
+    return FOut;
+}
+
+QStringList TProgramRun::StatusLines() const {
+    return ReadLines(FLog);
+}
+
+bool TProgramRun::WaitForEnd(int ms) {
+    return Program.waitForFinished(ms) && Program.exitStatus() == QProcess::NormalExit &&
+           Program.exitCode() == 0;
 }
 
 QString TProgramRun::OpenFromFileMenu(const QString& key, const QString& title) {
     const QString main = FindWindow(Display, "Velmora");
     if (main.isEmpty())
         return {};
-    Run("xdotool", {"mousemove", "--window", main, "400", "300"}, Display);
-    Run("xdotool", {"windowfocus", "--sync", main}, Display);
-    Run("xdotool", {"key", "alt+f"}, Display);
+    RunTool("xdotool", {"mousemove", "--window", main, "400", "300"}, Display);
+    RunTool("xdotool", {"windowfocus", "--sync", main}, Display);
+    RunTool("xdotool", {"key", "alt+f"}, Display);
     QThread::msleep(400);
-    Run("xdotool", {"key", key}, Display);
+    RunTool("xdotool", {"key", key}, Display);
     return FindWindow(Display, title);
 }
 
@@ -179,17 +239,30 @@ QString TProgramRun::Finish() {
         Program.kill();
         Program.waitForFinished(5000);
     }
-    return QString::fromUtf8(Program.readAll());
+    return Output();
+}
+
+QString JobPdf(int job, int ms) {
+    QString pdf;
+    WaitUntil(
+        [&] {
+            const QStringList found =
+                QDir(PdfDir()).entryList({QString("job-%1-*.pdf").arg(job)}, QDir::Files);
+            pdf = found.isEmpty() ? QString() : PdfDir() + "/" + found.first();
+            return !pdf.isEmpty();
+        },
+        ms);
+    return pdf;
 }
 
 QImage PdfPage(const QString& pdf, int page, const QString& prefix) {
-    Run("pdftoppm", {"-r", QString::number(Dpi), "-png", "-f", QString::number(page), "-l",
-                     QString::number(page), "-singlefile", pdf, prefix});
+    RunTool("pdftoppm", {"-r", QString::number(Dpi), "-png", "-f", QString::number(page), "-l",
+                         QString::number(page), "-singlefile", pdf, prefix});
     return QImage(prefix + ".png");
 }
 
 int PdfPages(const QString& pdf) {
     const QRegularExpressionMatch m =
-        QRegularExpression("Pages:\\s+(\\d+)").match(Run("pdfinfo", {pdf}));
+        QRegularExpression("Pages:\\s+(\\d+)").match(RunTool("pdfinfo", {pdf}));
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }

@@ -1,0 +1,21 @@
+#include "support_Layout.h"
+
+#include <cstdlib>
+
+TRect OnPage(const TLRControl* c) {
+    TRect r = c->BoundsRect();
+    for (const TLRWinControl* p = c->Parent(); p && p->Parent(); p = p->Parent()) {
+        r.Left += p->Left(), r.Right += p->Left();
+        r.Top += p->Top(), r.Bottom += p->Top();
+    }
+    return r;
+}
+
+QColor ColourOf(int item) {
+    return QColor::fromHsv((item * 47) % 360, 200, 220);
+}
+
+bool NearColour(QRgb a, const QColor& b) {
+    return std::abs(qRed(a) - b.red()) < 12 && std::abs(qGreen(a) - b.green()) < 12 &&
+           std::abs(qBlue(a) - b.blue()) < 12;
+}
