@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringDecoder>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -83,6 +84,13 @@ bool IsBom(const TLine& l) {
     return l.Eol.isEmpty() && l.Text == "\xEF\xBB\xBF";
 }
 
+// Text of the file as UTF-8, keeping a leading U+FEFF: QString::fromUtf8 drops it, so a name
+// or value beginning with one would read back as another than was written.
+QString Utf8Text(const QByteArray& bytes) {
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decode(bytes);
+}
+
 // "[name]" → true with the trimmed name.
 bool SectionName(const QByteArray& text, QString& name) {
     const QByteArray t = text.trimmed();
@@ -91,7 +99,7 @@ bool SectionName(const QByteArray& text, QString& name) {
     const qsizetype close = t.indexOf(']');
     if (close < 0)
         return false;
-    name = QString::fromUtf8(t.mid(1, close - 1).trimmed());
+    name = Utf8Text(t.mid(1, close - 1).trimmed());
     return true;
 }
 
@@ -104,7 +112,7 @@ bool KeyValue(const QByteArray& text, QString* key, QByteArray* value) {
     if (k.isEmpty() || k.startsWith(';'))
         return false;
     if (key)
-        *key = QString::fromUtf8(k);
+        *key = Utf8Text(k);
     if (value)
         *value = text.mid(eq + 1).trimmed();
     return true;
@@ -278,7 +286,7 @@ QString TIniFile::ReadString(const QString& section, const QString& key, const Q
     QByteArray value;
     if (!FindValue(Load(FFileName), section, key, value))
         return def;
-    return Truncated(QString::fromUtf8(value));
+    return Truncated(Utf8Text(value));
 }
 
 bool TIniFile::ParseInteger(const QString& text, int& value) {
@@ -344,8 +352,8 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     const QByteArray sectionBytes = OneLine(section);
     const QByteArray keyBytes = OneLine(key);
     const QByteArray line = keyBytes + "=" + OneLine(value);
-    const QString sectionName = QString::fromUtf8(sectionBytes.trimmed());
-    const QString keyName = QString::fromUtf8(keyBytes.trimmed());
+    const QString sectionName = Utf8Text(sectionBytes.trimmed());
+    const QString keyName = Utf8Text(keyBytes.trimmed());
     Rewrite(
         FFileName,
         [&](TContent& c) {

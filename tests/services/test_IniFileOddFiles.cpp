@@ -32,3 +32,18 @@ TEST(IniFileOddFiles, AWriteReadsBackWhateverTheFileEndsWith) {
         EXPECT_EQ(ini.ReadString("Fuzz", "Written", "lost"), "yes");
     }
 }
+
+TEST(IniFileOddFiles, NamesAndValuesBeginningWithAZeroWidthNoBreakSpaceReadBack) {
+    // U+FEFF at the start of a name or value is text, not a byte-order mark.
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("odd.ini");
+    WriteRaw(path, QByteArray("\xEF\xBB\xBF[\xEF\xBB\xBF\xEF\xBB\xBF[{]\n=\n"));
+    TIniFile ini(path);
+    const QString mark(QChar(0xFEFF));
+    const QStringList sections = ini.ReadSections();
+    ASSERT_EQ(sections.size(), 1);
+    EXPECT_EQ(sections[0], mark + mark + "[{");
+    ini.WriteString(sections[0], "Written", mark + "value");
+    EXPECT_EQ(ini.ReadString(sections[0], "Written", "lost"), mark + "value");
+    EXPECT_EQ(ini.ReadSections(), sections);
+}
