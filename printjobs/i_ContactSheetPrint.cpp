@@ -22,26 +22,20 @@ TfrmContactSheetPrint::TfrmContactSheetPrint(TprtContactSheetPrint* layout, QWid
 
     Panel->setGeometry(8, 8, 525, 437);
     GroupBox1->setGeometry(541, 4, 201, 441);
-    auto label = [this](const QString& text, int x, int y) {
-        auto* l = new QLabel(text, GroupBox1);
-        l->move(x, y);
-        l->adjustSize();
-        return l;
-    };
-    Label1 = label(QStringLiteral("Select layout:"), 12, 24);
+    Label1 = AddLabel(QStringLiteral("Select layout:"), 12, 24);
     CbLayout->setGeometry(12, 42, 177, 22);
     CbFNCheck->setGeometry(12, 74, 90, 20);
     CbDateCheck->setGeometry(104, 74, 80, 20);
-    label(QStringLiteral("Font size"), 12, 104);
+    AddLabel(QStringLiteral("Font size"), 12, 104);
     CbFNSize->setGeometry(80, 100, 60, 22);
-    Label2 = label(QStringLiteral("Label color:"), 12, 140);
+    Label2 = AddLabel(QStringLiteral("Label color:"), 12, 140);
     EdSelectColor->setGeometry(12, 158, 108, 22);
     BtnSelectColor->setGeometry(128, 157, 61, 24);
-    Label3 = label(QStringLiteral("Title:"), 12, 194);
+    Label3 = AddLabel(QStringLiteral("Title:"), 12, 194);
     EdTitle->setGeometry(12, 212, 177, 96);
     BtnEnter->setGeometry(12, 314, 85, 24);
     BtnFont->setGeometry(104, 314, 85, 24);
-    Label4 = label(QStringLiteral("Save Layout Settings:"), 12, 356);
+    Label4 = AddLabel(QStringLiteral("Save Layout Settings:"), 12, 356);
     BtnSaveSetting->setGeometry(12, 374, 85, 24);
     BtnReset->setGeometry(104, 374, 85, 24);
     BtnPrint->setGeometry(438, 462, 96, 30);

@@ -33,27 +33,21 @@ TfrmJacketPrint::TfrmJacketPrint(TprtJacketPrint* layout, QWidget* owner)
 
     Panel->setGeometry(8, 8, 525, 437);
     GroupBox1->setGeometry(541, 4, 203, 441);
-    auto label = [this](const QString& text, int x, int y) {
-        auto* l = new QLabel(text, GroupBox1);
-        l->move(x, y);
-        l->adjustSize();
-        return l;
-    };
-    Label1 = label(QStringLiteral("Select layout:"), 12, 24);
+    Label1 = AddLabel(QStringLiteral("Select layout:"), 12, 24);
     CbLayout->setGeometry(12, 42, 179, 22);
-    Label5 = label(QStringLiteral("Rotate image:"), 12, 78);
+    Label5 = AddLabel(QStringLiteral("Rotate image:"), 12, 78);
     BtnTrimming = new QPushButton(QStringLiteral("Rotate"), GroupBox1);
     BtnTrimming->setObjectName(QStringLiteral("BtnTrimming"));
     BtnTrimming->setAutoDefault(false);
     BtnTrimming->setGeometry(12, 96, 86, 24);
-    Label2 = label(QStringLiteral("Label color:"), 12, 140);
+    Label2 = AddLabel(QStringLiteral("Label color:"), 12, 140);
     EdSelectColor->setGeometry(12, 158, 110, 22);
     BtnSelectColor->setGeometry(130, 157, 61, 24);
-    Label3 = label(QStringLiteral("Title:"), 12, 194);
+    Label3 = AddLabel(QStringLiteral("Title:"), 12, 194);
     EdTitle->setGeometry(12, 212, 179, 96);
     BtnEnter->setGeometry(12, 314, 86, 24);
     BtnFont->setGeometry(105, 314, 86, 24);
-    Label4 = label(QStringLiteral("Save Layout Settings:"), 12, 356);
+    Label4 = AddLabel(QStringLiteral("Save Layout Settings:"), 12, 356);
     BtnSaveSetting->setGeometry(12, 374, 86, 24);
     BtnReset->setGeometry(105, 374, 86, 24);
     BtnPrint->setGeometry(440, 462, 96, 30);
@@ -117,12 +111,4 @@ void TfrmJacketPrint::ApplySettings() {
 
 QRect TfrmJacketPrint::PreviewRegion() const {
     return FPrint->PreviewRegion();
-}
-
-int TfrmJacketPrint::ShowModal() {
-    if (QWidget* owner = parentWidget()) {
-        const QRect area = owner->window()->frameGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
-    return ExecDialog(*this, QStringLiteral("back card"));
 }

@@ -21,7 +21,7 @@ public:
     void SetImage(const QImage& picture, const QString& folderPath);
     void ApplySettings() override;
     // Shows the window modally (through the dialog seam), centred on its owner.
-    int ShowModal();
+    int ShowModal() { return ShowModalCentred(QStringLiteral("back card")); }
 
     // "Rotate": one more quarter turn clockwise, four giving back the picture.
     void BtnTrimmingClick();

@@ -342,3 +342,10 @@ TLRFont TfrmPrintSettings::GuiFont() {
     const QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     return TLRFont::Points(f.family(), f.pointSize() > 0 ? f.pointSize() : 9);
 }
+
+QLabel* TfrmPrintSettings::AddLabel(const QString& text, int x, int y) {
+    auto* l = new QLabel(text, GroupBox1);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}

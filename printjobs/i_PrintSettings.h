@@ -109,6 +109,8 @@ protected:
     virtual QRect PreviewRegion() const = 0;
     // The colour the miniature's page is rendered on.
     QColor PreviewFill = Qt::white;
+    // A label in the settings group at (x, y), sized to its text.
+    QLabel* AddLabel(const QString& text, int x, int y);
     // Makes the file-name size box and its check boxes (jobs that have them).
     void CreateFileNameControls();
     bool eventFilter(QObject* watched, QEvent* event) override;

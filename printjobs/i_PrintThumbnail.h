@@ -16,7 +16,7 @@ public:
     void SetFolder(const QString& path);
     void ApplySettings() override;
     // Shows the window modally (through the dialog seam), centred on its owner.
-    int ShowModal();
+    int ShowModal() { return ShowModalCentred(QStringLiteral("index card")); }
 
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
 

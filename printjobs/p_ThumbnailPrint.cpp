@@ -8,14 +8,6 @@ TprtThumbnailPrint* prtThumbnailPrint = nullptr;
 namespace {
 constexpr TColor CellFill = 0xEDEDED;
 
-QString LowerExt(const QString& path) {
-    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
-    QString ext = dot >= 0 ? path.mid(dot + 1) : path;
-    for (QChar& c : ext)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + 32);
-    return ext;
-}
 } // namespace
 
 TprtThumbnailPrint::TprtThumbnailPrint()
@@ -263,16 +255,7 @@ void TprtThumbnailPrint::PrintCell(TLRGridPanel* grid, int col, int row, const T
             ImageBoxHeight = fh * 15 / 20;
         }
         const TRect box = Rect(boxLeft, boxTop, fl + ImageBoxWidth, boxTop + ImageBoxHeight);
-        QImage picture;
-        if (LowerExt(path) != QLatin1String("avi")) {
-            if (!ItemThumbnail(index, path, box.Width(), box.Height(), picture))
-                throw Exception(QStringLiteral("no thumbnail: ") + path);
-        } else {
-            if (!Pictures.FileIcon)
-                throw Exception(QStringLiteral("no icon: ") + path);
-            Pictures.FileIcon(path, picture);
-        }
-        image->Picture().Bitmap().SetImage(picture);
+        image->Picture().Bitmap().SetImage(CellPicture(index, path, box.Width(), box.Height()));
         FitLRImage(image, box);
         if (ShowFileName) {
             comment->SetBounds(box.Left, box.Bottom, box.Width(), rect.Height() * 5 / 20);
