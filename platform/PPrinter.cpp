@@ -133,25 +133,7 @@ int TQtPrinter::GetDeviceCaps(int index) const {
     const QPrinter& p = Geometry();
     const QRect paper = p.paperRect(QPrinter::DevicePixel).toRect();
     const QRect page = p.pageRect(QPrinter::DevicePixel).toRect();
-    switch (index) {
-    case LOGPIXELSX:
-    case LOGPIXELSY:
-        return p.resolution();
-    case PHYSICALWIDTH:
-        return paper.width();
-    case PHYSICALHEIGHT:
-        return paper.height();
-    case PHYSICALOFFSETX:
-        return page.left();
-    case PHYSICALOFFSETY:
-        return page.top();
-    case HORZRES:
-        return page.width();
-    case VERTRES:
-        return page.height();
-    default:
-        return 0;
-    }
+    return PageDeviceCaps(index, p.resolution(), paper, page);
 }
 
 void TQtPrinter::BeginDoc() {

@@ -80,25 +80,7 @@ int TPdfPrinter::GetDeviceCaps(int index) const {
     const QPageLayout layout = Layout();
     const QRect paper = layout.fullRectPixels(FResolution);
     const QRect page = layout.paintRectPixels(FResolution);
-    switch (index) {
-    case LOGPIXELSX:
-    case LOGPIXELSY:
-        return FResolution;
-    case PHYSICALWIDTH:
-        return paper.width();
-    case PHYSICALHEIGHT:
-        return paper.height();
-    case PHYSICALOFFSETX:
-        return page.left();
-    case PHYSICALOFFSETY:
-        return page.top();
-    case HORZRES:
-        return page.width();
-    case VERTRES:
-        return page.height();
-    default:
-        return 0;
-    }
+    return PageDeviceCaps(index, FResolution, paper, page);
 }
 
 void TPdfPrinter::BeginDoc() {

@@ -56,3 +56,25 @@ void TPrinter::StretchDIBits(const QRect& dest, const QImage& image) {
     // device scales it onto dest.
     painter->drawImage(dest, DeviceImage(dest.size(), image));
 }
+
+int PageDeviceCaps(int index, int resolution, const QRect& paper, const QRect& page) {
+    switch (index) {
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+        return resolution;
+    case PHYSICALWIDTH:
+        return paper.width();
+    case PHYSICALHEIGHT:
+        return paper.height();
+    case PHYSICALOFFSETX:
+        return page.left();
+    case PHYSICALOFFSETY:
+        return page.top();
+    case HORZRES:
+        return page.width();
+    case VERTRES:
+        return page.height();
+    default:
+        return 0;
+    }
+}

@@ -103,6 +103,10 @@ QImage DeviceImage(const QSize& dest, const QImage& image);
 
 // Paper codes to Qt page size ids (QPageSize::PageSizeId) and back: 0 when a size has no
 // code, -1 when a code has no size.
+// A device capability of a printer with the given resolution, whole paper and printable
+// area in device pixels (both measured from the paper's corner); 0 for other indexes.
+int PageDeviceCaps(int index, int resolution, const QRect& paper, const QRect& page);
+
 int PaperCodeOf(int pageSizeId);
 int PageSizeIdOf(int paperCode);
 
