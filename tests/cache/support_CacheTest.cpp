@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 LogCapture::LogCapture(const QString& dir) {
     SetDebugFlag(DebugLog, true);
@@ -21,21 +22,10 @@ LogCapture::~LogCapture() {
 
 QStringList LogCapture::Messages() const {
     QStringList out;
-    const QString text = QString::fromUtf8(ReadFileBytes(FPath));
-    for (const QString& line : text.split("\r\n")) {
-        // "hh:mm:ss.zzz " and the two-character level mark come first.
-        if (line.size() >= 15 && line[2] == ':' && line[8] == '.')
+    for (const QString& line : QString::fromUtf8(ReadFileBytes(FPath)).split("\r\n"))
+        if (line.size() >= 15 && line[2] == ':' && line[8] == '.') // "hh:mm:ss.zzz " + level
             out << line.mid(15);
-    }
     return out.mid(FSkip);
-}
-
-QStringList LogCapture::With(const QString& prefix) const {
-    QStringList out;
-    for (const QString& m : Messages())
-        if (m.startsWith(prefix))
-            out << m;
-    return out;
 }
 
 QByteArray ReadFileBytes(const QString& path) {
@@ -50,6 +40,22 @@ void WriteFileBytes(const QString& path, const QByteArray& bytes) {
         f.write(bytes);
 }
 
-void MakeSourceFile(const QString& path, int seed) {
-    WriteFileBytes(path, QByteArray(100 + seed % 1000, char('a' + seed % 26)));
+void MakePicture(const QString& path, int w, int h, int seed) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(
+                x, y,
+                qRgb((x * 7 + seed * 40) & 255, (y * 5 + seed * 30) & 255, (seed * 50) & 255));
+    QDir().mkpath(QFileInfo(path).path());
+    image.save(path, "PNG");
+}
+
+std::unique_ptr<TThumbnailDB> NewDB(const QString& home, const QString& base, int box, int maxKB) {
+    auto db = std::make_unique<TThumbnailDB>(nullptr, home);
+    db->SetCacheDirectory(base);
+    db->SetMaxSizeKB(maxKB);
+    db->SetWidth(box);
+    db->SetHeight(box);
+    return db;
 }

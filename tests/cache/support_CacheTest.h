@@ -1,26 +1,31 @@
 #pragma once
 // Helpers shared by the thumbnail cache tests.
+#include "cache/CThumbnailDB.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
+#include <memory>
 
 // Switches the cache's log on into a fresh file under the folder for the life of the
-// object; Messages() gives the messages of the timed lines written so far.
+// object; Messages() gives the messages of the timed lines written since.
 class LogCapture {
 public:
     explicit LogCapture(const QString& dir);
     ~LogCapture();
     QStringList Messages() const;
-    // Messages beginning with the prefix.
-    QStringList With(const QString& prefix) const;
 
 private:
     QString FPath;
     int FSkip = 0; // the log's own opening lines
 };
 
+// The bytes of a file, empty when it cannot be read.
 QByteArray ReadFileBytes(const QString& path);
+// Writes the file, making its folder first.
 void WriteFileBytes(const QString& path, const QByteArray& bytes);
-// A small file whose contents (and so size) depend on the seed.
-void MakeSourceFile(const QString& path, int seed);
+// A PNG whose pattern depends on the seed (and its folder).
+void MakePicture(const QString& path, int w, int h, int seed);
+// A database over base/_TDB0100 with the program folder home, a square box and a limit.
+std::unique_ptr<TThumbnailDB> NewDB(const QString& home, const QString& base, int box = 512,
+                                    int maxKB = 100000);

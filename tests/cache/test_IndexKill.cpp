@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
@@ -16,11 +15,9 @@
 namespace {
 
 constexpr int Records = 50000;
-const char* const ChildDirVariable = "VELMORA_INDEX_KILL_DIR";
 
 void SetWidths(TThTable& table, int width) {
-    TThImageIterator it(table.List());
-    while (it.Next())
+    for (TThImageIterator it(table.List()); it.Next();)
         it.CurrentItem()->OrgWidth = width;
     table.List().Dirty = true;
 }
@@ -30,7 +27,7 @@ void SetWidths(TThTable& table, int width) {
 // Run only as the child of the test below: saves the index over and over, each time with
 // all widths changed, until it is killed.
 TEST(IndexKill, ChildSavesOverAndOver) {
-    const QByteArray dir = qgetenv(ChildDirVariable);
+    const QByteArray dir = qgetenv("VELMORA_INDEX_KILL_DIR");
     if (dir.isEmpty())
         GTEST_SKIP() << "started by IndexKill.KilledSaveLeavesAWholeIndex";
     TThTable table;
@@ -51,18 +48,15 @@ TEST(IndexKill, KilledSaveLeavesAWholeIndex) {
         table.Location().BaseDir = dir.path();
         for (int i = 0; i < Records; ++i) {
             TThImage* r = new TThImage(&table.List());
-            r->LastAccess = "2024/06/01 12:00:00";
+            r->LastAccess = r->ThFileTime = "2024/06/01 12:00:00";
             r->OrgFileName = QString("/home/user/Pictures/2024 trip, day %1/IMG_%2.JPG")
                                  .arg(i / 100)
                                  .arg(i, 5, 10, QChar('0'));
             r->SaveID = i;
             r->ReqWidth = r->ReqHeight = 512;
             r->OrgHeight = 3000;
-            r->OrgCreateTime = r->OrgUpdateTime = "2024:06:01 11:59:58";
             r->OrgFileTime = "2024/06/01 11:59:58";
             r->OrgFileSize = 4000000 + i;
-            r->OrgVolSer = "1A2B-3C4D";
-            r->ThFileTime = "2024/06/01 12:00:00";
             r->ThFileSize = 786486;
             table.List().Add(r);
         }
@@ -81,7 +75,7 @@ TEST(IndexKill, KilledSaveLeavesAWholeIndex) {
         const int delay = delays[round % 10] * (1 + round / 10);
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(ChildDirVariable, dir.path());
+        env.insert("VELMORA_INDEX_KILL_DIR", dir.path());
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(),
                     {"--gtest_filter=IndexKill.ChildSavesOverAndOver"});
@@ -90,13 +84,11 @@ TEST(IndexKill, KilledSaveLeavesAWholeIndex) {
         while (!out.contains("ready") && child.state() == QProcess::Running)
             if (child.waitForReadyRead(20000))
                 out += child.readAllStandardOutput();
-        ASSERT_TRUE(out.contains(QByteArray("ready ") + QByteArray::number(Records)))
-            << out.toStdString();
+        ASSERT_TRUE(out.contains("ready " + QByteArray::number(Records))) << out.toStdString();
         QThread::msleep(delay);
         ::kill(pid_t(child.processId()), SIGKILL);
         ASSERT_TRUE(child.waitForFinished(20000));
-        if (QFile::exists(index + ".tmp"))
-            ++killedMidWrite;
+        killedMidWrite += QFile::exists(index + ".tmp");
 
         TThTable table;
         table.Location().BaseDir = dir.path();
@@ -104,16 +96,13 @@ TEST(IndexKill, KilledSaveLeavesAWholeIndex) {
         ASSERT_EQ(table.List().Count(), Records) << "after a kill at " << delay << " ms";
         std::set<int> widths;
         int i = 0;
-        TThImageIterator it(table.List());
-        while (it.Next()) {
-            const TThImage* r = it.CurrentItem();
-            widths.insert(r->OrgWidth);
-            ASSERT_EQ(r->SaveID, i++);
+        for (TThImageIterator it(table.List()); it.Next();) {
+            widths.insert(it.CurrentItem()->OrgWidth);
+            ASSERT_EQ(it.CurrentItem()->SaveID, i++);
         }
         ASSERT_EQ(widths.size(), 1u) << "a mix of two saves after a kill at " << delay << " ms";
         seen.insert(*widths.begin());
     }
-    // The kills came during saves, and more than one state was caught.
     EXPECT_GT(killedMidWrite, 0);
     EXPECT_GT(seen.size(), 1u);
 }

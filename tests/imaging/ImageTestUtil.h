@@ -9,12 +9,8 @@
 #include <QString>
 #include <cstdint>
 #include <cstdlib>
-#include <grp.h>
 #include <initializer_list>
 #include <libexif/exif-data.h>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <utility>
 
 namespace imgtest {
@@ -83,14 +79,48 @@ public:
         FState ^= FState >> 27;
         return FState * 0x2545F4914F6CDD1Dull;
     }
-    // 0 .. n-1
     uint32_t Below(uint32_t n) { return n ? uint32_t(Next() % n) : 0; }
 
 private:
     uint64_t FState;
 };
 
-// Writes a copy of a JPEG whose frame header claims the given size.
+// A damaged copy: bit flips, random bytes, runs of 00 or FF, cut short, a chunk repeated or
+// left out, or the header (sizes, counts, offsets, markers) overwritten.
+inline QByteArray Mutate(QByteArray d, Rng& rng) {
+    const uint32_t n = uint32_t(d.size()), head = std::min<uint32_t>(n, 200);
+    const uint32_t at = rng.Below(n), len = 1 + rng.Below(256);
+    switch (rng.Below(7)) {
+    case 0:
+        for (uint32_t k = 1 + rng.Below(8); k > 0; --k)
+            d[rng.Below(n)] = char(d[rng.Below(n)] ^ (1 << rng.Below(8)));
+        break;
+    case 1:
+        for (uint32_t k = 1 + rng.Below(16); k > 0; --k)
+            d[rng.Below(n)] = char(rng.Next());
+        break;
+    case 2:
+        for (uint32_t i = at; i < n && i < at + len / 4; ++i)
+            d[i] = rng.Below(2) ? char(0xFF) : char(0);
+        break;
+    case 3:
+        d.truncate(at);
+        break;
+    case 4:
+        d.insert(at, d.mid(at, len));
+        break;
+    case 5:
+        d.remove(at, len);
+        break;
+    default:
+        for (uint32_t k = 1 + rng.Below(4); k > 0; --k)
+            d[rng.Below(head)] = rng.Below(3) ? char(rng.Next()) : char(0xFF);
+        break;
+    }
+    return d;
+}
+
+// A copy of a JPEG whose frame header claims the given size.
 inline QByteArray JpegWithSize(QByteArray jpeg, int width, int height) {
     for (int i = 2; i + 9 < jpeg.size();) {
         if (uchar(jpeg[i]) != 0xFF)
