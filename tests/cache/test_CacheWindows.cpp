@@ -2,7 +2,6 @@
 // file.
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
-#include "cache/CThumbnailDB.h"
 #include "cache/i_Cache.h"
 #include "cache/i_SelectCachePath.h"
 #include "platform/PDialogSeam.h"
@@ -11,17 +10,11 @@
 #include "support/TestSupport.h"
 #include "support_CacheTest.h"
 
-#include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QFileSystemModel>
-#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
-#include <QTreeView>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -40,8 +33,7 @@ struct TCacheRig {
     TempHome Home;
     uint64_t FreeBytes = 3584 * MB;
     bool FreeSpaceReadable = true;
-    QStringList FreeSpaceAsked;
-    QStringList Messages;
+    QStringList FreeSpaceAsked, Messages;
     std::unique_ptr<TThumbnailDB> DB;
     std::unique_ptr<TfrmSelectCachePath> Select;
     std::unique_ptr<TfrmCache> Window;
@@ -60,11 +52,7 @@ struct TCacheRig {
             return 0;
         });
         LoadConfiguration();
-        DB = std::make_unique<TThumbnailDB>(nullptr, AppDir);
-        DB->SetCacheDirectory(TempDir);
-        DB->SetMaxSizeKB(sizeKB);
-        DB->SetWidth(128);
-        DB->SetHeight(128);
+        DB = NewDB(AppDir, TempDir, 128, sizeKB);
         Select = std::make_unique<TfrmSelectCachePath>(nullptr, DB.get());
         Window = std::make_unique<TfrmCache>(nullptr, DB.get(), Select.get());
         Window->OnStopLoading = [this] { ++Stops; };
@@ -85,12 +73,12 @@ struct TCacheRig {
         Select->SetDirectory(dir);
         Select->BtnOK->click();
     }
-    void MakePhotos(const QString& folder, int count) {
-        QDir().mkpath(folder);
+    // Makes and stores thumbnails of count pictures in the folder.
+    void Store(const QString& folder, int count) {
         for (int i = 0; i < count; ++i) {
-            QImage img(160, 120, QImage::Format_RGB32);
-            img.fill(QColor(20 * i, 200 - 10 * i, 90));
-            ASSERT_TRUE(img.save(QString("%1/p%2.jpg").arg(folder).arg(i), "JPG"));
+            const QString photo = QString("%1%2/p%3.png").arg(AppDir, folder).arg(i);
+            MakePicture(photo, 160, 120, i);
+            ASSERT_TRUE(DB->GetThumbnail(photo));
         }
     }
 };
@@ -99,17 +87,13 @@ struct TCacheRig {
 
 TEST(CacheWindows, SliderShowsTheLimitInWholeStepsAndOptimalValueFollowsFreeSpace) {
     TCacheRig rig;
-    struct {
-        int32_t LimitKB;
-        int Position;
-    } limits[] = {{260000, 10}, {255999, 9}, {25599, 0}, {900000, 20}};
-    for (const auto& c : limits) {
-        rig.DB->SetMaxSizeKB(c.LimitKB);
+    for (auto [limitKB, position] :
+         {std::pair{260000, 10}, {255999, 9}, {25599, 0}, {900000, 20}}) {
+        rig.DB->SetMaxSizeKB(limitKB);
         rig.Window->FormCreate();
-        EXPECT_EQ(rig.Window->TrackBar->value(), c.Position) << c.LimitKB;
-        EXPECT_EQ(rig.Window->SizeKB(), c.Position * 25600) << c.LimitKB;
+        EXPECT_EQ(rig.Window->TrackBar->value(), position) << limitKB;
+        EXPECT_EQ(rig.Window->SizeKB(), position * 25600) << limitKB;
     }
-
     struct {
         uint64_t Free;
         bool Readable;
@@ -132,22 +116,10 @@ TEST(CacheWindows, SliderShowsTheLimitInWholeStepsAndOptimalValueFollowsFreeSpac
     EXPECT_EQ(rig.DB->GetMaxSizeKB(), 900000) << "nothing reaches the database before Close";
 }
 
-TEST(CacheWindows, CloseRefusesAReadOnlyMissingOrNonFolderLocationAndRestoresTheOldOne) {
-    struct TCase {
-        const char* Name;
-        std::function<void(const QString& dir)> Spoil; // after choosing, before Close
-    };
-    const TCase cases[] = {
-        {"read-only", [](const QString& dir) { Chmod(dir, 0555); }},
-        {"vanished", [](const QString& dir) { ASSERT_TRUE(QDir(dir).removeRecursively()); }},
-        {"now a file",
-         [](const QString& dir) {
-             ASSERT_TRUE(QDir(dir).removeRecursively());
-             WriteFileBytes(dir, "x");
-         }},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
+TEST(CacheWindows, CloseRefusesABadLocationAndAReadOnlySettingsFileAppliesNothing) {
+    // 0: read-only, 1: vanished, 2: now a file, each after choosing and before Close.
+    for (int spoil = 0; spoil < 3; ++spoil) {
+        SCOPED_TRACE(spoil);
         TCacheRig rig(102400);
         const QByteArray iniBefore = ReadFileBytes(rig.Ini());
         const QString chosen = AppDir + "chosen";
@@ -156,7 +128,12 @@ TEST(CacheWindows, CloseRefusesAReadOnlyMissingOrNonFolderLocationAndRestoresThe
         rig.Choose(chosen);
         EXPECT_EQ(rig.Window->EdCachePath->text(), chosen);
         EXPECT_EQ(rig.Window->TrackBar->value(), 6);
-        c.Spoil(chosen);
+        if (spoil == 0)
+            Chmod(chosen, 0555);
+        else
+            ASSERT_TRUE(QDir(chosen).removeRecursively());
+        if (spoil == 2)
+            WriteFileBytes(chosen, "x");
 
         rig.FreeBytes = 90 * MB; // the old location's drive by then: 22 MB
         rig.Window->BtnClose->click();
@@ -169,22 +146,19 @@ TEST(CacheWindows, CloseRefusesAReadOnlyMissingOrNonFolderLocationAndRestoresThe
         EXPECT_EQ(rig.DB->GetMaxSizeKB(), 0);
         EXPECT_EQ(rig.Stops, 1) << "the load is stopped before the limit changes";
         EXPECT_EQ(ReadFileBytes(rig.Ini()), iniBefore) << "nothing is written";
-        if (QFileInfo(chosen).isDir())
+        if (spoil == 0)
             Chmod(chosen, 0755);
     }
-}
 
-TEST(CacheWindows, ReadOnlySettingsFileMakesCloseApplyNothing) {
     TCacheRig rig(102400);
-    const QString chosen = AppDir + "elsewhere";
-    ASSERT_TRUE(QDir().mkpath(chosen));
-    rig.Choose(chosen);
+    ASSERT_TRUE(QDir().mkpath(AppDir + "elsewhere"));
+    rig.Choose(AppDir + "elsewhere");
     rig.Window->TrackBar->setValue(3);
     const QByteArray iniBefore = ReadFileBytes(rig.Ini());
     Chmod(rig.Ini(), 0444);
     rig.Window->BtnClose->click();
     EXPECT_FALSE(rig.Window->isVisible());
-    EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
+    EXPECT_EQ(rig.Messages, QStringList());
     EXPECT_EQ(rig.DB->GetCacheDirectory(), TempDir);
     EXPECT_EQ(rig.DB->GetMaxSizeKB(), 102400);
     EXPECT_EQ(rig.Stops, 0);
@@ -192,50 +166,49 @@ TEST(CacheWindows, ReadOnlySettingsFileMakesCloseApplyNothing) {
     EXPECT_EQ(ReadFileBytes(rig.Ini()), iniBefore);
 }
 
-TEST(CacheWindows, CloseAfterClearCacheStillWritesBothKeys) {
+TEST(CacheWindows, ClearCacheThenCloseStillWritesBothKeys) {
     TCacheRig rig(256000);
-    rig.MakePhotos(AppDir + "photos", 3);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(rig.DB->GetThumbnail(AppDir + QString("photos/p%1.jpg").arg(i)));
-    ASSERT_EQ(CountBitmaps(TempDir), 3);
-    // A desktop's folder note inside the cache must not keep the folder alive.
+    rig.Store("photos", 3);
+    // A desktop's folder note inside the cache must not keep the folder alive; twelve
+    // caches of older versions are more than one clearing removes.
     WriteFileBytes(TempDir + "/_TDB0100/.directory", "[Desktop Entry]\n");
+    for (int v = 0; v < 12; ++v)
+        WriteFileBytes(TempDir + QString("/_TDB%1/x.bmp").arg(v, 4, 10, QChar('0')), "x");
     IniFile->DeleteKey("Cache", "Directory"); // the first start recorded it
 
     rig.Window->BtnClear->click();
     EXPECT_EQ(rig.Stops, 1) << "the load is stopped before clearing";
-    EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
-    EXPECT_FALSE(QFileInfo::exists(TempDir + "/_TDB0100"));
+    EXPECT_EQ(rig.Messages, QStringList{"Velmora|旧キャッシュ情報が多すぎます。Count=11"});
     EXPECT_EQ(rig.DB->Table().List().Count(), 0);
     EXPECT_TRUE(rig.Window->isVisible()) << "clearing does not close the window";
+    // Pressed again, it removes the last one and succeeds.
+    rig.Messages.clear();
+    rig.Window->BtnClear->click();
+    EXPECT_EQ(rig.Messages, QStringList());
+    EXPECT_EQ(QDir(TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"_TDB0100.lock"});
 
     rig.Window->BtnClose->click();
     EXPECT_FALSE(rig.Window->isVisible());
     EXPECT_EQ(IniFile->ReadString("Cache", "Directory", "none"), TempDir);
     EXPECT_EQ(IniFile->ReadInteger("Cache", "Size", -5), 10 * 25600);
-    EXPECT_EQ(rig.Stops, 1) << "an unchanged cache leaves the load alone";
-
-    // The next start takes both.
-    LoadConfiguration();
+    EXPECT_EQ(rig.Stops, 2) << "an unchanged cache leaves the load alone";
+    LoadConfiguration(); // the next start takes both
     EXPECT_EQ(CacheDir, TempDir);
     EXPECT_EQ(CacheSizeKB, 256000);
 }
 
 TEST(CacheWindows, MovingTheCacheStoresTheNextThumbnailsThereAndKeepsTheOldIndexWhole) {
     TCacheRig rig(102400);
-    rig.MakePhotos(AppDir + "first", 4);
-    rig.MakePhotos(AppDir + "second", 3);
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(rig.DB->GetThumbnail(AppDir + QString("first/p%1.jpg").arg(i)));
+    rig.Store("first", 4);
     const QString moved = AppDir + "moved";
     ASSERT_TRUE(QDir().mkpath(moved));
-
     rig.FreeBytes = 600 * MB;
     rig.Choose(moved);
     rig.Window->TrackBar->setValue(8);
     rig.Window->BtnClose->click();
     EXPECT_FALSE(rig.Window->isVisible());
-    EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
+    EXPECT_EQ(rig.Messages, QStringList());
     EXPECT_EQ(rig.Stops, 1);
     EXPECT_EQ(rig.DB->GetCacheDirectory(), moved);
     EXPECT_EQ(rig.DB->GetMaxSizeKB(), 8 * 25600);
@@ -244,11 +217,8 @@ TEST(CacheWindows, MovingTheCacheStoresTheNextThumbnailsThereAndKeepsTheOldIndex
 
     // The old index was saved whole on the way out and names bitmaps that are all there.
     EXPECT_EQ(IndexRecords(TempDir), 4);
-    EXPECT_EQ(CountBitmaps(TempDir), 4);
     const QByteArray oldIndex = ReadFileBytes(TempDir + "/_TDB0100/_TDBCache.dat");
-
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(rig.DB->GetThumbnail(AppDir + QString("second/p%1.jpg").arg(i)));
+    rig.Store("second", 3);
     EXPECT_EQ(CountBitmaps(moved), 3);
     EXPECT_EQ(CountBitmaps(TempDir), 4);
     EXPECT_EQ(ReadFileBytes(TempDir + "/_TDB0100/_TDBCache.dat"), oldIndex);
@@ -258,87 +228,6 @@ TEST(CacheWindows, MovingTheCacheStoresTheNextThumbnailsThereAndKeepsTheOldIndex
     rig.Choose(TempDir);
     rig.Window->BtnClose->click();
     EXPECT_EQ(IndexRecords(moved), 3);
-    for (int i = 0; i < 4; ++i)
-        ASSERT_TRUE(rig.DB->GetThumbnail(AppDir + QString("first/p%1.jpg").arg(i)));
+    rig.Store("first", 4);
     EXPECT_EQ(CountBitmaps(TempDir), 4);
-}
-
-TEST(CacheWindows, LocationWindowDrivesResetAndCancel) {
-    TCacheRig rig;
-    QTemporaryDir usb, cdrom;
-    ASSERT_TRUE(QDir().mkpath(usb.path() + "/photos/cache"));
-    ASSERT_TRUE(QDir().mkpath(usb.path() + "/.local/share/velmora/Temp"));
-    TfrmSelectCachePath::ListVolumes = [&] {
-        return QList<PVolume>{{"/", ""}, {usb.path(), "STICK"}, {cdrom.path(), ""}};
-    };
-    TfrmSelectCachePath::VolumeReadable = [&](const QString& m) { return m != cdrom.path(); };
-    TfrmSelectCachePath& sel = *rig.Select;
-    sel.FillDrives();
-    ASSERT_EQ(sel.DriveComboBox->count(), 3);
-    EXPECT_EQ(sel.Drive(), "/");
-    EXPECT_EQ(sel.Directory(), TempDir);
-
-    // A drive without a readable medium: the message, and back to the folder's drive.
-    sel.DriveComboBox->setCurrentIndex(2);
-    sel.DriveComboBoxChange();
-    EXPECT_EQ(rig.Messages, QStringList{"Velmora|Insert a disk into drive " + cdrom.path()});
-    EXPECT_EQ(sel.Drive(), "/");
-    EXPECT_EQ(sel.Directory(), TempDir);
-
-    // A readable one: the folder list goes there, and a folder on it can be chosen.
-    sel.DriveComboBox->setCurrentIndex(1);
-    sel.DriveComboBoxChange();
-    EXPECT_EQ(sel.Directory(), usb.path());
-    const QModelIndex deep = sel.DirectoryModel->index(usb.path() + "/photos/cache");
-    ASSERT_TRUE(deep.isValid());
-    sel.DirectoryListBox->setCurrentIndex(deep);
-    EXPECT_EQ(sel.Directory(), usb.path() + "/photos/cache");
-    EXPECT_EQ(sel.Drive(), usb.path());
-    // A folder below a hidden one (where the per-user program folder lies) is shown too.
-    sel.SetDirectory(usb.path() + "/.local/share/velmora/Temp");
-    EXPECT_EQ(sel.DirectoryModel->filePath(sel.DirectoryListBox->currentIndex()),
-              usb.path() + "/.local/share/velmora/Temp");
-    sel.DirectoryListBox->setCurrentIndex(deep);
-
-    // Cancel hands nothing back; OK hands the folder and its optimal size.
-    rig.Window->TrackBar->setValue(13);
-    sel.BtnCancel->click();
-    EXPECT_EQ(rig.Window->EdCachePath->text(), TempDir);
-    EXPECT_EQ(rig.Window->TrackBar->value(), 13);
-    rig.FreeBytes = 600 * MB;
-    sel.BtnOK->click();
-    EXPECT_EQ(rig.Window->EdCachePath->text(), usb.path() + "/photos/cache");
-    EXPECT_EQ(rig.Window->TrackBar->value(), 6);
-    EXPECT_EQ(rig.FreeSpaceAsked.last(), usb.path() + "/photos/cache");
-
-    // Reset: the default folder on the program's drive, made again when it went missing.
-    ASSERT_TRUE(QDir(TempDir).removeRecursively());
-    sel.BtnStart->click();
-    EXPECT_EQ(sel.Directory(), TempDir);
-    EXPECT_EQ(sel.Drive(), "/");
-    EXPECT_TRUE(QFileInfo(TempDir).isDir());
-    EXPECT_EQ(rig.DB->GetCacheDirectory(), TempDir) << "the location window applies nothing";
-
-    TfrmSelectCachePath::ListVolumes = {};
-    TfrmSelectCachePath::VolumeReadable = {};
-    EXPECT_THROW(TfrmSelectCachePath::DriveOf("relative/dir"), std::exception);
-}
-
-TEST(CacheWindows, ClearCacheErrorsReachTheUserAndTheWindowStaysUsable) {
-    TCacheRig rig(256000);
-    // Twelve caches of older versions: more than one clearing removes.
-    for (int v = 0; v < 12; ++v)
-        WriteFileBytes(TempDir + QString("/_TDB%1/x.bmp").arg(v, 4, 10, QChar('0')), "x");
-    rig.Window->BtnClear->click();
-    EXPECT_EQ(rig.Messages,
-              QStringList{QString::fromUtf8("Velmora|旧キャッシュ情報が多すぎます。Count=11")});
-    EXPECT_TRUE(rig.Window->isVisible());
-    // Pressed again, it removes the last one and succeeds.
-    rig.Messages.clear();
-    rig.Window->BtnClear->click();
-    EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
-    EXPECT_EQ(QDir(TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              QStringList{"_TDB0100.lock"});
-    rig.Window->BtnClose->click();
-    EXPECT_FALSE(rig.Window->isVisible());
 }

@@ -201,8 +201,11 @@ TEST_F(DBTest, ClearingAndSwitchingFolders) {
     EXPECT_EQ(List(db).Count(), 1);
     EXPECT_THROW(db->SetCacheDirectory(""), Exception);
 
+    // Old versions, some holding only names a listing hides (they must not stay behind).
     for (int v = 0; v < 12; ++v)
         WriteFileBytes(Base() + QString("/_TDB%1/x.bmp").arg(v, 4, 10, QChar('0')), "x");
+    WriteFileBytes(Base() + "/_TDB0005/.hidden/.deeper/y", "x");
+    WriteFileBytes(CacheDir() + "/A00000/.hidden/x.bmp", "x");
     QDir().mkpath(Base() + "/_TDB0200");
     QDir().mkpath(Base() + "/keep");
     EXPECT_THROW(db->ClearCache(), Exception); // more than ten old versions
@@ -212,9 +215,17 @@ TEST_F(DBTest, ClearingAndSwitchingFolders) {
     const QStringList left = QDir(Base()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     EXPECT_EQ(left.size(), 3);
     EXPECT_TRUE(left.contains("_TDB0200") && left.contains("keep"));
-    // The index is written again only once something is stored.
+    // Pressed again, only the writer's lock file stays; the cache is usable again, and its
+    // index is written again only once something is stored.
+    WriteFileBytes(CacheDir() + "/.directory", "x");
+    db->ClearCache();
+    EXPECT_EQ(QDir(Base()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"_TDB0100.lock", "_TDB0200", "keep"}));
     db.reset();
     EXPECT_FALSE(QFile::exists(CacheDir() + "/_TDBCache.dat"));
+    db = DB();
+    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
+    EXPECT_TRUE(QFile::exists(Bmp(0)));
 }
 
 TEST_F(DBTest, ReadOnlyCacheFolderDisablesStoringButThumbnailsAreStillMade) {

@@ -1,3 +1,5 @@
+// EXIF dates of real camera blocks and of blocks placed as other programs place them: the
+// two date tags are read from any directory of a block that stands before the scan.
 #include "ImageTestUtil.h"
 #include "imaging/ExifReader.h"
 
@@ -6,33 +8,64 @@
 
 using namespace imgtest;
 
+namespace {
+
+// An APP1 "Exif" block (little-endian TIFF) with one ASCII tag in IFD 0 and one in the
+// Exif sub-directory that IFD 0 points to.
+QByteArray ExifBlock(uint16_t ifd0Tag, const char* ifd0Text, uint16_t subTag, const char* subText) {
+    QByteArray t("Exif\0\0II*\0\x08\0\0\0", 14);
+    auto u16 = [&](uint16_t v) { t.append(char(v & 0xFF)).append(char(v >> 8)); };
+    auto u32 = [&](uint32_t v) { u16(uint16_t(v)), u16(uint16_t(v >> 16)); };
+    const uint32_t sub = 8 + 30, text0 = sub + 18, text1 = text0 + 20;
+    u16(2); // IFD 0, at 8
+    u16(ifd0Tag), u16(2), u32(20), u32(text0);
+    u16(0x8769), u16(4), u32(1), u32(sub);
+    u32(0);
+    u16(1); // the Exif sub-directory
+    u16(subTag), u16(2), u32(20), u32(text1);
+    u32(0);
+    t.append(ifd0Text, 19).append('\0').append(subText, 19).append('\0');
+    return QByteArray("\xFF\xE1", 2) + char((t.size() + 2) >> 8) + char((t.size() + 2) & 0xFF) + t;
+}
+
+} // namespace
+
 TEST(Exif, DatesOfRealCameraBlocks) {
     TExifReader exif;
-    // Canon EOS Digital Rebel: both tags, with different values.
-    ASSERT_TRUE(exif.Read(TestDataPath("dune.jpg")));
-    EXPECT_EQ(exif.DateTimeOriginal(), "2007:08:06 10:29:13");
-    EXPECT_EQ(exif.DateTime(), "2008:07:22 22:19:57");
-
-    // Brother MFC-7840W: a block with neither tag.
-    ASSERT_TRUE(exif.Read(TestDataPath("exif_brother_nodate.jpg")));
-    EXPECT_EQ(exif.DateTimeOriginal(), "");
-    EXPECT_EQ(exif.DateTime(), "");
+    struct {
+        const char* File;
+        const char *Original, *DateTime;
+    } const cases[] = {
+        {"dune.jpg", "2007:08:06 10:29:13", "2008:07:22 22:19:57"}, // Canon: both, different
+        {"exif_kodak_original_only.jpg", "2007:08:15 14:42:46", ""},
+        {"exif_brother_nodate.jpg", "", ""}}; // Brother: neither
+    for (const auto& c : cases) {
+        ASSERT_TRUE(exif.Read(TestDataPath(c.File))) << c.File;
+        EXPECT_EQ(exif.DateTimeOriginal(), c.Original) << c.File;
+        EXPECT_EQ(exif.DateTime(), c.DateTime) << c.File;
+    }
     EXPECT_EQ(exif.TagText(0x010F), "Brother") << "the block was really read";
-
-    // Kodak C663: only the shooting date.
-    ASSERT_TRUE(exif.Read(TestDataPath("exif_kodak_original_only.jpg")));
-    EXPECT_EQ(exif.DateTimeOriginal(), "2007:08:15 14:42:46");
-    EXPECT_EQ(exif.DateTime(), "");
 
     // The Canon block without 0x9003: only 0x0132 is left.
     QTemporaryDir tmp;
-    const QByteArray dune = ReadBytes(TestDataPath("dune.jpg"));
     const QString onlyDt = tmp.path() + "/only_datetime.jpg";
-    ASSERT_TRUE(WriteBytes(onlyDt, WithoutTags(dune, {EXIF_TAG_DATE_TIME_ORIGINAL})));
+    WriteRaw(onlyDt, WithoutTags(ReadAll(TestDataPath("dune.jpg")), {EXIF_TAG_DATE_TIME_ORIGINAL}));
     ASSERT_TRUE(exif.Read(onlyDt));
     EXPECT_EQ(exif.DateTimeOriginal(), "");
     EXPECT_EQ(exif.DateTime(), "2008:07:22 22:19:57");
-    EXPECT_EQ(exif.TagText(0x0110), "Canon EOS DIGITAL REBEL");
+
+    // Either date in either directory: where the standard puts them, and the other way round.
+    const QByteArray seed = ReadAll(TestDataPath("seed.jpg"));
+    for (auto [ifd0Tag, subTag] : {std::pair{0x0132, 0x9003}, {0x9003, 0x0132}}) {
+        auto text = [](int tag) {
+            return tag == 0x9003 ? "2001:02:03 04:05:06" : "2002:03:04 05:06:07";
+        };
+        const QByteArray block = ExifBlock(ifd0Tag, text(ifd0Tag), subTag, text(subTag));
+        const QByteArray jpeg = seed.left(2) + block + seed.mid(2);
+        ASSERT_TRUE(exif.ReadData(reinterpret_cast<const uchar*>(jpeg.constData()), jpeg.size()));
+        EXPECT_EQ(exif.DateTimeOriginal(), "2001:02:03 04:05:06") << ifd0Tag;
+        EXPECT_EQ(exif.DateTime(), "2002:03:04 05:06:07") << ifd0Tag;
+    }
 }
 
 TEST(Exif, OnlyAJpegWithTheBlockBeforeTheScan) {
@@ -45,33 +78,32 @@ TEST(Exif, OnlyAJpegWithTheBlockBeforeTheScan) {
     EXPECT_FALSE(exif.Read(TestDataPath("png_named.jpg")));
     EXPECT_FALSE(exif.Read("/nonexistent/x.jpg"));
 
-    const QByteArray dune = ReadBytes(TestDataPath("dune.jpg"));
+    const QByteArray dune = ReadAll(TestDataPath("dune.jpg"));
     const auto [at, len] = FindApp1(dune);
     ASSERT_GT(at, 0);
     const QByteArray block = dune.mid(at, len);
-    const QByteArray plain = ReadBytes(TestDataPath("seed.jpg")); // no block of its own
+    const QByteArray plain = ReadAll(TestDataPath("seed.jpg")); // no block of its own
     ASSERT_EQ(FindApp1(plain).first, -1);
-
-    // The block after the start of scan does not count.
-    const QByteArray late = plain.left(plain.size() - 2) + block + QByteArray("\xFF\xD9", 2);
-    EXPECT_FALSE(exif.ReadData(reinterpret_cast<const uchar*>(late.constData()), late.size()));
-    // After other segments but before the scan it does.
+    auto read = [&](const QByteArray& d, int size = -1) {
+        return exif.ReadData(reinterpret_cast<const uchar*>(d.constData()),
+                             size_t(size < 0 ? d.size() : size));
+    };
+    // The block after the start of scan does not count; after other segments but before the
+    // scan it does; an APP1 that is not "Exif" (XMP, say) is passed over.
+    EXPECT_FALSE(read(plain.left(plain.size() - 2) + block + QByteArray("\xFF\xD9", 2)));
     const int afterApp0 = 2 + 2 + ((uchar(plain[4]) << 8) | uchar(plain[5]));
     const QByteArray early = plain.left(afterApp0) + block + plain.mid(afterApp0);
-    EXPECT_TRUE(exif.ReadData(reinterpret_cast<const uchar*>(early.constData()), early.size()));
+    EXPECT_TRUE(read(early));
     EXPECT_EQ(exif.DateTime(), "2008:07:22 22:19:57");
-    // An APP1 that is not "Exif" (XMP, say) is passed over.
-    QByteArray xmp = block;
-    xmp.replace(4, 4, "http");
-    const QByteArray other = plain.left(afterApp0) + xmp + plain.mid(afterApp0);
-    EXPECT_FALSE(exif.ReadData(reinterpret_cast<const uchar*>(other.constData()), other.size()));
+    EXPECT_FALSE(read(plain.left(afterApp0) + QByteArray(block).replace(4, 4, "http") +
+                      plain.mid(afterApp0)));
 
     // Damaged headers end the search without harm.
-    for (int cut = 0; cut < early.size() && cut < at + len + 40; cut += 7) {
-        exif.ReadData(reinterpret_cast<const uchar*>(early.constData()), size_t(cut));
+    for (int cut = 0; cut < at + len + 40; cut += 7) {
+        read(early, cut);
         QByteArray broken = early;
-        broken[qMin(cut, int(broken.size()) - 1)] = char(0xFF);
-        exif.ReadData(reinterpret_cast<const uchar*>(broken.constData()), broken.size());
+        broken[cut] = char(0xFF);
+        read(broken);
         exif.DateTime();
     }
 }

@@ -1,14 +1,10 @@
 // Photographs past the pixel limit at full size still get their thumbnails: the limit binds
 // what the decoder allocates at the scale it decodes. The files are made here with libjpeg,
-// row by row: a baseline colour photograph and a progressive one, both just over
-// 134 megapixels, left half red and right half blue.
+// row by row, just over 134 megapixels, left half dark and right half light.
 #include "ImageTestUtil.h"
 #include "cache/CThGraphic.h"
-#include "imaging/GraphicReader.h"
 #include "imaging/JpegReader.h"
-#include "support/TestSupport.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -20,6 +16,7 @@ namespace {
 
 constexpr int kWidth = 16400, kHeight = 8200; // 134.48 megapixels, over the 2^27 limit
 
+// Colour: red left, blue right; grey: 40 left, 220 right.
 bool WriteLargeJpeg(const QString& path, bool progressive, bool gray) {
     FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (!out)
@@ -39,42 +36,31 @@ bool WriteLargeJpeg(const QString& path, bool progressive, bool gray) {
         jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     std::vector<JSAMPLE> row(size_t(kWidth) * c.input_components);
-    for (int x = 0; x < kWidth; ++x) {
-        JSAMPLE* p = row.data() + size_t(x) * c.input_components;
-        if (gray)
-            p[0] = x < kWidth / 2 ? 40 : 220;
-        else if (x < kWidth / 2)
-            p[0] = 220, p[1] = 20, p[2] = 20;
-        else
-            p[0] = 20, p[1] = 20, p[2] = 220;
-    }
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW r = row.data();
+    const JSAMPLE left[] = {220, 20, 20}, right[] = {20, 20, 220};
+    for (int x = 0; x < kWidth; ++x)
+        for (int k = 0; k < c.input_components; ++k)
+            row[size_t(x) * c.input_components + k] =
+                gray ? (x < kWidth / 2 ? 40 : 220) : (x < kWidth / 2 ? left[k] : right[k]);
+    for (JSAMPROW r = row.data(); c.next_scanline < c.image_height;)
         jpeg_write_scanlines(&c, &r, 1);
-    }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
     return std::fclose(out) == 0;
 }
 
-bool Near(QRgb p, int r, int g, int b) {
-    return std::abs(qRed(p) - r) < 24 && std::abs(qGreen(p) - g) < 24 &&
-           std::abs(qBlue(p) - b) < 24;
+int Distance(QRgb p, QRgb q) {
+    return std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+           std::abs(qBlue(p) - qBlue(q));
 }
 
 } // namespace
 
 TEST(LargePhotos, OverTheLimitAtFullSizeStillMakeThumbnailsAndOnlyAFullDecodeIsRefused) {
     QTemporaryDir tmp;
-    struct {
-        const char* Name;
-        bool Progressive, Gray;
-    } cases[] = {{"baseline.jpg", false, false}, {"progressive.jpg", true, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
-        const QString path = tmp.filePath(c.Name);
-        ASSERT_TRUE(WriteLargeJpeg(path, c.Progressive, c.Gray));
-
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive grey" : "baseline colour");
+        const QString path = tmp.filePath("large.jpg");
+        ASSERT_TRUE(WriteLargeJpeg(path, progressive, progressive));
         TThGraphic maker;
         maker.SetBoxWidth(512);
         maker.SetBoxHeight(512);
@@ -85,12 +71,11 @@ TEST(LargePhotos, OverTheLimitAtFullSizeStillMakeThumbnailsAndOnlyAFullDecodeIsR
         }
         const QImage& t = maker.Thumbnail();
         ASSERT_EQ(t.size(), QSize(512, 256));
-        EXPECT_EQ(maker.Picture().Width(), kWidth);
-        EXPECT_EQ(maker.Picture().Height(), kHeight);
-        const int r = c.Gray ? 40 : 220, g = c.Gray ? 40 : 20, b = c.Gray ? 40 : 20;
-        EXPECT_TRUE(Near(t.pixel(100, 128), r, g, b)) << std::hex << t.pixel(100, 128);
-        const int r2 = c.Gray ? 220 : 20, b2 = 220, g2 = c.Gray ? 220 : 20;
-        EXPECT_TRUE(Near(t.pixel(400, 128), r2, g2, b2)) << std::hex << t.pixel(400, 128);
+        EXPECT_EQ(QSize(maker.Picture().Width(), maker.Picture().Height()), QSize(kWidth, kHeight));
+        EXPECT_LT(Distance(t.pixel(100, 128), progressive ? qRgb(40, 40, 40) : qRgb(220, 20, 20)),
+                  60);
+        EXPECT_LT(
+            Distance(t.pixel(400, 128), progressive ? qRgb(220, 220, 220) : qRgb(20, 20, 220)), 60);
 
         // At full size the raster itself would pass the limit: a clear error, nothing else.
         int w = 0, h = 0;
@@ -102,14 +87,12 @@ TEST(LargePhotos, OverTheLimitAtFullSizeStillMakeThumbnailsAndOnlyAFullDecodeIsR
             EXPECT_TRUE(QString::fromUtf8(e.what()).contains("too large")) << e.what();
         }
         EXPECT_TRUE(raster.isNull());
-        QFile::remove(path);
     }
 
     // A progressive file whose coefficients alone would need gigabytes is refused before the
     // decoder asks for them.
     const QByteArray jpeg =
         imgtest::JpegWithSize(ReadAll(TestDataPath("storm_progressive.jpg")), 60000, 60000);
-    ASSERT_FALSE(jpeg.isEmpty());
     int w = 0, h = 0;
     QImage raster;
     try {

@@ -125,9 +125,11 @@ TEST(DirList, DeleteFolderTreeRemovesReadOnlyEntries) {
     QTemporaryDir tmp, outside;
     const QString root = tmp.path() + "/tree";
     EXPECT_FALSE(ForceDirectories(""));
-    ASSERT_TRUE(ForceDirectories(root + "/ro/deeper"));
+    ASSERT_TRUE(ForceDirectories(root + "/ro/deeper") && ForceDirectories(root + "/.git/objects") &&
+                ForceDirectories(root + "/sub"));
     EXPECT_TRUE(ForceDirectories(root + "/ro/deeper")) << "already there";
-    for (const char* f : {"/file.jpg", "/ro/readonly.txt", "/ro/deeper/x.bmp"})
+    for (const char* f : {"/file.jpg", "/ro/readonly.txt", "/ro/deeper/x.bmp",
+                          "/.git/objects/.keep", "/sub/..double"})
         WriteRaw(root + f, "x");
     EXPECT_FALSE(ForceDirectories(root + "/file.jpg/below"));
     // A link to a folder outside the tree is removed, its target left alone.

@@ -46,7 +46,7 @@ QDateTime At(int h, int m, int s, int ms) {
 
 } // namespace
 
-TEST_F(LogTest, FlagsComeOnlyFromDebugIniAndSwitchTheFilesOn) {
+TEST_F(LogTest, FlagsComeOnlyFromDebugIniAndSwitchTheLogOn) {
     // No Debug.ini (a folder of that name doesn't count): every flag off, nothing created.
     QDir(Dir()).mkdir("Debug.ini");
     WriteRaw(Dir() + "Debug.ini/x", "[Debug]\nDebugLog=1\n");
@@ -63,25 +63,7 @@ TEST_F(LogTest, FlagsComeOnlyFromDebugIniAndSwitchTheFilesOn) {
     LoadDebugSettings(Dir());
     EXPECT_FALSE(IsDebugFlag(DebugLog));
     EXPECT_TRUE(IsDebugFlag(DebugTitle));
-    EXPECT_FALSE(IsDebugFlag(DebugInfo));
     EXPECT_FALSE(QFile::exists(Dir() + "Debug.txt"));
-
-    // DebugInfo writes the template of every flag, replacing an old read-only one; the trace
-    // file is closed with its line.
-    WriteRaw(Dir() + "Debug.ini", "[Debug]\nDebugInfo=1\nDebugRecStr=1\nDebugTrace=1\n");
-    WriteRaw(Dir() + "Debug.txt", "old contents that must go away\r\n");
-    QFile(Dir() + "Debug.txt").setPermissions(QFileDevice::ReadOwner);
-    LoadDebugSettings(Dir());
-    const QByteArray tmpl = ReadAll(Dir() + "Debug.txt");
-    EXPECT_TRUE(tmpl.startsWith("[Debug]\r\nDebugInfo=1\r\nDebugLog=0\r\n")) << tmpl.constData();
-    EXPECT_TRUE(tmpl.contains("\r\nDebugRecStr=1\r\n"));
-    ASSERT_TRUE(TraceFile().Opened());
-    TraceFile().WriteLine("a line");
-    TraceFile().Close();
-    TraceFile().WriteLine("after close");
-    EXPECT_EQ(ReadAll(Dir() + "DebugTrace.dbg"),
-              QByteArray("a line\r\n***** End of Trace *****\r\n"));
-    Reports.clear();
 
     SetDebugFlag(DebugLog, true);
     ThDebugLog.Open(Dir() + "Log/A");
