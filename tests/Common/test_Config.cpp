@@ -68,7 +68,7 @@ TEST_F(ConfigTest, StoredFolderAndSizeAreTakenAndNegativeSizesCountAsNotSet) {
 
 TEST_F(ConfigTest, MissingCacheFolderIsRepairedInAWritableFileOnly) {
     for (const char* dir : {"/no/such/velmora/cache", ""}) {
-        QDir(TempDir).removeRecursively();
+        QDir(home.Path() + "Temp").removeRecursively();
         WriteRaw(ini, QByteArray("[APP]\nAPPName=x\n[Cache]\nDirectory=") + dir + "\n");
         LoadConfiguration();
         EXPECT_EQ(CacheDir, home.Path() + "Temp");
@@ -78,7 +78,7 @@ TEST_F(ConfigTest, MissingCacheFolderIsRepairedInAWritableFileOnly) {
     const QByteArray before = "[APP]\nAPPName=x\n[Cache]\nDirectory=/no/such/velmora/cache\n";
     WriteRaw(ini, before);
     ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0444), 0);
-    QDir(TempDir).removeRecursively();
+    QDir(home.Path() + "Temp").removeRecursively();
     LoadConfiguration();
     EXPECT_EQ(ReadAll(ini), before);
     EXPECT_EQ(CacheDir, home.Path() + "Temp");

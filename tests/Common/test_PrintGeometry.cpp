@@ -17,8 +17,7 @@ TEST(PrintGeometry, PaperAndPrintableAreaForA4AndLetterAtTwoResolutions) {
         {"A4 600 dpi", 600, {4961, 7016}, {0, 0}, {0, 0, 794, 1123}, {0, 0, 794, 1123}},
         {"A4 300 dpi, 6 mm", 300, {2480, 3508}, {71, 71}, {0, 0, 794, 1123}, {23, 23, 771, 1100}},
         {"Letter 600 dpi", 600, {5100, 6600}, {100, 150}, {0, 0, 816, 1056}, {16, 24, 800, 1032}},
-        {"Letter 300 dpi", 300, {2550, 3300}, {50, 75}, {0, 0, 816, 1056}, {16, 24, 800, 1032}},
-    };
+        {"Letter 300 dpi", 300, {2550, 3300}, {50, 75}, {0, 0, 816, 1056}, {16, 24, 800, 1032}}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TScopedFakePrinter p;
@@ -63,8 +62,7 @@ TEST(RotateBitmap, QuarterTurnsMoveEveryPixelAndSwapTheSides) {
         {1, {2, 3}, {2, 0}, {0, 1}}, // counter-clockwise: the top-right corner goes to top-left
         {2, {3, 2}, {2, 1}, {0, 0}},
         {3, {2, 3}, {0, 1}, {2, 0}}, // clockwise: the bottom-left corner goes to top-left
-        {5, {2, 3}, {2, 0}, {0, 1}},
-    };
+        {5, {2, 3}, {2, 0}, {0, 1}}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Mode);
         QImage img = src;

@@ -1,6 +1,7 @@
 // The cache index: line format, the record list and its lookup, load and save.
 #include "support_CacheTest.h"
 
+#include "cache/CTextFile.h"
 #include "cache/CThTable.h"
 #include "services/CCommon.h"
 #include "services/CException.h"
@@ -208,17 +209,22 @@ TEST(TableTest, LoadSaveOnlyChangesAndKeepTheOldIndexOnFailure) {
     TThTable table;
     table.Location().BaseDir = dir.path();
     const QString index = dir.path() + "/_TDB0100/_TDBCache.dat";
-    // Header, deleted and comment lines are skipped but counted as lines.
+    // Header, deleted and comment lines (one longer than the read buffer) are skipped but
+    // counted; LF and CR LF both end a line; Ctrl-Z ends the file.
     WriteFileBytes(index, QByteArray(IndexHeaderLine) + "\r\nD,deleted\r\n" + Line("/p/1.jpg", 1) +
-                              "\n\n#note\r\n" + Line("/p/2.jpg", 2) + "\r\n");
+                              "\n\n#" + QByteArray(20000, 'x') + "\r\n" + Line("/p/2.jpg", 2) +
+                              "\r\n\x1a" + Line("/p/9.jpg", 9) + "\r\n");
     table.Load();
     ASSERT_EQ(table.List().Count(), 2);
     EXPECT_EQ(table.List().First()->LineNo, 3);
     EXPECT_EQ(table.List().First()->FilePos, qsizetype(strlen(IndexHeaderLine)) + 13);
     EXPECT_EQ(table.List().Last()->LineNo, 6);
+    EXPECT_EQ(table.List().Last()->FilePos,
+              table.List().First()->FilePos + 20005 + Line("/p/1.jpg", 1).size());
     EXPECT_EQ(table.LineCount(), 6);
     EXPECT_FALSE(table.List().Dirty);
     EXPECT_EQ(table.List().LatestID, 2);
+    EXPECT_THROW(TInputTextFile(dir.path()).Open(), Exception) << "a folder is no text file";
 
     AddRecord(table.List(), 3);
     table.Save();

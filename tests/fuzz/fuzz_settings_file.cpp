@@ -52,12 +52,9 @@ inline bool CheckSettingsFile(const uint8_t* data, size_t size) {
     }
     TIniFile ini(path);
     const TValues before = ReadEverything(ini);
-    for (auto it = before.begin(); it != before.end(); ++it) {
-        if (it.value().Value == QStringLiteral("\x01missing"))
-            return false; // a listed key that does not read
-        if (it.value().Value.size() > TIniFile::MaxValueLength)
+    for (const TValue& v : before) // a listed key that does not read, or reads too long
+        if (v.Value == QStringLiteral("\x01missing") || v.Value.size() > TIniFile::MaxValueLength)
             return false;
-    }
     int number = 0;
     (void)ini.ReadInteger(QStringLiteral("Cache"), QStringLiteral("Size"), -1);
     (void)ini.ReadBool(QStringLiteral("Debug"), QStringLiteral("DebugLog"), false);

@@ -63,11 +63,9 @@ TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
     // The reduced size is rounded up, as the decoder makes it.
     struct {
         int Box, W, H, Denominator;
-    } const scales[] = {
-        {512, 4000, 3000, 4}, // fit 512x384; 500 < 512
-        {512, 4096, 3072, 8}, {512, 4095, 3000, 8}, {512, 4097, 3000, 8},
-        {0, 4000, 3000, 1},   {120, 300, 3000, 8},  {120, 300, 900, 4},
-    };
+    } const scales[] = {{512, 4000, 3000, 4}, // fit 512x384; 500 < 512
+                        {512, 4096, 3072, 8}, {512, 4095, 3000, 8}, {512, 4097, 3000, 8},
+                        {0, 4000, 3000, 1},   {120, 300, 3000, 8},  {120, 300, 900, 4}};
     for (const auto& c : scales)
         EXPECT_EQ(JpegScaleDenominator(c.Box, c.Box, c.W, c.H), c.Denominator) << c.W << "x" << c.H;
 
@@ -178,20 +176,18 @@ TEST(Readers, BadFilesRaiseReadableErrors) {
         const char* Name;
         QByteArray Data;
         const char* Expect; // part of the message
-    } cases[] = {
-        {"empty.jpg", QByteArray(), "empty"},
-        {"empty.png", QByteArray(), "empty"},
-        {"noise.jpg", noise, "Not a JPEG file"},
-        {"noise.tif", noise, "unsupported image format"},
-        {"half.jpg", jpeg.left(jpeg.size() / 2), "Premature end of JPEG file"},
-        {"header_only.jpg", jpeg.left(700), "JPEG"},
-        {"half.png", png.left(png.size() / 2), "half.png"},
-        {"half.tif", tif.left(tif.size() / 2), "half.tif"},
-        // (JPEG's limit binds what its scale allocates: test_LargePhotos.)
-        {"huge.png", PngWithSize(png, 60000, 60000), "too large"},
-        {"locked.jpg", jpeg, "ermission"},
-        {"locked.png", png, "ermission"},
-    };
+    } cases[] = {{"empty.jpg", QByteArray(), "empty"},
+                 {"empty.png", QByteArray(), "empty"},
+                 {"noise.jpg", noise, "Not a JPEG file"},
+                 {"noise.tif", noise, "unsupported image format"},
+                 {"half.jpg", jpeg.left(jpeg.size() / 2), "Premature end of JPEG file"},
+                 {"header_only.jpg", jpeg.left(700), "JPEG"},
+                 {"half.png", png.left(png.size() / 2), "half.png"},
+                 {"half.tif", tif.left(tif.size() / 2), "half.tif"},
+                 // (JPEG's limit binds what its scale allocates: test_LargePhotos.)
+                 {"huge.png", PngWithSize(png, 60000, 60000), "too large"},
+                 {"locked.jpg", jpeg, "ermission"},
+                 {"locked.png", png, "ermission"}};
     for (const auto& c : cases) {
         WriteRaw(d + c.Name, c.Data);
         if (QString(c.Name).startsWith("locked"))
