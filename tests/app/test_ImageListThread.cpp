@@ -91,7 +91,7 @@ TEST(ImageListThread, TwoPassesReportEveryStepAndASizeChangeRestartsBoth) {
     EXPECT_EQ(rig.Reports.size(), 8);
     EXPECT_EQ(rig.Thread->JobCount(), 2);
     EXPECT_EQ(rig.Grid.Item(0)->Bitmap.size(), QSize(96, 72));
-    EXPECT_EQ(rig.Source->BoxSets(), 2);
+    EXPECT_EQ(rig.Source->BoxSets.load(), 2);
 
     // An empty folder completes at once and disables "Reload this image".
     ASSERT_TRUE(rig.Load({}));
@@ -201,7 +201,7 @@ TEST(ImageListThread, OrderAndCaptions) {
     EXPECT_EQ(rig.Grid.Item(1)->Bitmap.size(), QSize(96, 128));
     rig.Grid.SetSelected(-1);
     rig.Thread->ReloadThisImage();
-    EXPECT_EQ(rig.Source->Refreshes(), 1);
+    EXPECT_EQ(rig.Source->Refreshes.load(), 1);
 }
 
 TEST(ImageListThread, DestroyingWhileAHandOverWaitsDoesNotHang) {

@@ -9,6 +9,7 @@
 #include "cache/i_Cache.h"
 #include "cache/i_SelectCachePath.h"
 #include "platform/PDialogSeam.h"
+#include "services/CIniFile.h"
 #include "support/CacheFiles.h"
 #include "support/TestSupport.h"
 #include "support_Loader.h"

@@ -6,10 +6,10 @@
 #include "app/i_Logo.h"
 #include "platform/PDialogSeam.h"
 #include "support/TestSupport.h"
+#include "support_Loader.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,15 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Lets the event loop run until the condition holds or the time is up.
-bool WaitFor(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 void PressEscape(QWidget* w) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
