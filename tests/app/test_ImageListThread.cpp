@@ -135,6 +135,7 @@ TEST(ImageListThread, BrokenPicturesAreCountedOnceAndLoadingCompletes) {
     ASSERT_TRUE(rig.Load(list));
     EXPECT_EQ(rig.Reports.last(), 100);
     EXPECT_EQ(rig.Reports.size(), 16);
+    EXPECT_EQ(rig.Reports.count(100), 1) << "the end comes once, after the last step";
     EXPECT_EQ(rig.Pictures(), 5); // three pictures and two video icons
     for (int i : {0, 3, 4}) {
         EXPECT_TRUE(rig.Grid.Item(i)->Bitmap.isNull());

@@ -82,6 +82,7 @@ TEST(LoaderDatabase, CorruptPictureStaysBlankAndLoadingCompletes) {
     list.insert(2, bad);
     ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
     EXPECT_EQ(rig.Reports.size(), 10);
+    EXPECT_EQ(rig.Reports.count(100), 1);
     const TThumbnailData* broken = rig.ByName("broken.jpg");
     ASSERT_NE(broken, nullptr);
     EXPECT_TRUE(broken->Bitmap.isNull());
