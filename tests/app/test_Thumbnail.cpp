@@ -1,6 +1,6 @@
 // The main window on the offscreen platform: status texts, the loading gate and its messages,
-// folder changes, stopping, an unreadable cache index, the hand-off to the back card and the
-// commands that open pages and files.
+// folder changes, stopping, the end of a 10,000-picture load, an unreadable cache index, the
+// hand-off to the back card and the commands that open pages and files.
 #include "Common/c_Other.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
@@ -16,14 +16,18 @@
 #include "support_Loader.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QTimer>
 #include <QUrlQuery>
 #include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +108,18 @@ private:
     std::condition_variable FWait;
     bool FOpen = false;
 };
+
+// Runs the window thread's events as the program does, waking for each hand-over at once,
+// until the loader is idle or the time is up.
+bool WaitIdle(TfrmThumbnail& w, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick;
+    tick.start(20);
+    while (!w.LoadThread->Idle() && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return w.LoadThread->Idle();
+}
 
 } // namespace
 
@@ -325,4 +341,49 @@ TEST(BackCardHandOff, SelectedItemsPictureAndFolderReachTheWindow) {
     frmJacketPrint = nullptr;
     delete prtJacketPrint;
     prtJacketPrint = nullptr;
+}
+
+TEST(LoadEnd, TenThousandPicturesEndOnceAfterTheLastPictureAndTheGateAsksTheLoader) {
+    TWindowRig rig;
+    TfrmThumbnail& w = *rig.Window;
+    const int count = 10000; // hard links of one small photograph
+    const QString folder = rig.Path("many"), first = folder + "/p00000.jpg";
+    QDir().mkpath(folder);
+    QImage img(24, 16, QImage::Format_RGB32);
+    img.fill(QColor(200, 120, 40));
+    ASSERT_TRUE(img.save(first, "JPG"));
+    for (int i = 1; i < count; ++i)
+        ASSERT_EQ(
+            ::link(QFile::encodeName(first).constData(),
+                   QFile::encodeName(QString("%1/p%2.jpg").arg(folder).arg(i, 5, 10, QChar('0')))
+                       .constData()),
+            0);
+    ASSERT_TRUE(WaitIdle(w, 20000));
+    rig.Statuses.clear();
+    int ends = 0, blankAtEnd = -1;
+    bool gateHeldUnderEarlyText = false;
+    const auto original = w.LoadThread->OnProgress;
+    w.LoadThread->OnProgress = [&](int p) {
+        original(p);
+        if (rig.Statuses.last() == " Loading complete." && ends++ == 0) {
+            blankAtEnd = 0;
+            for (int i = 0; i < w.ThumbList->Count(); ++i)
+                blankAtEnd += w.ThumbList->Item(i)->Bitmap.isNull() ? 1 : 0;
+        }
+        if (rig.Statuses.size() == count + count / 2) {
+            // Whatever the status bar reads, the loader is working: no print may start.
+            w.SetProgress(100);
+            gateHeldUnderEarlyText = w.LoadingRunning();
+            original(p);
+            rig.Statuses.removeLast(); // the same report again
+        }
+    };
+    w.SelectFolder(folder);
+    ASSERT_TRUE(WaitIdle(w, 240000));
+    EXPECT_EQ(rig.Statuses.size(), 2 * count);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(rig.Statuses.value(2 * count - 2).toStdString(), " Load  99%");
+    EXPECT_EQ(blankAtEnd, 0);
+    EXPECT_TRUE(gateHeldUnderEarlyText);
+    EXPECT_TRUE(rig.Messages.isEmpty());
 }
