@@ -1,6 +1,7 @@
 #include "support_Loader.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
 
@@ -16,18 +17,12 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs) {
     return true;
 }
 
-void TFakeSource::SetBox(int, int) {
-    std::lock_guard<std::mutex> lock(FLock);
-    ++FBoxSets;
-}
-
 bool TFakeSource::GetOriginalInfo(const QString& path, TOriginalFacts& facts) {
     if (Missing.contains(path))
         return false;
     const QString name = QFileInfo(path).completeBaseName();
     facts.FileSize = 1000 + name.size() * 1024;
     facts.FileTime = "2004/03/05 19:08:" + QString::number(10 + name.size() % 50);
-    facts.ExifDateTimeOriginal = QString();
     facts.Width = 400;
     facts.Height = 300;
     return true;
@@ -50,10 +45,7 @@ bool TFakeSource::GetThumbnail(const QString& path, QImage& bitmap) {
 }
 
 bool TFakeSource::RefreshThumbnail(const QString& path, QImage& bitmap) {
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        ++FRefreshes;
-    }
+    ++Refreshes;
     bitmap = QImage(300, 400, QImage::Format_RGB32);
     bitmap.fill(Qt::magenta);
     return !path.isEmpty();
@@ -62,16 +54,6 @@ bool TFakeSource::RefreshThumbnail(const QString& path, QImage& bitmap) {
 QStringList TFakeSource::Requests() const {
     std::lock_guard<std::mutex> lock(FLock);
     return FRequests;
-}
-
-int TFakeSource::BoxSets() const {
-    std::lock_guard<std::mutex> lock(FLock);
-    return FBoxSets;
-}
-
-int TFakeSource::Refreshes() const {
-    std::lock_guard<std::mutex> lock(FLock);
-    return FRefreshes;
 }
 
 QStringList NumberedPaths(const QString& folder, int count, const QString& ext) {

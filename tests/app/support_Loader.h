@@ -2,11 +2,10 @@
 // Helpers for the loader tests: a controllable picture source and event-loop waiting.
 #include "app/c_ImageListThread.h"
 
-#include <QElapsedTimer>
-#include <QHash>
 #include <QImage>
 #include <QSet>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <mutex>
 
@@ -17,24 +16,19 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 20000);
 // is listed as broken (the thumbnail raises) or missing (no facts, no picture).
 class TFakeSource : public TThumbnailSource {
 public:
-    QSet<QString> Broken;
-    QSet<QString> Missing;
-    int DelayUs = 0; // time a thumbnail takes
+    QSet<QString> Broken, Missing;
+    int DelayUs = 0;                           // time a thumbnail takes
+    std::atomic<int> BoxSets{0}, Refreshes{0}; // SetBox and RefreshThumbnail calls
 
-    void SetBox(int width, int height) override;
+    void SetBox(int, int) override { ++BoxSets; }
     bool GetOriginalInfo(const QString& path, TOriginalFacts& facts) override;
     bool GetThumbnail(const QString& path, QImage& bitmap) override;
     bool RefreshThumbnail(const QString& path, QImage& bitmap) override;
-
     QStringList Requests() const; // GetThumbnail calls in order
-    int BoxSets() const;
-    int Refreshes() const;
 
 private:
     mutable std::mutex FLock;
     QStringList FRequests;
-    int FBoxSets = 0;
-    int FRefreshes = 0;
 };
 
 QStringList NumberedPaths(const QString& folder, int count, const QString& ext = "jpg");

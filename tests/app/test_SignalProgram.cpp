@@ -1,166 +1,95 @@
-// The built program ended by a signal (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS): log-out
-// and shut-down (SIGTERM), Ctrl+C (SIGINT) and a closed terminal (SIGHUP) end it the clean
-// way, and even SIGKILL after a load finds every thumbnail in the cache at the next start.
+// The built program browsing real photographs with a video and a damaged picture, then ended
+// by a signal (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS): SIGTERM, SIGINT and SIGHUP end it
+// the clean way, and even after SIGKILL the next start finds every thumbnail in the cache.
+#include "support/CacheFiles.h"
+#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
-namespace {
-
-int CountFiles(const QString& dir, const QString& pattern) {
-    int n = 0;
-    QDirIterator it(dir, {pattern}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        ++n;
-    }
-    return n;
-}
-
-int IndexRecords(const QString& home) {
-    int n = 0;
-    for (const QByteArray& line : ReadAll(home + "Temp/_TDB0100/_TDBCache.dat").split('\n'))
-        n += line.startsWith('T') ? 1 : 0;
-    return n;
-}
-
-// One start of the program on a folder, with the home it shares with later starts.
-class TRun {
-public:
-    TRun(const QString& home, const QString& tmp, const QString& folder) {
-        FStatus = tmp + "/status.log";
-        QFile::remove(FStatus);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", XvfbDisplay());
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("CUPS_SERVER", PrivateCupsServer());
-        env.insert("VELMORA_HOME", home);
-        env.insert("HOME", home);
-        env.insert("TMPDIR", tmp);
-        env.insert("XDG_RUNTIME_DIR", tmp);
-        env.insert("VELMORA_TEST_HOOK", "1");
-        env.insert("VELMORA_STATUS_LOG", FStatus);
-        FProcess.setProcessEnvironment(env);
-        FProcess.setProcessChannelMode(QProcess::MergedChannels);
-        FProcess.start(VelmoraBinPath(), {folder});
-        FProcess.waitForStarted(10000);
-    }
-    ~TRun() {
-        if (FProcess.state() != QProcess::NotRunning) {
-            FProcess.kill();
-            FProcess.waitForFinished(5000);
-        }
-    }
-    // Waits for a status text that starts with prefix.
-    bool WaitForStatus(const QString& prefix, int ms = 60000) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms && FProcess.state() == QProcess::Running) {
-            for (const QByteArray& l : ReadAll(FStatus).split('\n'))
-                if (QString::fromUtf8(l).startsWith("status\t" + prefix))
-                    return true;
-            QThread::msleep(50);
-        }
-        return false;
-    }
-    void Signal(int signal) { ::kill(pid_t(FProcess.processId()), signal); }
-    bool Ended(int ms = 20000) { return FProcess.waitForFinished(ms); }
-    QProcess& Process() { return FProcess; }
-
-private:
-    QString FStatus;
-    QProcess FProcess;
-};
-
-} // namespace
-
-TEST(SignalProgram, EndedBySignalTheNextStartFindsEveryThumbnail) {
-    ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
-    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbnail) {
+    ASSERT_FALSE(XvfbDisplay().isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
     QTemporaryDir photos;
-    const int count = 10;
-    for (int i = 0; i < count; ++i) {
-        QImage img(900, 600, QImage::Format_RGB32);
-        img.fill(QColor(25 * i, 200 - 15 * i, 90));
-        ASSERT_TRUE(img.save(photos.filePath(QString("photo%1.jpg").arg(i)), "JPG"));
-    }
-    struct TCase {
-        const char* Name;
-        int Signal;
-        bool Clean; // ends by itself with code 0
-    };
-    const TCase cases[] = {
-        {"SIGTERM", SIGTERM, true},
-        {"SIGINT", SIGINT, true},
-        {"SIGHUP", SIGHUP, true},
-        {"SIGKILL", SIGKILL, false},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        QTemporaryDir home, tmp;
-        const QString h = home.path() + "/";
-        {
-            TRun first(h, tmp.path(), photos.path());
-            ASSERT_TRUE(first.WaitForStatus(" Loading complete."));
-            first.Signal(c.Signal);
-            ASSERT_TRUE(first.Ended());
-            if (c.Clean) {
-                EXPECT_EQ(first.Process().exitStatus(), QProcess::NormalExit);
-                EXPECT_EQ(first.Process().exitCode(), 0);
-                EXPECT_TRUE(first.Process().readAll().contains(
-                    QString("VELMORA_EVENT: signal %1").arg(c.Signal).toUtf8()));
-            }
-        }
-        EXPECT_EQ(IndexRecords(h), count);
-        EXPECT_EQ(CountFiles(h + "Temp", "*.bmp"), count);
+    const QStringList real{"dune.jpg",        "wood_gray.jpg",      "storm_progressive.jpg",
+                           "blinds_cmyk.jpg", "garden_palette.bmp", "seed.png"};
+    for (const QString& name : real)
+        ASSERT_TRUE(QFile::copy(TestDataPath(name), photos.filePath(name))) << name.toStdString();
+    WriteRaw(photos.filePath("holiday.avi"),
+             QByteArray("RIFF\x10\0\0\0AVI LIST", 16) + QByteArray(4000, '\0'));
+    // The header of a real photograph and then nothing.
+    WriteRaw(photos.filePath("damaged.jpg"),
+             ReadAll(TestDataPath("dune.jpg")).left(600) + QByteArray(3000, '\x7F'));
 
-        // The next start answers every picture from the cache: no bitmap is made again.
-        TRun second(h, tmp.path(), photos.path());
-        ASSERT_TRUE(second.WaitForStatus(" Loading complete."));
-        EXPECT_EQ(CountFiles(h + "Temp", "*.bmp"), count);
-        if (c.Signal == SIGTERM) {
-            QThread::msleep(500);
-            QDir().mkpath(BuildDirPath("screenshots"));
-            const QString shot = BuildDirPath("screenshots/signal_program_restart.png");
-            QFile::remove(shot);
-            QProcess import;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("DISPLAY", XvfbDisplay());
-            import.setProcessEnvironment(env);
-            import.start("import", {"-window", "root", shot});
-            import.waitForFinished(20000);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir home, tmp;
+        const QString cache = home.path() + "/Temp";
+        {
+            TProgramRun first(home.path(), tmp.path(), {photos.path()});
+            ASSERT_TRUE(first.WaitLoaded()) << first.Output().toStdString();
+            if (signal == SIGTERM) {
+                // 8 files, 16 steps: the first report is 6 (6.25), the last before the end 94.
+                QStringList statuses;
+                QMap<QString, QStringList> cells; // name -> bitmap size, picture size
+                for (const QString& l : first.StatusLines()) {
+                    const QStringList f = l.split('\t');
+                    if (f[0] == "status")
+                        statuses << f.value(1);
+                    if (f[0] == "cell" && f.size() >= 5)
+                        cells[f[2]] = {f[3], f[4]};
+                }
+                ASSERT_GE(statuses.size(), 16);
+                EXPECT_EQ(statuses.first(), " Load  6%");
+                EXPECT_EQ(statuses[statuses.size() - 2], " Load  94%");
+                EXPECT_TRUE(first.StatusLines().contains("address\t Address: " + photos.path()));
+                ASSERT_EQ(cells.size(), 8);
+                for (const QString& name : real)
+                    EXPECT_TRUE(cells.value(name).value(0) != "0x0" &&
+                                cells.value(name).value(1) != "x")
+                        << name.toStdString();
+                EXPECT_EQ(cells["damaged.jpg"][0], "0x0");
+                EXPECT_EQ(cells["holiday.avi"], QStringList({"128x128", "48x48"})); // the icon
+                QThread::msleep(700); // let the last pictures reach the screen
+                Shot(first.Display, "browse_program.png");
+            }
+            ::kill(pid_t(first.Program.processId()), signal);
+            if (signal != SIGKILL) {
+                ASSERT_TRUE(first.WaitForEnd(20000));
+                EXPECT_TRUE(
+                    first.Output().contains(QString("VELMORA_EVENT: signal %1").arg(signal)));
+            }
+            first.Program.waitForFinished(20000);
         }
-        second.Signal(SIGTERM);
-        EXPECT_TRUE(second.Ended());
+        const int made = CountBitmaps(cache);
+        EXPECT_GE(made, 6);
+        EXPECT_EQ(IndexRecords(cache), made);
+        if (signal != SIGTERM)
+            continue;
+        // The next start answers every picture from the cache: no bitmap is made again.
+        QFile::remove(tmp.filePath("status.log"));
+        TProgramRun second(home.path(), tmp.path(), {photos.path()});
+        ASSERT_TRUE(second.WaitLoaded());
+        EXPECT_EQ(CountBitmaps(cache), made);
+        Shot(second.Display, "signal_program_restart.png");
     }
 }
 
 TEST(SignalProgram, SigtermDuringALoadStopsItAndKeepsWhatWasMade) {
-    ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
-    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    ASSERT_FALSE(XvfbDisplay().isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
     QTemporaryDir photos, home, tmp;
     for (int i = 0; i < 60; ++i) {
         QImage img(2400, 1600, QImage::Format_RGB32);
         img.fill(QColor(4 * i, 120, 255 - 4 * i));
         ASSERT_TRUE(img.save(photos.filePath(QString("big%1.jpg").arg(i)), "JPG"));
     }
-    const QString h = home.path() + "/";
-    TRun run(h, tmp.path(), photos.path());
-    ASSERT_TRUE(run.WaitForStatus(" Load  55")); // into the thumbnail pass
-    run.Signal(SIGTERM);
-    ASSERT_TRUE(run.Ended());
-    EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.Process().exitCode(), 0);
-    const int made = CountFiles(h + "Temp", "*.bmp");
+    TProgramRun run(home.path(), tmp.path(), {photos.path()});
+    ASSERT_TRUE(run.WaitFor("status\t Load  55", 60000)); // into the thumbnail pass
+    ::kill(pid_t(run.Program.processId()), SIGTERM);
+    EXPECT_TRUE(run.WaitForEnd(20000));
+    const int made = CountBitmaps(home.path() + "/Temp");
     EXPECT_GT(made, 0);
-    EXPECT_EQ(IndexRecords(h), made) << "every bitmap made has its record";
+    EXPECT_EQ(IndexRecords(home.path() + "/Temp"), made) << "every bitmap made has its record";
 }

@@ -1,114 +1,28 @@
 // The built program, started as a user would (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS):
-// the logo, the main window, the single-instance rule and the two refusals. The program runs
-// with VELMORA_TEST_HOOK, which answers its message boxes and reports its steps on stderr.
+// the logo, the main window, the single-instance rule and the two refusals. VELMORA_TEST_HOOK
+// answers the program's message boxes and reports its steps.
+#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
-#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
 
-// Output of a helper tool ("" when it cannot run).
-QString Tool(const QString& program, const QStringList& args, const QString& display) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    if (!p.waitForFinished(10000))
-        p.kill();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// Windows named exactly "Velmora" on the display, with their sizes.
-struct TWindow {
-    QString Id;
-    QSize Size;
-};
-QList<TWindow> VelmoraWindows(const QString& display) {
-    QList<TWindow> found;
-    const QString tree = Tool("xwininfo", {"-root", "-tree"}, display);
-    static const QRegularExpression line(R"((0x[0-9a-f]+) "Velmora": .*?(\d+)x(\d+)[+-])");
-    for (const QString& l : tree.split('\n')) {
-        const auto m = line.match(l);
-        if (m.hasMatch())
-            found.append({m.captured(1), QSize(m.captured(2).toInt(), m.captured(3).toInt())});
-    }
+// The visible windows named exactly "Velmora", with their sizes.
+QList<QSize> VelmoraWindows(const QString& display) {
+    QList<QSize> found;
+    for (const QString& id :
+         RunTool("xdotool", {"search", "--onlyvisible", "--name", "^Velmora$"}, display)
+             .split('\n', Qt::SkipEmptyParts))
+        if (id.toLongLong() > 0)
+            found << Geometry(display, id).size();
     return found;
 }
-
-// One run of the program with its own home, temporary folder and stderr log.
-class TProgram {
-public:
-    TProgram(const QString& display, const QMap<QString, QString>& extra = {},
-             const QString& tmp = QString()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("CUPS_SERVER", PrivateCupsServer());
-        env.insert("VELMORA_HOME", FHome.path() + "/");
-        env.insert("TMPDIR", tmp.isEmpty() ? FTmp.path() : tmp);
-        // Starts given a shared folder share it as their runtime folder, which holds the
-        // single-instance lock, as two starts in one session do.
-        env.insert("XDG_RUNTIME_DIR", tmp.isEmpty() ? FTmp.path() : tmp);
-        env.insert("VELMORA_TEST_HOOK", "1");
-        env.remove("VELMORA_TEST_FS_TYPE");
-        for (auto it = extra.begin(); it != extra.end(); ++it)
-            env.insert(it.key(), it.value());
-        FProcess.setProcessEnvironment(env);
-        FProcess.setProcessChannelMode(QProcess::SeparateChannels);
-        FTimer.start();
-        FProcess.start(VelmoraBinPath(), {});
-        FProcess.waitForStarted(10000);
-    }
-    ~TProgram() {
-        if (FProcess.state() != QProcess::NotRunning) {
-            FProcess.kill();
-            FProcess.waitForFinished(5000);
-        }
-    }
-    // Waits until stderr holds the text; false when the time is up or the program ended.
-    bool WaitFor(const QString& text, int ms = 15000) {
-        QElapsedTimer t;
-        t.start();
-        while (!Log().contains(text)) {
-            if (t.elapsed() > ms)
-                return false;
-            if (FProcess.state() == QProcess::NotRunning) {
-                Log();
-                return Log().contains(text);
-            }
-            FProcess.waitForReadyRead(50);
-        }
-        return true;
-    }
-    bool WaitForEnd(int ms = 15000) { return FProcess.waitForFinished(ms); }
-    const QString& Log() {
-        FLog += QString::fromUtf8(FProcess.readAllStandardError());
-        return FLog;
-    }
-    qint64 Elapsed() const { return FTimer.elapsed(); }
-    int ExitCode() const { return FProcess.exitCode(); }
-    QProcess::ExitStatus ExitStatus() const { return FProcess.exitStatus(); }
-    qint64 Pid() const { return FProcess.processId(); }
-    QString Home() const { return FHome.path() + "/"; }
-    QString Tmp() const { return FTmp.path(); }
-
-private:
-    QTemporaryDir FHome, FTmp;
-    QProcess FProcess;
-    QString FLog;
-    QElapsedTimer FTimer;
-};
 
 // A display of the test's own with a window manager, so that windows can be minimised.
 class TPrivateDisplay {
@@ -116,22 +30,20 @@ public:
     TPrivateDisplay() {
         FXvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                              "-auth", "/dev/null"});
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 10000 && !FXvfb.canReadLine())
-            FXvfb.waitForReadyRead(50);
-        const QString n = QString::fromUtf8(FXvfb.readLine()).trimmed();
-        if (n.isEmpty())
-            return;
-        FDisplay = ":" + n;
-        QFile rc(FDir.filePath("twmrc"));
+        WaitUntil(
+            [&] {
+                FXvfb.waitForReadyRead(50);
+                return FXvfb.canReadLine();
+            },
+            10000);
+        Display = ":" + QString::fromUtf8(FXvfb.readLine()).trimmed();
+        QFile rc(FDir.filePath("twmrc")); // Xvfb has no font path, only its built-in "fixed"
         if (rc.open(QIODevice::WriteOnly))
-            // Xvfb has no font path, only its built-in "fixed".
             rc.write("RandomPlacement\nNoGrabServer\nTitleFont \"fixed\"\nResizeFont \"fixed\"\n"
                      "MenuFont \"fixed\"\nIconFont \"fixed\"\nIconManagerFont \"fixed\"\n");
         rc.close();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", FDisplay);
+        env.insert("DISPLAY", Display);
         env.insert("LC_ALL", "C");
         FWm.setProcessEnvironment(env);
         FWm.setStandardOutputFile(QProcess::nullDevice());
@@ -142,39 +54,21 @@ public:
     }
     ~TPrivateDisplay() {
         for (QProcess* p : {&FWm, &FXvfb}) {
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
+            p->kill();
+            p->waitForFinished(3000);
         }
     }
-    const QString& Display() const { return FDisplay; }
+    QString Display;
     bool HasManager() const { return FWm.state() == QProcess::Running; }
 
 private:
     QTemporaryDir FDir;
     QProcess FXvfb, FWm;
-    QString FDisplay;
 };
-
-QString WmState(const QString& id, const QString& display) {
-    return Tool("xprop", {"-id", id, "WM_STATE"}, display);
-}
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
 
 struct StartupProgram : ::testing::Test {
     QString display = XvfbDisplay();
+    QTemporaryDir shared; // the runtime folder that holds the single-instance lock
     void SetUp() override {
         ASSERT_FALSE(display.isEmpty()) << "the display fixture did not run";
         ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "the print server fixture did not run";
@@ -183,104 +77,80 @@ struct StartupProgram : ::testing::Test {
 
 } // namespace
 
-TEST_F(StartupProgram, ShowsTheLogoThenTheMainWindow) {
-    TProgram run(display, {{"VELMORA_TEST_HOOK", "pause-after-logo=1500"}});
-    ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: logo shown")) << run.Log().toStdString();
-    const QString logoShot = BuildDirPath("startup-logo.png");
-    Tool("import", {"-window", "root", logoShot}, display);
-    const QImage logo(logoShot);
-    ASSERT_FALSE(logo.isNull());
-    // The logo sits in the middle of the screen: a blue banner.
-    const QColor middle = logo.pixelColor(logo.width() / 2 - 150, logo.height() / 2 - 50);
-    EXPECT_GT(middle.blue(), middle.red() + 60) << middle.name().toStdString();
+TEST_F(StartupProgram, ShowsTheLogoThenTheMainWindowAndACrashLeavesNothingInTheWay) {
+    QTemporaryDir home;
+    {
+        TProgramRun run(home.path(), shared.path(), {},
+                        {{"VELMORA_TEST_HOOK", "pause-after-logo=1500"}});
+        ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: logo shown")) << run.Output().toStdString();
+        // The logo sits in the middle of the screen: a blue banner.
+        const QImage logo(Shot(display, "startup-logo.png"));
+        ASSERT_FALSE(logo.isNull());
+        const QColor middle = logo.pixelColor(logo.width() / 2 - 150, logo.height() / 2 - 50);
+        EXPECT_GT(middle.blue(), middle.red() + 60) << middle.name().toStdString();
 
-    ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: main window shown")) << run.Log().toStdString();
-    EXPECT_TRUE(run.WaitFor("VELMORA_EVENT: logo released", 5000)) << run.Log().toStdString();
-    QList<TWindow> windows;
-    EXPECT_TRUE(WaitUntil([&] {
-        windows = VelmoraWindows(display);
-        return !windows.isEmpty();
-    }));
-    ASSERT_EQ(windows.size(), 1);
-    EXPECT_EQ(windows[0].Size, QSize(873, 550));
-    const QString mainShot = BuildDirPath("startup-main.png");
-    Tool("import", {"-window", "root", mainShot}, display);
-    EXPECT_FALSE(QImage(mainShot).isNull());
-
-    // The first start made the settings file in the program folder, and the cache folder.
-    QFile ini(run.Home() + "Thumbnail.ini");
-    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(ini.readAll()).contains("APPName=ヴェルモラ"));
-    EXPECT_TRUE(QDir(run.Home() + "Temp").exists());
-    EXPECT_FALSE(run.Log().contains("VELMORA_MESSAGE")) << run.Log().toStdString();
+        ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: main window shown"));
+        EXPECT_TRUE(run.WaitFor("VELMORA_EVENT: logo released", 5000));
+        EXPECT_TRUE(
+            WaitUntil([&] { return VelmoraWindows(display) == QList{QSize(873, 550)}; }, 5000));
+        Shot(display, "startup-main.png");
+        // The first start made the settings file in the program folder, and the cache folder.
+        EXPECT_TRUE(ReadAll(home.filePath("Thumbnail.ini")).contains("APPName=ヴェルモラ"));
+        EXPECT_TRUE(QDir(home.filePath("Temp")).exists());
+        EXPECT_FALSE(run.Output().contains("VELMORA_MESSAGE")) << run.Output().toStdString();
+        ::kill(pid_t(run.Program.processId()), SIGKILL);
+        run.Program.waitForFinished(5000);
+    }
+    TProgramRun next(home.path(), shared.path(), {});
+    EXPECT_TRUE(next.WaitFor("VELMORA_EVENT: main window shown")) << next.Output().toStdString();
+    EXPECT_FALSE(next.Output().contains("another instance runs"));
 }
 
 TEST_F(StartupProgram, SecondStartBringsTheMinimisedFirstBack) {
     TPrivateDisplay screen;
-    ASSERT_FALSE(screen.Display().isEmpty()) << "no Xvfb of our own";
-    ASSERT_TRUE(screen.HasManager()) << "twm did not start";
-    QTemporaryDir shared; // both starts share the runtime folder that holds the lock
-    TProgram first(screen.Display(), {}, shared.path());
-    ASSERT_TRUE(first.WaitFor("VELMORA_EVENT: main window shown")) << first.Log().toStdString();
-    QList<TWindow> windows;
-    ASSERT_TRUE(WaitUntil([&] {
-        windows = VelmoraWindows(screen.Display());
-        return windows.size() == 1 && WmState(windows[0].Id, screen.Display()).contains("Normal");
-    })) << Tool("xwininfo", {"-root", "-tree"}, screen.Display()).toStdString();
-    const QString id = windows[0].Id;
-    Tool("xdotool", {"windowminimize", id}, screen.Display());
-    ASSERT_TRUE(WaitUntil([&] { return WmState(id, screen.Display()).contains("Iconic"); }))
-        << WmState(id, screen.Display()).toStdString();
+    ASSERT_TRUE(screen.HasManager()) << "no Xvfb and twm of our own";
+    const QMap<QString, QString> env{{"DISPLAY", screen.Display}};
+    QTemporaryDir home1, home2;
+    TProgramRun first(home1.path(), shared.path(), {}, env);
+    ASSERT_TRUE(first.WaitFor("VELMORA_EVENT: main window shown")) << first.Output().toStdString();
+    const QString id = FindWindow(screen.Display, "Velmora");
+    auto state = [&] { return RunTool("xprop", {"-id", id, "WM_STATE"}, screen.Display); };
+    ASSERT_TRUE(WaitUntil([&] { return state().contains("Normal"); }, 5000));
+    RunTool("xdotool", {"windowminimize", id}, screen.Display);
+    ASSERT_TRUE(WaitUntil([&] { return state().contains("Iconic"); }, 5000));
 
-    TProgram second(screen.Display(), {}, shared.path());
-    ASSERT_TRUE(second.WaitForEnd(10000));
-    const qint64 took = second.Elapsed();
-    EXPECT_LT(took, 1000) << "the second start took " << took << " ms";
-    std::printf("second start ended after %lld ms\n", static_cast<long long>(took));
-    EXPECT_EQ(second.ExitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.ExitCode(), 0);
-    EXPECT_TRUE(second.Log().contains("VELMORA_EVENT: another instance runs"));
-    EXPECT_FALSE(second.Log().contains("main window shown"));
-    EXPECT_FALSE(second.Log().contains("VELMORA_MESSAGE"));
-
+    QElapsedTimer took;
+    took.start();
+    TProgramRun second(home2.path(), shared.path(), {}, env);
+    EXPECT_TRUE(second.WaitForEnd(10000)) << "ended with code 0";
+    EXPECT_LT(took.elapsed(), 1000) << "the second start took " << took.elapsed() << " ms";
+    EXPECT_TRUE(second.Output().contains("VELMORA_EVENT: another instance runs"));
+    EXPECT_FALSE(second.Output().contains("main window shown"));
+    EXPECT_FALSE(second.Output().contains("VELMORA_MESSAGE"));
     EXPECT_TRUE(first.WaitFor("VELMORA_EVENT: show requested", 3000));
-    EXPECT_TRUE(WaitUntil([&] { return WmState(id, screen.Display()).contains("Normal"); }))
-        << WmState(id, screen.Display()).toStdString();
-    EXPECT_EQ(VelmoraWindows(screen.Display()).size(), 1) << "the second start made a window";
-    Tool("import", {"-window", "root", BuildDirPath("startup-restored.png")}, screen.Display());
+    EXPECT_TRUE(WaitUntil([&] { return state().contains("Normal"); }, 5000))
+        << state().toStdString();
+    EXPECT_EQ(VelmoraWindows(screen.Display).size(), 1) << "the second start made a window";
 }
 
-TEST_F(StartupProgram, CrashedInstanceLeavesNothingInTheWay) {
-    QTemporaryDir shared;
-    {
-        TProgram crashed(display, {}, shared.path());
-        ASSERT_TRUE(crashed.WaitFor("VELMORA_EVENT: main window shown"));
-        ::kill(static_cast<pid_t>(crashed.Pid()), SIGKILL);
-        crashed.WaitForEnd(5000);
+TEST_F(StartupProgram, NoPrinterOrANetworkShareRefusesToStart) {
+    const std::tuple<const char*, const char*, QString> cases[] = {
+        {"CUPS_SERVER", "/nonexistent/no-server.sock", "Cannot set up printer."},
+        {"VELMORA_TEST_FS_TYPE", "nfs",
+         "Copy this application to a disk on your computer and start it again."},
+    };
+    for (const auto& [name, value, message] : cases) {
+        SCOPED_TRACE(name);
+        QTemporaryDir home, tmp;
+        TProgramRun run(home.path(), tmp.path(), {}, {{name, value}});
+        ASSERT_TRUE(run.Program.waitForFinished(20000));
+        EXPECT_TRUE(run.Output().contains("VELMORA_MESSAGE: [message] [Velmora] " + message))
+            << run.Output().toStdString();
+        EXPECT_FALSE(run.Output().contains("main window shown"));
+        EXPECT_EQ(run.Program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.Program.exitCode(), 1);
+        if (QString(name) == "VELMORA_TEST_FS_TYPE") {
+            EXPECT_FALSE(QFile::exists(home.filePath("Thumbnail.ini"))) << "refused before set-up";
+        }
     }
-    TProgram next(display, {}, shared.path());
-    EXPECT_TRUE(next.WaitFor("VELMORA_EVENT: main window shown")) << next.Log().toStdString();
-    EXPECT_FALSE(next.Log().contains("another instance runs"));
-}
-
-TEST_F(StartupProgram, NoPrinterRefusesToStart) {
-    QTemporaryDir empty;
-    TProgram run(display, {{"CUPS_SERVER", empty.filePath("no-server.sock")}});
-    ASSERT_TRUE(run.WaitForEnd(20000));
-    EXPECT_TRUE(run.Log().contains("VELMORA_MESSAGE: [message] [Velmora] Cannot set up printer."))
-        << run.Log().toStdString();
-    EXPECT_FALSE(run.Log().contains("main window shown"));
-    EXPECT_EQ(run.ExitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.ExitCode(), 1);
-}
-
-TEST_F(StartupProgram, NetworkShareRefusesToStart) {
-    TProgram run(display, {{"VELMORA_TEST_FS_TYPE", "nfs"}});
-    ASSERT_TRUE(run.WaitForEnd(20000));
-    EXPECT_TRUE(run.Log().contains("VELMORA_MESSAGE: [message] [Velmora] Copy this application "
-                                   "to a disk on your computer and start it again."))
-        << run.Log().toStdString();
-    EXPECT_FALSE(run.Log().contains("main window shown"));
-    EXPECT_EQ(run.ExitCode(), 1);
-    EXPECT_FALSE(QFile::exists(run.Home() + "Thumbnail.ini")) << "refused before configuring";
 }

@@ -1,16 +1,19 @@
-// The grid's geometry, drawing, selection, wrapping and sorting, on the offscreen platform.
+// The grid on the offscreen platform: geometry, hits and selection, keys, the wheel, picture
+// scaling and drawing, caption lines, name wrapping, the broken-picture cell and tooltips.
 #include "Common/c_Fit.h"
 #include "app/c_ThumbListView.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
 namespace {
 
-// A grid whose surface is surfaceWidth wide once it holds items, with black background.
+// A grid whose surface is surfaceWidth wide once it holds items, on black.
 std::unique_ptr<TThumbListView> MakeGrid(int surfaceWidth, int height, int thumb = 128) {
     auto grid = std::make_unique<TThumbListView>();
     QPalette pal = grid->palette();
@@ -23,15 +26,20 @@ std::unique_ptr<TThumbListView> MakeGrid(int surfaceWidth, int height, int thumb
     return grid;
 }
 
-void Press(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton) {
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), w->mapToGlobal(QPointF(p)), button,
-                      button, Qt::NoModifier);
+void Mouse(QWidget* w, QPoint p, QEvent::Type type = QEvent::MouseButtonPress,
+           Qt::MouseButton button = Qt::LeftButton) {
+    QMouseEvent ev(type, QPointF(p), w->mapToGlobal(QPointF(p)), button, button, Qt::NoModifier);
+    QApplication::sendEvent(w, &ev);
+}
+
+void Key(QWidget* w, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(w, &press);
 }
 
-void Wheel(QWidget* w, int delta) {
-    QWheelEvent ev(QPointF(10, 10), w->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
-                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+void Wheel(QWidget* w, QPoint angle, QPoint pixels = QPoint()) {
+    QWheelEvent ev(QPointF(10, 10), w->mapToGlobal(QPointF(10, 10)), pixels, angle, Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w, &ev);
 }
 
@@ -41,12 +49,24 @@ QImage Solid(int w, int h, QColor c) {
     return img;
 }
 
+bool FullyVisible(const TThumbListView& grid, int index) {
+    const QRect cell = grid.CellRect(index);
+    return cell.top() >= 0 && cell.top() + cell.height() <= grid.Surface()->height();
+}
+
+int InkIn(const QImage& img, int left, int top, int right, int bottom) {
+    int n = 0;
+    for (int y = std::max(0, top); y < std::min(bottom, img.height()); ++y)
+        for (int x = std::max(0, left); x < std::min(right, img.width()); ++x)
+            n += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+    return n;
+}
+
 } // namespace
 
 TEST(ThumbListView, ColumnsRowsRangeAndScrollBar) {
     struct {
-        int Surface, Height, Thumb, Count;
-        int Columns, Rows;
+        int Surface, Height, Thumb, Count, Columns, Rows;
         bool Bar;
     } const cases[] = {
         {600, 400, 128, 7, 3, 3, true},  // a last row partly filled still counts
@@ -55,46 +75,32 @@ TEST(ThumbListView, ColumnsRowsRangeAndScrollBar) {
         {600, 300, 96, 10, 5, 2, true},  {600, 300, 128, 0, 4, 0, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.Count);
         auto grid = MakeGrid(c.Surface, c.Height, c.Thumb);
         grid->SetCount(c.Count);
-        EXPECT_EQ(grid->Columns(), c.Columns) << c.Count;
-        EXPECT_EQ(grid->Rows(), c.Rows) << c.Count;
+        EXPECT_EQ(grid->Columns(), c.Columns);
+        EXPECT_EQ(grid->Rows(), c.Rows);
         EXPECT_EQ(grid->ScrollRange(), grid->RowStep() * c.Rows);
-        EXPECT_EQ(grid->ScrollBar()->isHidden(), !c.Bar) << c.Count;
+        EXPECT_EQ(grid->ScrollBar()->isHidden(), !c.Bar);
         // The surface takes the scroll bar's place only while there are no items.
         EXPECT_EQ(grid->Surface()->width(),
                   c.Surface + (c.Count ? 0 : TThumbListView::ScrollBarWidth));
     }
-    auto grid = MakeGrid(600, 400);
-    grid->SetCount(7);
-    EXPECT_EQ(grid->CellRect(4), QRect(160, 204, 144, 188));
-    EXPECT_EQ(grid->LastVisible(), (400 / 196 + 1) * 3 - 1);
 }
 
 TEST(ThumbListView, HitTestAndSelectionByAnyButton) {
     auto grid = MakeGrid(600, 400);
     grid->SetCount(7);
     QWidget* s = grid->Surface();
-    struct {
-        QPoint At;
-        int Cell;
-    } const hits[] = {
-        {{8, 8}, 0},      {{151, 195}, 0}, // edges belong to the cell
-        {{152, 100}, -1},                  // the column step starts the gap
-        {{155, 50}, -1},  {{50, 4}, -1},   // gaps beside and above
-        {{170, 210}, 4},  {{599, 20}, -1}, // beyond the last column
-    };
-    for (const auto& h : hits)
-        EXPECT_EQ(grid->HitTest(h.At), h.Cell) << h.At.x() << "," << h.At.y();
-
-    Press(s, QPoint(170, 210));
+    EXPECT_EQ(grid->HitTest(QPoint(151, 195)), 0);  // the edge belongs to the cell
+    EXPECT_EQ(grid->HitTest(QPoint(152, 100)), -1); // the column step starts the gap
+    Mouse(s, QPoint(170, 210));
     EXPECT_EQ(grid->Selected(), 4);
-    Press(s, QPoint(155, 50)); // the gap clears the selection
+    Mouse(s, QPoint(155, 50)); // the gap clears the selection
     EXPECT_EQ(grid->Selected(), -1);
-    Press(s, QPoint(20, 20), Qt::RightButton);
+    Mouse(s, QPoint(20, 20), QEvent::MouseButtonPress, Qt::RightButton);
     EXPECT_EQ(grid->Selected(), 0);
-    // The third row's middle cell does not exist (7 items): no selection.
-    Press(s, QPoint(170, 2 * 196 + 20));
+    Mouse(s, QPoint(170, 2 * 196 + 20)); // the third row's middle cell does not exist
     EXPECT_EQ(grid->Selected(), -1);
 
     grid->SetSelected(6);
@@ -107,156 +113,250 @@ TEST(ThumbListView, HitTestAndSelectionByAnyButton) {
     EXPECT_EQ(grid->Selected(), 2);
 }
 
-TEST(ThumbListView, WheelStepsWithinTheRange) {
-    auto grid = MakeGrid(600, 300);
-    grid->SetCount(30);                // 10 rows: range 1960
-    const int inc = grid->WheelStep(); // a quarter row: 196 / 4
-    Wheel(grid->Surface(), -120);
-    EXPECT_EQ(grid->ScrollPosition(), inc);
-    Wheel(grid->Surface(), 120);
-    Wheel(grid->Surface(), 120);
-    EXPECT_EQ(grid->ScrollPosition(), 0);
-    // Over the scroll bar too, the step is the increment, not the bar's own.
-    Wheel(grid->ScrollBar(), -120);
-    EXPECT_EQ(grid->ScrollPosition(), inc);
-    grid->SetScrollPosition(1e6);
-    const int bottom = grid->ScrollPosition();
-    EXPECT_GT(bottom, 0);
-    EXPECT_LE(bottom, grid->ScrollRange());
-    Wheel(grid->Surface(), -120);
-    EXPECT_EQ(grid->ScrollPosition(), bottom);
+TEST(GridKeys, MovesTheSelectionAtTheEdgesAndKeepsItInView) {
+    // 3 columns, 2 rows a page, 11 items: 4 rows, the last holding 9 and 10.
+    auto grid = MakeGrid(600, 400);
+    grid->SetCount(11);
+    const std::array<int, 3> cases[] = {
+        {-1, Qt::Key_Down, 0},     // the first key selects the first item
+        {-1, Qt::Key_End, 10},     // End from nothing: the last
+        {0, Qt::Key_Up, 0},        // first row: Up stays
+        {3, Qt::Key_Left, 2},      // Left wraps to the end of the row above
+        {2, Qt::Key_Right, 3},     // Right wraps to the next row
+        {10, Qt::Key_Right, 10},   // last item: Right stays
+        {7, Qt::Key_Down, 10},     // below 7 the last row ends at 10: its last item
+        {9, Qt::Key_Down, 9},      // last row: Down stays
+        {10, Qt::Key_Up, 7},       // Up: one row
+        {1, Qt::Key_PageDown, 7},  // a page is two rows
+        {7, Qt::Key_PageDown, 10}, // past the end: the same column of the last row, or last
+        {5, Qt::Key_PageUp, 2},    // past the start: the same column of the first row
+        {6, Qt::Key_Home, 0},
+    };
+    for (auto [from, key, to] : cases) {
+        SCOPED_TRACE(::testing::Message() << "from " << from << " key " << std::hex << key);
+        grid->SetSelected(from);
+        // Start from the far end of the view, so that keeping the target in view shows.
+        grid->SetScrollPosition(to < 6 ? grid->ScrollBar()->maximum() : 0);
+        QList<int> moved;
+        auto link = QObject::connect(grid.get(), &TThumbListView::SelectionMoved,
+                                     [&](int i) { moved << i; });
+        Key(grid.get(), key);
+        QObject::disconnect(link);
+        EXPECT_EQ(grid->Selected(), to);
+        EXPECT_TRUE(FullyVisible(*grid, to));
+        EXPECT_EQ(moved, QList<int>{to});
+    }
+    grid->SetCount(0); // no items: keys change nothing
+    Key(grid.get(), Qt::Key_Down);
+    EXPECT_EQ(grid->Selected(), -1);
+}
 
+TEST(GridKeys, EnterAndDoubleClickOpenTheItemUnderThem) {
+    auto grid = MakeGrid(600, 400);
+    grid->SetCount(5);
+    QList<int> opened;
+    QObject::connect(grid.get(), &TThumbListView::ItemOpened, [&](int i) { opened << i; });
+    Key(grid.get(), Qt::Key_Return); // nothing selected: nothing to open
+    grid->SetSelected(3);
+    Key(grid.get(), Qt::Key_Enter);
+    EXPECT_EQ(opened, QList<int>{3});
+    opened.clear();
+    for (QPoint p : {grid->CellRect(1).center(), QPoint(155, 50)}) { // a cell, then a gap
+        Mouse(grid->Surface(), p);
+        Mouse(grid->Surface(), p, QEvent::MouseButtonDblClick);
+    }
+    EXPECT_EQ(opened, QList<int>{1});
+    EXPECT_EQ(grid->Selected(), -1);
+}
+
+TEST(GridWheel, ANotchIsAQuarterRowScaledByLinesPerNotch) {
+    // Row steps: Large 324, Medium 196, Small 164.
+    const std::array<int, 3> cases[] = {{256, 3, 81},  {128, 3, 49}, {96, 3, 41},
+                                        {256, 6, 162}, {128, 1, 16}, {96, 12, 164}};
+    const int savedLines = QApplication::wheelScrollLines();
+    for (auto [thumb, lines, notch] : cases) {
+        SCOPED_TRACE(::testing::Message() << thumb << " at " << lines << " lines");
+        QApplication::setWheelScrollLines(lines);
+        auto grid = MakeGrid(600, 300, thumb);
+        grid->SetCount(60);
+        Wheel(grid->Surface(), QPoint(0, -120));
+        EXPECT_EQ(grid->ScrollPosition(), notch);
+        Wheel(grid->ScrollBar(), QPoint(0, -120)); // over the scroll bar the same
+        EXPECT_EQ(grid->ScrollPosition(), 2 * notch);
+        // A high-resolution wheel's eighths of a notch add up to the same distance.
+        grid->SetScrollPosition(0);
+        for (int i = 0; i < 8; ++i)
+            Wheel(grid->Surface(), QPoint(0, -15));
+        EXPECT_NEAR(grid->ScrollPosition(), notch, 1);
+    }
+    QApplication::setWheelScrollLines(savedLines);
+
+    // A touchpad scrolls by its pixel distance; the ends hold.
+    auto grid = MakeGrid(600, 300);
+    grid->SetCount(60);
+    Wheel(grid->Surface(), QPoint(0, -120), QPoint(0, -37));
+    EXPECT_EQ(grid->ScrollPosition(), 37);
+    Wheel(grid->Surface(), QPoint(0, 120), QPoint(0, 500));
+    EXPECT_EQ(grid->ScrollPosition(), 0);
+    grid->SetScrollPosition(grid->ScrollBar()->maximum());
+    Wheel(grid->Surface(), QPoint(0, -120));
+    EXPECT_EQ(grid->ScrollPosition(), grid->ScrollBar()->maximum());
     grid->SetScrollPosition(196 * 4 + 10);
     EXPECT_EQ(grid->FirstVisible(), 12);
-    EXPECT_EQ(grid->CellRect(12).top(), 8 - 10);
     EXPECT_EQ(grid->HitTest(QPoint(20, 0)), 12);
 }
 
 TEST(ThumbListView, SetThumbnailStretchesToTheBoxAndDrawsCentred) {
     auto grid = MakeGrid(600, 400);
     grid->SetCount(2);
-    grid->SetThumbnail(0, Solid(1600, 1200, Qt::red));
-    EXPECT_EQ(grid->Item(0)->Bitmap.size(), QSize(128, 96));
     grid->SetThumbnail(1, Solid(48, 48, Qt::blue)); // small pictures are enlarged
     EXPECT_EQ(grid->Item(1)->Bitmap.size(), QSize(128, 128));
     grid->SetThumbnail(5, Solid(10, 10, Qt::blue)); // beyond the items: nothing
     grid->SetThumbnail(0, Solid(1200, 1600, Qt::red));
     EXPECT_EQ(grid->Item(0)->Bitmap.size(), QSize(96, 128));
     grid->SetThumbnail(0, Solid(1600, 1200, Qt::red));
-
-    const QRect box(16, 16, 128, 128);
-    EXPECT_EQ(FitRect(grid->Item(0)->Bitmap, box), QRect(16, 32, 128, 96));
-
+    EXPECT_EQ(grid->Item(0)->Bitmap.size(), QSize(128, 96));
     // A prepared picture is taken only when it has the size this box gives.
     const QImage src = Solid(1600, 1200, Qt::green);
     grid->SetThumbnail(1, src, Solid(64, 48, Qt::yellow));
-    EXPECT_EQ(grid->Item(1)->Bitmap.size(), QSize(128, 96));
     EXPECT_EQ(grid->Item(1)->Bitmap.pixelColor(5, 5), QColor(Qt::green));
     grid->SetThumbnail(1, src,
                        TThumbListView::ScaleThumbnail(Solid(1600, 1200, Qt::yellow), 128, 128));
     EXPECT_EQ(grid->Item(1)->Bitmap.pixelColor(5, 5), QColor(Qt::yellow));
 
-    grid->SetSelected(1);
-    grid->show();
-    const QImage shot = grid->Surface()->grab().toImage();
-    EXPECT_EQ(shot.pixelColor(4, 4), QColor(Qt::black));   // gap
-    EXPECT_EQ(shot.pixelColor(20, 20), QColor(Qt::white)); // cell above the picture
-    EXPECT_EQ(shot.pixelColor(20, 33), QColor(Qt::red));   // picture at (0, 16)
+    const QImage shot = grid->Surface()->grab().toImage(); // the picture centred at (0, 16)
     EXPECT_EQ(shot.pixelColor(20, 30), QColor(Qt::white));
-    EXPECT_EQ(shot.pixelColor(152 + 8 + 2, 20), TThumbListView::SelectedColor);
-    EXPECT_EQ(shot.pixelColor(152 + 8 + 20, 40), QColor(Qt::yellow));
+    EXPECT_EQ(shot.pixelColor(20, 33), QColor(Qt::red));
+}
+
+TEST(CaptionLines, UnderscoreAndDescendersStayInsideTheirLineAtEverySize) {
+    const QString text = "g_jpy";
+    for (const int box : {256, 128, 96}) {
+        SCOPED_TRACE(box);
+        auto grid = MakeGrid(box, box + 200, box);
+        grid->SetCount(1);
+        grid->Item(0)->FileName = text;
+        grid->Item(0)->Info[8] = text;
+        const QImage shot = grid->Surface()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // The text drawn freely with the grid's font: its whole ink, and the ink below the
+        // baseline (descenders and the underscore).
+        const QFontMetrics fm(grid->Surface()->font());
+        const int pitch = grid->FontHeight();
+        QImage free(fm.horizontalAdvance(text) + 40, 4 * pitch, QImage::Format_RGB32);
+        free.fill(Qt::white);
+        QPainter p(&free);
+        p.setFont(grid->Surface()->font());
+        p.drawText(QPoint(20, 2 * pitch), text);
+        p.end();
+        const int whole = InkIn(free, 0, 0, free.width(), free.height());
+        const int below = InkIn(free, 0, 2 * pitch + 1, free.width(), free.height());
+        ASSERT_GT(below, 0);
+        const QRect cell = grid->CellRect(0);
+        for (int line = 0; line < 2; ++line) { // the caption, then the name
+            const int top = cell.top() + 2 * TThumbListView::CellMargin + box + line * pitch;
+            EXPECT_EQ(InkIn(shot, cell.left(), top, cell.right() + 1, top + pitch), whole);
+            EXPECT_EQ(
+                InkIn(shot, cell.left(), top + fm.ascent() + 1, cell.right() + 1, top + pitch),
+                below);
+        }
+    }
 }
 
 TEST(ThumbListView, WrapNameKeepsWholeCharactersAndAtMostTwoLines) {
     auto grid = MakeGrid(600, 400);
     const QFontMetrics fm(grid->Surface()->font());
     const int max = grid->CellWidth() - 16;
-
-    QStringList lines{QString()};
-    grid->WrapName("IMG_0001.JPG", max, lines);
-    EXPECT_EQ(lines, QStringList({QString(), "IMG_0001.JPG"}));
-
-    const QString longName = QString("a_very_long_file_name_").repeated(8) + ".jpg";
-    lines = QStringList{QString()};
-    grid->WrapName(longName, max, lines);
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_TRUE(longName.startsWith(lines[1] + lines[2]));
-    EXPECT_LE(fm.horizontalAdvance(lines[1]), max);
-    EXPECT_GT(fm.horizontalAdvance(lines[1] + longName.at(lines[1].size())), max);
-
-    // Japanese and characters outside the basic plane (two UTF-16 units, four UTF-8 bytes).
-    const QString wide = QString::fromUtf8("写真の名前がとても長いファイル😀😀😀😀😀😀😀😀"
-                                           "😀😀😀😀😀😀旅行の思い出.jpg");
-    lines = QStringList{"caption"};
-    grid->WrapName(wide, max, lines);
-    ASSERT_GE(lines.size(), 2);
-    ASSERT_LE(lines.size(), 3);
-    QString joined;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QString& l = lines[i];
-        EXPECT_FALSE(l.isEmpty());
-        EXPECT_FALSE(l.front().isLowSurrogate()) << i;
-        EXPECT_FALSE(l.back().isHighSurrogate()) << i;
-        EXPECT_TRUE(l.toUtf8() == QString::fromUtf8(l.toUtf8()).toUtf8());
-        EXPECT_LE(fm.horizontalAdvance(l), max);
-        joined += l;
-    }
-    EXPECT_TRUE(wide.startsWith(joined));
-    EXPECT_EQ(lines[0], "caption");
-
-    // A name whose only overflow is its last character is not broken.
-    QString edge;
+    QString edge; // overflows by its last character only: not broken
     while (fm.horizontalAdvance(edge + "W") <= max)
         edge += "W";
-    lines = QStringList{QString()};
-    grid->WrapName(edge + "W", max, lines);
-    EXPECT_EQ(lines.size(), 2);
+    const QString names[] = {
+        QString("a_very_long_file_name_").repeated(8) + ".jpg",
+        // Japanese and characters outside the basic plane (two UTF-16 units).
+        QString::fromUtf8("写真の名前がとても長いファイル😀😀😀😀😀😀😀😀😀😀😀😀😀😀旅行.jpg"), edge + "W"};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        QStringList lines{"caption"};
+        grid->WrapName(name, max, lines);
+        ASSERT_EQ(lines.size(), name == names[2] ? 2 : 3);
+        EXPECT_EQ(lines[0], "caption");
+        QString joined;
+        for (int i = 1; i < lines.size(); ++i) {
+            EXPECT_FALSE(lines[i].front().isLowSurrogate());
+            EXPECT_FALSE(lines[i].back().isHighSurrogate());
+            if (name != names[2]) {
+                EXPECT_LE(fm.horizontalAdvance(lines[i]), max);
+            }
+            joined += lines[i];
+        }
+        EXPECT_TRUE(name.startsWith(joined));
+    }
 }
 
-TEST(ThumbListView, SortUsesTheCallbackAndKeepsTheSelectedPosition) {
+TEST(GridCells, BrokenPictureMarkAndTooltips) {
     auto grid = MakeGrid(600, 400);
-    grid->SetCount(4);
-    const QStringList names{"d", "b", "c", "a"};
-    for (int i = 0; i < 4; ++i)
-        grid->Item(i)->FileName = names[i];
-    grid->SetSelected(1);
-    int calls = 0;
-    grid->OnCompare = [&](int a, int b) {
-        ++calls;
-        grid->Sort(); // a sort inside a sort does nothing
-        return grid->Item(a)->FileName > grid->Item(b)->FileName;
+    grid->SetCount(3);
+    grid->Item(0)->Info = {"Finished",
+                           "good <1>.jpg",
+                           "/photos/good <1>.jpg",
+                           "1263616",
+                           "2024/05/06 07:08:10",
+                           "2024/05/06 07:08:09",
+                           "4000",
+                           "3000",
+                           ""};
+    grid->Item(1)->Info = {"", "bad.jpg", "/photos/bad.jpg", "3600", "2024/05/07 10:00:00", "", "",
+                           "", ""};
+    grid->SetThumbnail(0, Solid(400, 300, Qt::green));
+    grid->SetThumbnailError(1, "JPEG error: Premature end of JPEG file");
+    EXPECT_EQ(grid->ToolTipText(0).toStdString(), "/photos/good <1>.jpg\n"
+                                                  "File size: 1,263,616 bytes\n"
+                                                  "Pixel size: 4000 x 3000\n"
+                                                  "Shooting date: 2024/05/06 07:08:09\n"
+                                                  "File date: 2024/05/06 07:08:10");
+    EXPECT_EQ(grid->ToolTipText(1).toStdString(),
+              "/photos/bad.jpg\nFile size: 3,600 bytes\nPixel size: unknown\n"
+              "Shooting date: unknown\nFile date: 2024/05/07 10:00:00\n"
+              "Cannot show the picture: JPEG error: Premature end of JPEG file");
+
+    // The broken cell shows a red cross in its picture box; a cell not yet made stays blank.
+    const QImage shot = grid->Surface()->grab().toImage();
+    auto marked = [&](int i) {
+        const QRect box = grid->CellRect(i).adjusted(8, 8, 0, 0);
+        int red = 0;
+        for (int y = box.top(); y < box.top() + 128; y += 2)
+            for (int x = box.left(); x < box.left() + 128; x += 2) {
+                const QColor c = shot.pixelColor(x, y);
+                red += (c.red() > 180 && c.green() < 80) ? 1 : 0;
+            }
+        return red;
     };
-    grid->Sort();
-    EXPECT_EQ(calls, 6);
-    QStringList sorted;
-    for (int i = 0; i < 4; ++i)
-        sorted << grid->Item(i)->FileName;
-    EXPECT_EQ(sorted, QStringList({"a", "b", "c", "d"}));
-    EXPECT_EQ(grid->Selected(), 1);
+    EXPECT_GT(marked(1), 20);
+    EXPECT_EQ(marked(2), 0);
+    EXPECT_TRUE(grid->Item(1)->Bitmap.isNull()) << "prints keep the frame-only cell";
+    grid->SetThumbnail(1, Solid(400, 300, Qt::green)); // made later: the mark goes
+    EXPECT_TRUE(grid->Item(1)->Error.isEmpty());
+    grid->SetThumbnailError(1, "gone");
+    grid->SetCount(3); // a new load clears it
+    EXPECT_TRUE(grid->Item(1)->Error.isEmpty());
 }
 
-TEST(ThumbListView, NoFilePictureCentredOnBlackAndHiddenSurface) {
+TEST(GridCells, FinerPictureForADevicePixelRatioOfTwo) {
+    // From the cached thumbnail (512 box), at twice the cell's pixels; none at a ratio of 1.
+    const QImage cached = Solid(512, 384, Qt::blue);
+    for (auto [thumb, ratio, size] : {std::tuple{256, 2.0, QSize(512, 384)},
+                                      {96, 2.0, QSize(192, 144)},
+                                      {256, 1.0, QSize(0, 0)}}) {
+        SCOPED_TRACE(thumb);
+        const QImage device = TThumbListView::ScaleDeviceThumbnail(cached, thumb, thumb, ratio);
+        EXPECT_EQ(device.size(), size);
+        if (!device.isNull()) {
+            EXPECT_EQ(device.devicePixelRatio(), ratio);
+        }
+    }
     auto grid = MakeGrid(600, 400);
-    grid->SetNoFileBitmap(Solid(315, 234, Qt::blue));
-    grid->show();
-    QImage shot = grid->Surface()->grab().toImage();
-    ASSERT_EQ(shot.size(), QSize(621, 400));
-    const int left = (621 - 315) / 2, top = (400 - 234) / 2;
-    EXPECT_EQ(shot.pixelColor(left, top), QColor(Qt::blue));
-    EXPECT_EQ(shot.pixelColor(left - 1, top), QColor(Qt::black));
-    EXPECT_EQ(shot.pixelColor(left + 314, top + 233), QColor(Qt::blue));
-    EXPECT_EQ(shot.pixelColor(left + 315, top + 233), QColor(Qt::black));
-    EXPECT_TRUE(grid->ScrollBar()->isHidden());
-
-    // A surface smaller than the picture puts it at the corner.
-    grid->resize(200, 100);
-    shot = grid->Surface()->grab().toImage();
-    EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::blue));
-
-    grid->SetDrawing(false);
-    EXPECT_TRUE(grid->Surface()->isHidden());
-    grid->SetDrawing(true);
-    EXPECT_FALSE(grid->Surface()->isHidden());
+    grid->SetCount(1);
+    grid->SetThumbnail(0, cached);
+    EXPECT_TRUE(grid->Item(0)->DeviceBitmap.isNull());
 }
 
 TEST(Fit, FitRectTruncatesAndFitImageControlRoundsHalfToEven) {
@@ -268,24 +368,20 @@ TEST(Fit, FitRectTruncatesAndFitImageControlRoundsHalfToEven) {
         {{48, 48}, {10, 20, 128, 96}, {26, 20, 96, 96}},
         {{3, 1}, {0, 0, 100, 100}, {0, 33, 100, 33}}, // 33.33 truncated
         {{0, 5}, {0, 0, 10, 10}, {0, 0, 0, 0}},
-    };
-    for (const auto& c : rects)
-        EXPECT_EQ(FitRect(c.Picture, c.Box), c.Fit) << c.Picture.width();
-
-    QWidget w;
-    const struct {
-        QSize Picture;
-        QRect Box, Fit;
-    } controls[] = {
-        // s = 0.5: 16.5 rounds to 16; top = (50 - 16) / 2 = 17.
+        // FitImageControl: s = 0.5, 16.5 rounds to 16 and 1.5 to 2; (101 - 2) / 2 to 50.
         {{100, 33}, {0, 0, 50, 50}, {0, 17, 50, 16}},
-        // s = 0.5: 1.5 rounds to 2; top = (101 - 2) / 2 = 49.5 -> 50.
         {{10, 3}, {0, 0, 5, 101}, {0, 50, 5, 2}},
     };
-    for (const auto& c : controls) {
-        FitImageControl(&w, c.Picture, c.Box);
-        EXPECT_EQ(w.geometry(), c.Fit) << c.Picture.width();
+    QWidget w;
+    for (int i = 0; i < 6; ++i) {
+        const auto& c = rects[i];
+        if (i < 4) {
+            EXPECT_EQ(FitRect(c.Picture, c.Box), c.Fit) << i;
+        } else {
+            FitImageControl(&w, c.Picture, c.Box);
+            EXPECT_EQ(w.geometry(), c.Fit) << i;
+        }
     }
-    for (auto [v, r] : {std::pair{2.5, 2}, {3.5, 4}, {-0.5, 0}, {0.4, 0}, {0.6, 1}})
+    for (auto [v, r] : {std::pair{2.5, 2}, {3.5, 4}, {-0.5, 0}, {0.6, 1}})
         EXPECT_EQ(RoundHalfEven(v), r) << v;
 }

@@ -1,30 +1,37 @@
-// The main window on the offscreen platform: its components, the status texts, the loading
-// gate and its messages, folder changes, order and size, and the web and mail commands.
+// The main window on the offscreen platform: status texts, the loading gate and its messages,
+// folder changes, stopping, the end of a 10,000-picture load, an unreadable cache index, the
+// hand-off to the back card and the commands that open pages and files.
+#include "Common/c_Other.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
 #include "app/i_Thumbnail.h"
+#include "cache/CThumbnailDB.h"
 #include "platform/PDialogSeam.h"
+#include "printjobs/c_PrintItems.h"
+#include "printjobs/i_JacketPrint.h"
+#include "printjobs/p_JacketPrint.h"
+#include "services/CLogCtrls.h"
+#include "support/PipeWatch.h"
 #include "support/TestSupport.h"
 #include "support_Loader.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QProgressBar>
-#include <QTemporaryDir>
-#include <QToolBar>
-#include <QToolButton>
-#include <QTreeView>
+#include <QTimer>
 #include <QUrlQuery>
+#include <atomic>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <unistd.h>
 
 namespace {
 
 const QString Busy = "Print buttons are disabled while images are loading.";
-const QString OrderBusy = "Display order switching is disabled while images are loading.";
 const QString NoSelection =
     "Before printing the back card, click one of the displayed images to select it.";
 
@@ -41,22 +48,25 @@ void MakePhotos(const QString& folder, int count) {
 struct TWindowRig {
     TempHome Home;
     QTemporaryDir UserHome;
-    ScopedEnv HomeEnv{"HOME", QByteArray()};
-    QStringList Messages;
+    ScopedEnv HomeEnv{"HOME", UserHome.path().toUtf8()};
+    QStringList Messages, Kinds, Statuses;
     QList<QUrl> Opened;
-    QStringList Statuses;
     std::unique_ptr<TfrmThumbnail> Window;
 
-    TWindowRig() {
-        qputenv("HOME", UserHome.path().toUtf8());
+    explicit TWindowRig(bool open = true) {
         SetDialogAnswerer([this](TDialogRequest& r) {
-            Messages << r.Caption + "|" + r.Text;
+            Messages << r.Text;
+            Kinds << r.Kind + (qobject_cast<QMessageBox*>(r.Dialog) ? " (plain)" : "");
             return 0;
         });
         TfrmThumbnail::OpenUrl = [this](const QUrl& url) {
             Opened << url;
             return true;
         };
+        if (open)
+            Open();
+    }
+    void Open() {
         Window = std::make_unique<TfrmThumbnail>();
         auto original = Window->LoadThread->OnProgress;
         Window->LoadThread->OnProgress = [this, original](int p) {
@@ -71,43 +81,67 @@ struct TWindowRig {
         TfrmThumbnail::OpenUrl = [](const QUrl&) { return false; };
     }
     bool Settled() {
-        return WaitFor([&] { return !Window->LoadingRunning() && Window->LoadThread->Sleeping(); });
+        return WaitFor([&] { return !Window->LoadingRunning() && Window->LoadThread->Idle(); });
     }
+    QString Path(const QString& name) const { return UserHome.path() + "/" + name; }
 };
 
-} // namespace
+// A picture source whose first information request waits until the test lets it go.
+class TGatedSource : public TFakeSource {
+public:
+    bool GetOriginalInfo(const QString& path, TOriginalFacts& facts) override {
+        std::unique_lock<std::mutex> lock(FLock);
+        Entered = true;
+        FWait.wait(lock, [this] { return FOpen; });
+        lock.unlock();
+        return TFakeSource::GetOriginalInfo(path, facts);
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(FLock);
+        FOpen = true;
+        FWait.notify_all();
+    }
+    std::atomic<bool> Entered{false};
 
-TEST(MainWindow, StartsInTheHomeFolderWithTheProgressBarOverPanelOne) {
-    TWindowRig rig;
-    TfrmThumbnail& w = *rig.Window;
-    EXPECT_EQ(w.PanelText(2), " Address: " + rig.UserHome.path());
-    EXPECT_EQ(w.CurrentFolder(), rig.UserHome.path());
-    // Panel 0 is wide enough for " Loading cancelled."; the two end where the tree does.
-    EXPECT_GE(w.PanelWidth(0), w.fontMetrics().horizontalAdvance(" Loading cancelled."));
-    EXPECT_EQ(w.PanelWidth(0) + w.PanelWidth(1), w.PnLeft->width() + 5);
-    EXPECT_EQ(w.ProgressBar->geometry().left(), w.PanelWidth(0) + 2);
+private:
+    std::mutex FLock;
+    std::condition_variable FWait;
+    bool FOpen = false;
+};
+
+// Runs the window thread's events as the program does, waking for each hand-over at once,
+// until the loader is idle or the time is up.
+bool WaitIdle(TfrmThumbnail& w, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick;
+    tick.start(20);
+    while (!w.LoadThread->Idle() && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return w.LoadThread->Idle();
 }
+
+} // namespace
 
 TEST(MainWindow, StatusTextsAndTheLoadingGate) {
     TWindowRig rig;
     TfrmThumbnail& w = *rig.Window;
+    EXPECT_EQ(w.PanelText(2), " Address: " + rig.UserHome.path()); // starts in the home folder
     // Before the first report the panel is empty: loading counts as running.
     w.SetProgress(0);
     w.SetProgress(-1);
     w.SetProgress(12);
     EXPECT_EQ(w.PanelText(0), " Load  12%");
-    EXPECT_FALSE(w.ProgressBar->isHidden());
     EXPECT_EQ(w.ProgressBar->value(), 12);
     EXPECT_TRUE(w.LoadingRunning());
     w.BtnPrintThumbnailClick();
     w.MMJacketClick();
     w.BtnContactClick();
-    EXPECT_EQ(rig.Messages, QStringList({"Velmora|" + Busy, "Velmora|" + Busy, "Velmora|" + Busy}));
-    rig.Messages.clear();
-
     w.CbHyouji->setCurrentIndex(2);
     w.CbHyoujiChange();
-    EXPECT_EQ(rig.Messages, QStringList({"Velmora|" + OrderBusy}));
+    EXPECT_EQ(rig.Messages,
+              QStringList({Busy, Busy, Busy,
+                           "Display order switching is disabled while images are loading."}));
     EXPECT_EQ(w.CbHyouji->currentIndex(), 0);
     EXPECT_EQ(w.LoadThread->SortMode(), 0);
     rig.Messages.clear();
@@ -115,30 +149,36 @@ TEST(MainWindow, StatusTextsAndTheLoadingGate) {
     w.SetProgress(150);
     EXPECT_EQ(w.PanelText(0), " Loading complete.");
     EXPECT_TRUE(w.ProgressBar->isHidden());
-    EXPECT_EQ(w.ProgressValue, 100);
     ASSERT_TRUE(rig.Settled());
     w.SetProgress(-1);
     EXPECT_EQ(w.PanelText(0), " Loading cancelled.");
-    EXPECT_FALSE(w.LoadingRunning());
     w.BtnPrintJacketClick(); // nothing selected
-    EXPECT_EQ(rig.Messages, QStringList({"Velmora|" + NoSelection}));
-    rig.Messages.clear();
     w.BtnPrintThumbnailClick();
     w.BtnContactClick();
-    EXPECT_TRUE(rig.Messages.isEmpty());
     w.CbHyouji->setCurrentIndex(2);
     w.CbHyoujiChange();
-    EXPECT_TRUE(rig.Messages.isEmpty());
+    EXPECT_EQ(rig.Messages, QStringList{NoSelection});
     EXPECT_EQ(w.LoadThread->SortMode(), 2);
+
+    // Web page and mail through the seam; the ReadMe from the program folder.
+    rig.Opened.clear();
+    w.BtnInternetClick();
+    w.MMBugClick();
+    WriteRaw(rig.Home.Path() + "ReadMe.txt", "Velmora\n");
+    w.ReadMe1Click();
+    ASSERT_EQ(rig.Opened.size(), 3);
+    EXPECT_EQ(rig.Opened[0].scheme(), "https");
+    EXPECT_EQ(QUrlQuery(rig.Opened[1]).queryItemValue("Body", QUrl::FullyDecoded),
+              "Version: Version 1.1, English");
+    EXPECT_EQ(rig.Opened[2], QUrl::fromLocalFile(rig.Home.Path() + "ReadMe.txt"));
 }
 
 TEST(MainWindow, FolderChangesLoadReportAndGate) {
     TWindowRig rig;
     TfrmThumbnail& w = *rig.Window;
     ASSERT_TRUE(rig.Settled());
-    const QString four = rig.UserHome.path() + "/four";
+    const QString four = rig.Path("four"), empty = rig.Path("empty");
     MakePhotos(four, 4);
-    const QString empty = rig.UserHome.path() + "/empty";
     QDir().mkpath(empty);
 
     rig.Statuses.clear();
@@ -146,19 +186,15 @@ TEST(MainWindow, FolderChangesLoadReportAndGate) {
     EXPECT_EQ(w.PanelText(2), " Address: " + four);
     EXPECT_TRUE(w.LoadingRunning()); // handed over, not yet taken up
     w.BtnPrintThumbnailClick();
-    EXPECT_EQ(rig.Messages, QStringList({"Velmora|" + Busy}));
+    EXPECT_EQ(rig.Messages, QStringList{Busy});
     ASSERT_TRUE(rig.Settled());
     EXPECT_EQ(rig.Statuses,
               QStringList({" Load  12%", " Load  25%", " Load  38%", " Load  50%", " Load  62%",
                            " Load  75%", " Load  88%", " Loading complete."}));
     ASSERT_EQ(w.ThumbList->Count(), 4);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_FALSE(w.ThumbList->Item(i)->Bitmap.isNull());
-    EXPECT_TRUE(w.miThumbnailRepaint->isEnabled());
-
-    // A back card with a selected picture passes the gates.
+    EXPECT_FALSE(w.ThumbList->Item(3)->Bitmap.isNull());
     rig.Messages.clear();
-    w.ThumbList->SetSelected(2);
+    w.ThumbList->SetSelected(2); // a back card with a selected picture passes the gates
     w.BtnPrintJacketClick();
     EXPECT_TRUE(rig.Messages.isEmpty());
 
@@ -166,7 +202,6 @@ TEST(MainWindow, FolderChangesLoadReportAndGate) {
     rig.Statuses.clear();
     w.CbSize->setCurrentIndex(2);
     w.CbSizeChange();
-    EXPECT_EQ(w.ThumbList->ThumbWidth(), 96);
     ASSERT_TRUE(rig.Settled());
     EXPECT_EQ(rig.Statuses.size(), 8);
     EXPECT_EQ(w.ThumbList->Item(0)->Bitmap.width(), 96);
@@ -177,7 +212,6 @@ TEST(MainWindow, FolderChangesLoadReportAndGate) {
     EXPECT_EQ(w.PanelText(2), " Address: " + empty);
     ASSERT_TRUE(rig.Settled());
     EXPECT_EQ(rig.Statuses, QStringList({" Loading complete."}));
-    EXPECT_EQ(w.ThumbList->Count(), 0);
     EXPECT_FALSE(w.miThumbnailRepaint->isEnabled());
 
     // Reload goes again over the same list; Refresh keeps the folder.
@@ -187,50 +221,169 @@ TEST(MainWindow, FolderChangesLoadReportAndGate) {
     w.BtnReloadClick();
     ASSERT_TRUE(rig.Settled());
     EXPECT_EQ(rig.Statuses.size(), 8);
-    EXPECT_EQ(w.CurrentFolder(), four);
     w.RefreshClick();
     EXPECT_EQ(w.CurrentFolder(), four);
-    EXPECT_EQ(w.PanelText(2), " Address: " + four);
-}
 
-TEST(MainWindow, StopDuringLoadingThenDestroyWhileLoading) {
-    TWindowRig rig;
-    TfrmThumbnail& w = *rig.Window;
-    ASSERT_TRUE(rig.Settled());
-    const QString many = rig.UserHome.path() + "/many";
-    MakePhotos(many, 30);
-    w.SelectFolder(many);
+    // Stop during a load; then close while one runs: the loader stops before the grid goes.
+    MakePhotos(rig.Path("many"), 30);
+    w.SelectFolder(rig.Path("many"));
     ASSERT_TRUE(WaitFor([&] { return w.PanelText(0).startsWith(" Load  "); }));
     w.BtnAbortClick();
     ASSERT_TRUE(rig.Settled());
     EXPECT_EQ(w.PanelText(0), " Loading cancelled.");
     EXPECT_TRUE(w.ProgressBar->isHidden());
-
-    // Closing while a load runs stops the loader before the grid and database go.
     w.BtnReloadClick();
     ASSERT_TRUE(WaitFor([&] { return w.PanelText(0).startsWith(" Load  "); }));
     rig.Window.reset();
-    SUCCEED();
 }
 
-TEST(MainWindow, WebPagesMailAndReadMe) {
+TEST(PrintGate, AFolderTakenUpButNotYetReportedStillCountsAsLoading) {
     TWindowRig rig;
     TfrmThumbnail& w = *rig.Window;
-    w.BtnInternetClick();
-    w.MMBugClick();
-    ASSERT_EQ(rig.Opened.size(), 2);
-    EXPECT_EQ(rig.Opened[0].scheme(), "https");
-    EXPECT_EQ(rig.Opened[1].scheme(), "mailto");
-    EXPECT_EQ(QUrlQuery(rig.Opened[1]).queryItemValue("Body", QUrl::FullyDecoded),
-              "Version: Version 1.1, English");
+    MakePhotos(rig.Path("photos"), 3);
+    ASSERT_TRUE(rig.Settled());
+    ASSERT_EQ(w.PanelText(0), " Loading complete.");
+    auto* gated = new TGatedSource;
+    w.LoadThread->SetSource(std::unique_ptr<TThumbnailSource>(gated));
+    w.SelectFolder(rig.Path("photos"));
+    ASSERT_TRUE(WaitFor([&] { return gated->Entered.load(); }));
+    // The loader works on the new folder; the status still shows the last load's end.
+    EXPECT_FALSE(w.LoadThread->RequestPending());
+    EXPECT_EQ(w.PanelText(0), " Loading complete.");
+    w.BtnPrintThumbnailClick();
+    w.BtnContactClick();
+    EXPECT_EQ(rig.Messages, QStringList(2, Busy));
+    gated->Open();
+    ASSERT_TRUE(rig.Settled());
+    EXPECT_EQ(w.ThumbList->Count(), 3);
+}
 
-    rig.Opened.clear();
-    QFile readme(rig.Home.Path() + "ReadMe.txt");
-    ASSERT_TRUE(readme.open(QIODevice::WriteOnly));
-    readme.write("Velmora\n");
-    readme.close();
-    w.ReadMe1Click();
+TEST(MainWindowSafety, AnUnreadableIndexIsToldOnceAndLogFailuresInAPlainBox) {
+    TWindowRig rig(false);
+    QString index;
+    {
+        TThumbnailDB probe(nullptr, rig.Home.Path());
+        probe.SetCacheDirectory(rig.Home.Path() + "Temp");
+        index = probe.Table().Location().IndexFile();
+    }
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(index).path()));
+    TPipeWatch watch;
+    ASSERT_TRUE(watch.Make(index));
+    watch.Start();
+    rig.Open();
+    EXPECT_FALSE(watch.Fired()) << "the start waited on the index";
+    EXPECT_FALSE(QFileInfo::exists(index)) << "the unreadable index stays in the way";
+    EXPECT_TRUE(WaitFor([&] { return !rig.Window->LoadingRunning(); }));
+    ASSERT_EQ(rig.Messages.size(), 1) << "told once";
+    EXPECT_EQ(rig.Kinds[0], "message");
+    EXPECT_TRUE(rig.Messages[0].contains("cache index could not be read"));
+
+    // A log failure: the plain box, not the program's own.
+    ReportLogError(QStringLiteral("ログ出力中にエラーが発生しました。"));
+    EXPECT_EQ(rig.Kinds.value(1), "plain message (plain)");
+    EXPECT_EQ(rig.Messages.value(1), QStringLiteral("ログ出力中にエラーが発生しました。"));
+}
+
+TEST(BackCardHandOff, SelectedItemsPictureAndFolderReachTheWindow) {
+    TWindowRig rig;
+    TfrmThumbnail& w = *rig.Window;
+    const QString folder = rig.Path("photos");
+    MakePhotos(folder, 1);
+    WriteRaw(folder + "/v_clip.avi", QByteArray("RIFF\x10\0\0\0AVI LIST", 16) + QByteArray(400, 0));
+    WriteRaw(folder + "/x_damaged.jpg", QByteArray(600, '\x7F'));
+    bool opened = false;
+    QImage picture;
+    SetDialogAnswerer([&](TDialogRequest& r) {
+        if (r.Kind == "back card") {
+            opened = true;
+            picture = frmJacketPrint->SourcePicture;
+            EXPECT_EQ(frmJacketPrint->FolderPath, w.CurrentFolder());
+        } else {
+            rig.Messages << r.Text;
+        }
+        return 0;
+    });
+    prtJacketPrint = new TprtJacketPrint;
+    prtJacketPrint->Pictures = DatabasePictures(ThumbnailDB);
+    prtJacketPrint->Pictures.FileIcon = DrawFileIcon;
+    frmJacketPrint = new TfrmJacketPrint(prtJacketPrint, &w);
+    ASSERT_TRUE(rig.Settled());
+    w.SelectFolder(folder);
+    ASSERT_TRUE(rig.Settled());
+    ASSERT_EQ(w.ThumbList->Count(), 3);
+
+    // A photograph gives its cached thumbnail, a video its file type's icon; a damaged
+    // picture or no selection keep the window closed and say why.
+    const QString photo = w.ThumbList->Item(0)->Info.value(2);
+    ASSERT_TRUE(ThumbnailDB->GetThumbnail(photo));
+    const QImage cached = ThumbnailDB->ThumbnailInfo().Bitmap->copy();
+    QImage icon;
+    DrawFileIcon(w.ThumbList->Item(1)->Info.value(2), icon);
+    const std::tuple<int, QImage, QString> cases[] = {
+        {-1, QImage(), NoSelection},
+        {0, cached, QString()},
+        {1, icon, QString()},
+        {2, QImage(), "The selected image cannot be read:\n" + folder + "/x_damaged.jpg"},
+    };
+    for (const auto& [selected, expected, message] : cases) {
+        SCOPED_TRACE(selected);
+        opened = false;
+        rig.Messages.clear();
+        w.ThumbList->SetSelected(selected);
+        w.BtnPrintJacketClick();
+        EXPECT_EQ(opened, !expected.isNull());
+        EXPECT_EQ(picture.convertToFormat(QImage::Format_RGB888),
+                  expected.isNull() ? picture.convertToFormat(QImage::Format_RGB888)
+                                    : expected.convertToFormat(QImage::Format_RGB888));
+        EXPECT_EQ(rig.Messages, message.isEmpty() ? QStringList() : QStringList{message});
+    }
+    delete frmJacketPrint;
+    frmJacketPrint = nullptr;
+    delete prtJacketPrint;
+    prtJacketPrint = nullptr;
+}
+
+TEST(LoadEnd, TenThousandPicturesEndOnceAfterTheLastPictureAndTheGateAsksTheLoader) {
+    TWindowRig rig;
+    TfrmThumbnail& w = *rig.Window;
+    const int count = 10000; // hard links of one small photograph
+    const QString folder = rig.Path("many"), first = folder + "/p00000.jpg";
+    QDir().mkpath(folder);
+    QImage img(24, 16, QImage::Format_RGB32);
+    img.fill(QColor(200, 120, 40));
+    ASSERT_TRUE(img.save(first, "JPG"));
+    for (int i = 1; i < count; ++i)
+        ASSERT_EQ(
+            ::link(QFile::encodeName(first).constData(),
+                   QFile::encodeName(QString("%1/p%2.jpg").arg(folder).arg(i, 5, 10, QChar('0')))
+                       .constData()),
+            0);
+    ASSERT_TRUE(WaitIdle(w, 20000));
+    rig.Statuses.clear();
+    int ends = 0, blankAtEnd = -1;
+    bool gateHeldUnderEarlyText = false;
+    const auto original = w.LoadThread->OnProgress;
+    w.LoadThread->OnProgress = [&](int p) {
+        original(p);
+        if (rig.Statuses.last() == " Loading complete." && ends++ == 0) {
+            blankAtEnd = 0;
+            for (int i = 0; i < w.ThumbList->Count(); ++i)
+                blankAtEnd += w.ThumbList->Item(i)->Bitmap.isNull() ? 1 : 0;
+        }
+        if (rig.Statuses.size() == count + count / 2) {
+            // Whatever the status bar reads, the loader is working: no print may start.
+            w.SetProgress(100);
+            gateHeldUnderEarlyText = w.LoadingRunning();
+            original(p);
+            rig.Statuses.removeLast(); // the same report again
+        }
+    };
+    w.SelectFolder(folder);
+    ASSERT_TRUE(WaitIdle(w, 240000));
+    EXPECT_EQ(rig.Statuses.size(), 2 * count);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(rig.Statuses.value(2 * count - 2).toStdString(), " Load  99%");
+    EXPECT_EQ(blankAtEnd, 0);
+    EXPECT_TRUE(gateHeldUnderEarlyText);
     EXPECT_TRUE(rig.Messages.isEmpty());
-    ASSERT_EQ(rig.Opened.size(), 1);
-    EXPECT_EQ(rig.Opened[0], QUrl::fromLocalFile(rig.Home.Path() + "ReadMe.txt"));
 }

@@ -1,3 +1,5 @@
+// The single-instance rule: a second start asks the first to show and ends, a crashed
+// holder's leftovers are taken over, and a lock in doubt keeps a second copy out.
 #include "platform/PSingleInstance.h"
 
 #include "support/TestSupport.h"
@@ -9,9 +11,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QTemporaryDir>
 #include <atomic>
-#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -19,7 +19,7 @@
 
 namespace {
 
-// A name of its own for each test; its lock files go when the program ends.
+// A name of its own for each use; its lock files go when the program ends.
 QString UniqueName() {
     static int n = 0;
     static struct TCleanup {
@@ -31,129 +31,86 @@ QString UniqueName() {
     } cleanup;
     const QString name =
         QString("VelmoraTest%1x%2").arg(QCoreApplication::applicationPid()).arg(++n);
-    const QString dir = PSingleInstance::RuntimeDir();
-    cleanup.Files << dir + "/" + name + ".lock" << dir + "/" + name + "b.lock";
+    cleanup.Files << PSingleInstance::RuntimeDir() + "/" + name + ".lock";
     return name;
 }
 
-bool PumpUntil(const std::function<bool()>& done, int ms = 3000) {
+// Runs what a second process would do beside this thread's event loop; gives its result.
+bool Beside(const std::function<bool()>& other) {
+    std::atomic<int> result{-1};
+    std::thread second([&] { result = other() ? 1 : 0; });
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < ms)
+    while (result < 0 && t.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
+    second.join();
+    return result == 1;
 }
 
 } // namespace
 
-TEST(SingleInstance, SecondStartAsksTheFirstToShow) {
+TEST(SingleInstance, SecondStartAsksTheFirstToShowAndAStaleNameIsTakenOver) {
     const QString name = UniqueName();
     PSingleInstance first(name);
     ASSERT_TRUE(first.Acquire());
-    EXPECT_TRUE(first.IsHolder());
     EXPECT_TRUE(first.Acquire()) << "taking it again is harmless";
     int requests = 0;
     QObject::connect(&first, &PSingleInstance::ShowRequested, [&] { ++requests; });
-
-    // The second start runs beside the first's event loop, as another process would.
-    std::atomic<int> result{-1};
-    std::atomic<bool> confirmed{false};
-    std::thread second([&] {
-        PSingleInstance other(name);
-        result = other.Acquire(2000) ? 1 : 0;
-        confirmed = true;
-    });
-    EXPECT_TRUE(PumpUntil([&] { return confirmed.load(); }));
-    second.join();
-    EXPECT_EQ(result.load(), 0) << "the second start must not become an instance";
+    EXPECT_FALSE(Beside([&] { return PSingleInstance(name).Acquire(2000); }));
     EXPECT_EQ(requests, 1);
 
-    // The name is free again once the holder is gone.
+    // What a crashed holder leaves: a server name nobody listens on; and once a holder is
+    // gone the name is free again.
+    const QString stale = UniqueName(), freed = UniqueName();
     {
-        PSingleInstance gone(name + "b");
+        PSingleInstance gone(freed);
         ASSERT_TRUE(gone.Acquire());
     }
-    PSingleInstance after(name + "b");
-    EXPECT_TRUE(after.Acquire());
-}
-
-TEST(SingleInstance, StaleServerNameIsTakenOver) {
-    const QString name = UniqueName();
-    // What a crashed holder leaves: a server name nobody listens on.
-    const QString socketPath = PSingleInstance::RuntimeDir() + "/" + name;
-    {
-        QFile stale(socketPath);
-        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    }
-    PSingleInstance next(name);
+    EXPECT_TRUE(PSingleInstance(freed).Acquire());
+    WriteRaw(PSingleInstance::RuntimeDir() + "/" + stale, "");
+    PSingleInstance next(stale);
     ASSERT_TRUE(next.Acquire());
-    int requests = 0;
     QObject::connect(&next, &PSingleInstance::ShowRequested, [&] { ++requests; });
-    std::atomic<bool> done{false};
-    std::atomic<bool> ok{false};
-    std::thread asker([&] {
-        PSingleInstance other(name);
-        ok = other.AskToShow(2000);
-        done = true;
-    });
-    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
-    asker.join();
-    EXPECT_TRUE(ok.load());
-    EXPECT_EQ(requests, 1);
-}
+    EXPECT_TRUE(Beside([&] { return PSingleInstance(stale).AskToShow(2000); }));
+    EXPECT_EQ(requests, 2);
 
-TEST(SingleInstance, NobodyToAskGivesUpInTime) {
-    PSingleInstance lonely(UniqueName());
     QElapsedTimer t;
     t.start();
-    EXPECT_FALSE(lonely.AskToShow(200));
+    EXPECT_FALSE(PSingleInstance(UniqueName()).AskToShow(200)) << "nobody to ask";
     EXPECT_LT(t.elapsed(), 1500);
-    EXPECT_TRUE(PSingleInstance::DefaultName().startsWith("Velmora"));
 }
 
 TEST(SingleInstance, TheLockLivesInAPrivateFolderAndADoubtfulOneKeepsASecondCopyOut) {
     QTemporaryDir tmp;
     ScopedEnv tmpEnv("TMPDIR", tmp.path().toUtf8());
     const QString own = tmp.path() + "/velmora-" + QString::number(::getuid());
-    struct TCase {
-        const char* Name;
-        std::function<QByteArray()> Runtime; // XDG_RUNTIME_DIR
-        QString Expected;                    // the folder used; empty: none
+    auto folder = [&](const char* name, mode_t mode) {
+        QDir().mkpath(tmp.path() + name);
+        ::chmod(QFile::encodeName(tmp.path() + name).constData(), mode);
+        return QFile::encodeName(tmp.path() + name);
     };
-    const TCase cases[] = {
-        {"the runtime folder",
-         [&] {
-             QDir().mkpath(tmp.path() + "/run");
-             ::chmod(QFile::encodeName(tmp.path() + "/run").constData(), 0700);
-             return QFile::encodeName(tmp.path() + "/run");
-         },
-         tmp.path() + "/run"},
+    const std::tuple<const char*, std::function<QByteArray()>, QString> cases[] = {
+        {"the runtime folder", [&] { return folder("/run", 0700); }, tmp.path() + "/run"},
         {"no runtime folder", [] { return QByteArray(); }, own},
-        {"a runtime folder others may enter",
-         [&] {
-             QDir().mkpath(tmp.path() + "/open");
-             ::chmod(QFile::encodeName(tmp.path() + "/open").constData(), 0755);
-             return QFile::encodeName(tmp.path() + "/open");
-         },
-         own},
+        {"a runtime folder others may enter", [&] { return folder("/open", 0755); }, own},
         {"a private folder others may enter",
          [&] {
-             ::chmod(QFile::encodeName(own).constData(), 0777);
+             folder(own.mid(tmp.path().size()).toUtf8().constData(), 0777);
              return QByteArray();
          },
          QString()},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        const QByteArray runtime = c.Runtime();
-        ScopedEnv env("XDG_RUNTIME_DIR", runtime);
-        if (runtime.isEmpty())
+    for (const auto& [label, runtime, expected] : cases) {
+        SCOPED_TRACE(label);
+        const QByteArray dir = runtime();
+        ScopedEnv env("XDG_RUNTIME_DIR", dir);
+        if (dir.isEmpty())
             qunsetenv("XDG_RUNTIME_DIR");
-        EXPECT_EQ(PSingleInstance::RuntimeDir(), c.Expected);
+        EXPECT_EQ(PSingleInstance::RuntimeDir(), expected);
         PSingleInstance instance(UniqueName());
-        EXPECT_EQ(instance.Acquire(100), !c.Expected.isEmpty());
-        if (!c.Expected.isEmpty()) {
-            EXPECT_TRUE(QFileInfo::exists(c.Expected + "/" + instance.Name() + ".lock"));
+        EXPECT_EQ(instance.Acquire(100), !expected.isEmpty());
+        if (!expected.isEmpty()) {
+            EXPECT_TRUE(QFileInfo::exists(expected + "/" + instance.Name() + ".lock"));
         }
     }
     EXPECT_TRUE(QDir(tmp.path()).entryList({"*.lock"}, QDir::Files).isEmpty())
@@ -163,9 +120,7 @@ TEST(SingleInstance, TheLockLivesInAPrivateFolderAndADoubtfulOneKeepsASecondCopy
 TEST(SingleInstance, ALockThatCannotBeTakenOrALiveServerMeansAnotherCopy) {
     const QString dir = PSingleInstance::RuntimeDir();
     ASSERT_FALSE(dir.isEmpty());
-
-    // The lock cannot even be opened.
-    const QString blocked = UniqueName();
+    const QString blocked = UniqueName(); // the lock cannot even be opened
     ASSERT_TRUE(QDir().mkpath(dir + "/" + blocked + ".lock"));
     {
         PSingleInstance second(blocked);
@@ -179,15 +134,7 @@ TEST(SingleInstance, ALockThatCannotBeTakenOrALiveServerMeansAnotherCopy) {
     QLocalServer live;
     live.setSocketOptions(QLocalServer::UserAccessOption);
     ASSERT_TRUE(live.listen(dir + "/" + name));
-    std::atomic<int> result{-1};
-    std::thread second([&] {
-        PSingleInstance other(name);
-        result = other.Acquire(300) ? 1 : 0;
-    });
-    EXPECT_TRUE(PumpUntil([&] { return result.load() >= 0; }));
-    second.join();
-    EXPECT_EQ(result.load(), 0);
-    EXPECT_TRUE(live.isListening());
+    EXPECT_FALSE(Beside([&] { return PSingleInstance(name).Acquire(300); }));
     QLocalSocket probe;
     probe.connectToServer(dir + "/" + name);
     EXPECT_TRUE(probe.waitForConnected(1000)) << "the live server's socket was removed";

@@ -43,36 +43,12 @@ inline QImage Stored(int tag) {
     const int W = up.width(), H = up.height();
     const bool sideways = tag >= 5;
     QImage raster(sideways ? H : W, sideways ? W : H, QImage::Format_RGB32);
+    const bool flipX = tag == 2 || tag == 3 || tag == 6 || tag == 7;
+    const bool flipY = tag == 3 || tag == 4 || tag == 7 || tag == 8;
     for (int r = 0; r < raster.height(); ++r)
         for (int c = 0; c < raster.width(); ++c) {
-            int x = 0, y = 0;
-            switch (tag) {
-            case 1:
-                y = r, x = c;
-                break;
-            case 2:
-                y = r, x = W - 1 - c;
-                break;
-            case 3:
-                y = H - 1 - r, x = W - 1 - c;
-                break;
-            case 4:
-                y = H - 1 - r, x = c;
-                break;
-            case 5:
-                x = r, y = c;
-                break;
-            case 6:
-                x = W - 1 - r, y = c;
-                break;
-            case 7:
-                x = W - 1 - r, y = H - 1 - c;
-                break;
-            default:
-                x = r, y = H - 1 - c;
-                break;
-            }
-            raster.setPixel(c, r, up.pixel(x, y));
+            const int a = sideways ? r : c, b = sideways ? c : r;
+            raster.setPixel(c, r, up.pixel(flipX ? W - 1 - a : a, flipY ? H - 1 - b : b));
         }
     return raster;
 }
@@ -109,8 +85,7 @@ inline QByteArray Jpeg(int tag) {
 
 inline bool WriteJpeg(const QString& path, int tag) {
     QFile f(path);
-    const QByteArray bytes = Jpeg(tag);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    return f.open(QIODevice::WriteOnly) && f.write(Jpeg(tag)) > 0;
 }
 
 // Whether a picture shows the upright picture: its size has the upright's proportions and

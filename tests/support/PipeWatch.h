@@ -3,9 +3,7 @@
 // would wait for a writer for good; the watch plays that writer once the time is up (it
 // opens every pipe for writing and closes it again, which ends any such wait), so a fault
 // fails the test instead of hanging it.
-#include <QString>
 #include <QStringList>
-#include <QtGlobal>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

@@ -24,19 +24,18 @@ QString RunTool(const QString& program, const QStringList& args, const QString& 
 }
 
 QString FindWindow(const QString& display, const QString& title, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        const QString out = RunTool(
-            "xdotool",
-            {"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(title) + "$"},
-            display);
-        const QStringList ids = out.split('\n', Qt::SkipEmptyParts);
-        if (!ids.isEmpty() && ids.first().toLongLong() > 0)
-            return ids.first();
-        QThread::msleep(100);
-    }
-    return {};
+    QString id;
+    WaitUntil(
+        [&] {
+            id = RunTool("xdotool",
+                         {"search", "--onlyvisible", "--name",
+                          "^" + QRegularExpression::escape(title) + "$"},
+                         display)
+                     .section('\n', 0, 0);
+            return id.toLongLong() > 0;
+        },
+        ms);
+    return id.toLongLong() > 0 ? id : QString();
 }
 
 QRect Geometry(const QString& display, const QString& window) {
@@ -77,24 +76,8 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
     return true;
 }
 
-double PxToMm(double px) {
-    return px / Dpi * 25.4;
-}
-
-int MmToPx(double mm) {
-    return int(mm / 25.4 * Dpi + 0.5);
-}
-
 double UnitsMm(double units) {
     return units / UnitsPerMm;
-}
-
-int UnitsToPx(double units) {
-    return MmToPx(UnitsMm(units));
-}
-
-bool IsDark(QRgb p) {
-    return qGray(p) < 90;
 }
 
 QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), int from, int to) {
@@ -223,15 +206,17 @@ QString TProgramRun::OpenFromFileMenu(const QString& key, const QString& title) 
 }
 
 QString TProgramRun::WaitForPdf(const QString& titlePart, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        for (const QString& f : QDir(PdfDir()).entryList({"*" + titlePart + "*.pdf"}, QDir::Files))
-            if (!FBefore.contains(f))
-                return PdfDir() + "/" + f;
-        QThread::msleep(200);
-    }
-    return {};
+    QString pdf;
+    WaitUntil(
+        [&] {
+            for (const QString& f :
+                 QDir(PdfDir()).entryList({"*" + titlePart + "*.pdf"}, QDir::Files))
+                if (pdf.isEmpty() && !FBefore.contains(f))
+                    pdf = PdfDir() + "/" + f;
+            return !pdf.isEmpty();
+        },
+        ms);
+    return pdf;
 }
 
 QString TProgramRun::Finish() {

@@ -26,15 +26,23 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 30000);
 
 // Report units, millimetres and pixels of a page rendered at Dpi.
 constexpr double Dpi = 300;
-double PxToMm(double px);
-int MmToPx(double mm);
+inline double PxToMm(double px) {
+    return px / Dpi * 25.4;
+}
+inline int MmToPx(double mm) {
+    return int(mm / 25.4 * Dpi + 0.5);
+}
 double UnitsMm(double units);
-int UnitsToPx(double units);
+inline int UnitsToPx(double units) {
+    return MmToPx(UnitsMm(units));
+}
 // Centres of the runs along a row (or a column) of a page whose pixels pass the test, from
 // pixel from up to (not including) to; to < 0 means the page's end.
 QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), int from = 0,
                    int to = -1);
-bool IsDark(QRgb p);
+inline bool IsDark(QRgb p) {
+    return qGray(p) < 90;
+}
 // The mean colour of the 5 x 5 pixels around a point.
 QColor Average(const QImage& img, const QPoint& centre);
 bool Near(const QColor& a, const QColor& b, int tolerance = 22);
