@@ -1,5 +1,6 @@
 // The contact sheet layout on the recording printer: pages, cells, name and date lines,
-// damaged pictures, and the page geometry on A4 and Letter.
+// damaged pictures and an empty folder (the page geometry is measured on the real queues by
+// the whole-program print).
 #include "printjobs/p_ContactSheetPrint.h"
 #include "report/support_FakePrinter.h"
 #include "support_Layout.h"
@@ -188,35 +189,6 @@ TEST(ContactSheet, ADamagedPictureLeavesItsFrameAndTheRestPrints) {
     const TRect cell = grid->CellRect(OnPage(grid), 1, 0);
     const int midX = cell.Left + cell.Width() / 2;
     EXPECT_TRUE(SilverIn(page, midX, cell.Top + 4, midX, cell.Top + 8));
-}
-
-TEST(ContactSheet, PageGeometryFollowsTheBasePanel) {
-    struct TCase {
-        const char* Name;
-        QSize Paper;
-        QPoint Offset;
-        QSize Report;
-    };
-    const TCase cases[] = {
-        {"A4 with a 6 mm margin", {4961, 7016}, {142, 142}, {794, 1123}},
-        {"Letter", {5100, 6600}, {0, 0}, {816, 1056}},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        TSheetRig rig(31);
-        rig.Printer.Fake.Paper = c.Paper;
-        rig.Printer.Fake.Offset = c.Offset;
-        rig.Layout->SyncWithPrinter();
-        const TLightRep* rep = rig.Layout->LightRep();
-        EXPECT_EQ(QSize(rep->Width(), rep->Height()), c.Report);
-        const TprtContactSheetPrint& l = *rig.Layout;
-        // The path strip closes the base panel; the 5 x 6 cells tile the grid panel above it.
-        EXPECT_EQ(OnPage(l.PathPanel).Bottom, c.Report.height() - 37);
-        const TRect grid = OnPage(l.ContactSheetPanel);
-        EXPECT_EQ(grid.Bottom, OnPage(l.PathPanel).Top);
-        const TRect last = l.ContactSheetPanel->CellRect(grid, 4, 5);
-        EXPECT_EQ(QPoint(last.Right, last.Bottom), QPoint(grid.Right, grid.Bottom));
-    }
 }
 
 TEST(ContactSheet, AnEmptyFolderPrintsTitleFramesAndThePathStrip) {
