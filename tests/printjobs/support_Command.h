@@ -21,5 +21,6 @@ QList<QImage> Pages100(const QString& pdf);
 // The first and last black pixel along the middle row of a 100-dpi page, in millimetres: the
 // outer edges of the index card's two cards.
 QPair<double, double> CardSpan(const QImage& page);
-// count pictures photoNN.jpg (or shotNNN.png, each different but of one size, when distinct).
+// Writes count pictures photoNN.jpg of one colour each and growing widths; with distinct,
+// shotNNN.png of one size whose pixels all differ, so a stored bitmap of the wrong picture shows.
 void MakePictures(const QString& dir, int count, bool distinct = false);
