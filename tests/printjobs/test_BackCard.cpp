@@ -1,11 +1,10 @@
 // The back card: its layout on the recording printer and its settings window with the quarter
 // turns (headless; dialogs answered through the seam).
-#include "Common/c_Config.h"
-#include "platform/PDialogSeam.h"
 #include "printjobs/i_JacketPrint.h"
 #include "printjobs/p_JacketPrint.h"
 #include "report/support_FakePrinter.h"
 #include "services/CIniFile.h"
+#include "support/OrientedPictures.h"
 #include "support/TestSupport.h"
 #include "support_Layout.h"
 
@@ -17,16 +16,9 @@
 
 namespace {
 
-const QColor Colours[] = {QColor(200, 30, 30), QColor(30, 160, 30), QColor(30, 30, 200),
-                          QColor(230, 200, 20)};
-
 // A picture whose four quarters differ, so every turn shows.
 QImage Quarters(int w = 60, int h = 40) {
-    QImage img(w, h, QImage::Format_RGB888);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixelColor(x, y, Colours[(x < w / 2 ? 0 : 1) + (y < h / 2 ? 0 : 2)]);
-    return img;
+    return oriented::Upright().scaled(w, h);
 }
 
 bool SameAsTurned(const QImage& seen, const QImage& picture, int turns) {
@@ -45,41 +37,19 @@ QRect InkIn(const QImage& page, const TRect& r) {
     return box;
 }
 
-struct TRecordingHost : TSilentJobHost {
-    TPrintRange Offered;
-    std::function<void(const TPreviewHooks&)> InPreview;
-    bool PrintDialog(TPrintRange& range, bool) override {
-        Offered = range;
-        return true;
-    }
-    void PreviewRun(const TPreviewHooks& hooks) override { InPreview(hooks); }
-};
-
 struct BackCardLayout : ::testing::Test {
     TScopedFakePrinter Printer; // A4 portrait at 600 dpi
     std::unique_ptr<TprtJacketPrint> Layout = std::make_unique<TprtJacketPrint>();
 };
 
 struct BackCardWindow : ::testing::Test {
-    TempHome Home;
+    TSettingsHome Settings;
+    const QString& Ini = Settings.Ini;
     TScopedFakePrinter Printer;
     std::unique_ptr<TprtJacketPrint> Layout;
     std::unique_ptr<TfrmJacketPrint> Window;
-    QString Ini = Home.Path() + "Thumbnail.ini";
     const QImage Picture = Quarters();
 
-    void SetUp() override {
-        WriteRaw(Ini, "[APP]\nAPPName=Velmora\n");
-        IniFile = new TIniFile(Ini);
-        SetDialogAnswerer([](TDialogRequest&) { return 0; });
-    }
-    void TearDown() override {
-        SetDialogAnswerer({});
-        Window.reset();
-        Layout.reset();
-        delete IniFile;
-        IniFile = nullptr;
-    }
     void Open() {
         Window.reset();
         Layout = std::make_unique<TprtJacketPrint>();
@@ -91,25 +61,7 @@ struct BackCardWindow : ::testing::Test {
 
 } // namespace
 
-TEST_F(BackCardLayout, CardIsCentredOnA4AndLetterAndEachKindPlacesPictureAndLines) {
-    for (auto [paper, width] : {std::pair{QSize(4961, 7016), 794}, {QSize(5100, 6600), 816}}) {
-        SCOPED_TRACE(width);
-        Printer.Fake.Paper = paper;
-        Layout->SetPicture(Quarters());
-        ASSERT_EQ(Layout->LightRep()->Width(), width);
-        const TRect left = OnPage(Layout->LJacketBack), centre = OnPage(Layout->CJacketBack);
-        const TRect right = OnPage(Layout->RJacketBack), strip = OnPage(Layout->RJacketBack2);
-        // Spine, centre, spine and strip follow each other, the first three in the middle of
-        // the paper within a unit, from the top of the base panel.
-        EXPECT_EQ(centre.Left, left.Right);
-        EXPECT_EQ(right.Left, centre.Right);
-        EXPECT_EQ(strip.Left, right.Right);
-        EXPECT_EQ(strip.Top, centre.Top + 2);
-        EXPECT_LE(std::abs(left.Left + right.Right - width), 1);
-        EXPECT_EQ(left.Top, 37);
-        EXPECT_LT(strip.Right, width);
-    }
-
+TEST_F(BackCardLayout, EachKindPlacesPictureAndLines) {
     const struct {
         const char* Name;
         int Item;
@@ -146,7 +98,7 @@ TEST_F(BackCardLayout, CardIsCentredOnA4AndLetterAndEachKindPlacesPictureAndLine
     }
 }
 
-TEST_F(BackCardLayout, PageShowsColourPictureAndSpineTitlesReadingAlongTheSpines) {
+TEST_F(BackCardLayout, PageShowsColourPictureAndCutsALongTitleAtTheSpines) {
     const TColor label = 0x40A0F0; // orange
     Layout->SetPicture(Quarters(200, 100));
     Layout->SetLayoutKind(TprtJacketPrint::lkPhotoTop);
@@ -164,17 +116,9 @@ TEST_F(BackCardLayout, PageShowsColourPictureAndSpineTitlesReadingAlongTheSpines
     EXPECT_TRUE(NearColour(page.pixel(strip.Left + 18, strip.Top + 200), orange));
     EXPECT_TRUE(NearColour(page.pixel(bottom.Left + 200, bottom.Top + 13), orange));
     const TRect pic = OnPage(Layout->JacketImage);
-    EXPECT_TRUE(NearColour(page.pixel(pic.Left + 10, pic.Top + 10), Colours[0]));
-    EXPECT_TRUE(NearColour(page.pixel(pic.Right - 10, pic.Bottom - 10), Colours[3]));
+    EXPECT_TRUE(NearColour(page.pixel(pic.Left + 10, pic.Top + 10), oriented::Quarter(0)));
+    EXPECT_TRUE(NearColour(page.pixel(pic.Right - 10, pic.Bottom - 10), oriented::Quarter(3)));
 
-    // The spine titles run along the spines, inside them: the left one reads bottom to top
-    // (its text starts at the bottom of its box), the right one top to bottom.
-    for (const TRect& spine : {left, right}) {
-        const QRect ink = InkIn(page, spine);
-        ASSERT_GT(ink.height(), 50);
-        EXPECT_GT(ink.height(), 4 * ink.width());
-        EXPECT_EQ(ink.center().y() > (spine.Top + spine.Bottom) / 2, spine.Left == left.Left);
-    }
     // A title longer than the spines is cut at their title boxes: nothing reaches the right
     // strip, the card's top or bottom edge lines stay clear of text.
     Layout->SetTitle(QString("SUMMER HOLIDAYS ").repeated(8), font);
@@ -184,27 +128,6 @@ TEST_F(BackCardLayout, PageShowsColourPictureAndSpineTitlesReadingAlongTheSpines
         EXPECT_GT(InkIn(longPage, spine).top(), spine.Top + 10);
         EXPECT_LT(InkIn(longPage, spine).bottom(), spine.Bottom - 10);
     }
-}
-
-TEST_F(BackCardLayout, PrintsOnePageWithoutRangeAndPreviewsOnePageWithoutNavigation) {
-    TRecordingHost host;
-    Layout->Host = &host;
-    Layout->SetPicture(Quarters());
-    Printer.Fake.Mode.Orientation = DMORIENT_LANDSCAPE; // left so by another job
-    ASSERT_TRUE(Layout->Print());
-    EXPECT_FALSE(host.Offered.PageNums);
-    EXPECT_EQ(Printer.Fake.Orientation(), TPrinterOrientationKind::Portrait);
-    EXPECT_EQ(Printer.Fake.Sheets.size(), 1u);
-
-    bool navigation = true;
-    host.InPreview = [&](const TPreviewHooks& h) {
-        navigation = h.First || h.Previous || h.Next || h.Last;
-        h.Print();
-    };
-    Layout->ShowPreview();
-    EXPECT_FALSE(navigation);
-    EXPECT_EQ(host.LastCount, 1);
-    EXPECT_EQ(Printer.Fake.Sheets.size(), 1u); // the preview's Print: one more document
 }
 
 TEST_F(BackCardWindow, StoredTurnsAndLayoutOpenAsStoredAndSaveStoresTheCount) {

@@ -133,32 +133,6 @@ TEST(IndexCard, VideoPrintsItsIconAndAnUnreadablePictureLeavesTheFrameOnly) {
     EXPECT_EQ(nameInk(plain, 0, 0), 0);
 }
 
-TEST(IndexCard, CardsFollowThePrintableHeight) {
-    struct TCase {
-        const char* Name;
-        QSize Paper;
-        QPoint Offset;
-        int ReportWidth, SpaceAbove;
-    };
-    const TCase cases[] = {
-        {"A4 with a 6 mm margin", {7016, 4961}, {142, 142}, 1123, (748 - 454) / 2},
-        {"Letter landscape", {6600, 5100}, {0, 0}, 1056, (816 - 454) / 2},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        TCardRig rig(5, 3);
-        rig.Printer.Fake.Paper = c.Paper;
-        rig.Printer.Fake.Offset = c.Offset;
-        rig.Layout->SyncWithPrinter();
-        EXPECT_EQ(rig.Layout->LightRep()->Width(), c.ReportWidth);
-        // Both cards side by side, level, from the base panel's left edge.
-        const TRect left = OnPage(rig.Layout->LThumbnailOutLine);
-        const TRect right = OnPage(rig.Layout->RThumbnailOutLine);
-        EXPECT_EQ(QPoint(left.Left, left.Top), QPoint(37, 37 + c.SpaceAbove));
-        EXPECT_EQ(QPoint(right.Left, right.Top), QPoint(left.Right, left.Top));
-    }
-}
-
 TEST(IndexCard, PreviewsKeepReducedPicturesPrintsFetchThemAfresh) {
     TCardRig rig(8, 2);
     rig.Page(1);

@@ -1,9 +1,7 @@
 // `velmora print` run as a user runs it: the built program, no display, its own program
 // folder. What it prints is read back from the PDF as pixels and compared with the windows'
 // own print of the same folder and settings.
-#include "Common/c_Config.h"
 #include "cache/CThumbnailDB.h"
-#include "platform/PDialogSeam.h"
 #include "printjobs/i_ContactSheetPrint.h"
 #include "printjobs/i_JacketPrint.h"
 #include "printjobs/i_PrintThumbnail.h"
@@ -11,10 +9,10 @@
 #include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRPdfPrinter.h"
-#include "services/CIniFile.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 #include "support_Command.h"
+#include "support_Layout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -129,77 +127,110 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
     EXPECT_EQ(v.Out, QString("velmora %1\n").arg(VELMORA_VERSION));
 }
 
-TEST_F(PrintCommandTest, PrintsWhatTheWindowSavedAsTheWindowPrintsIt) {
+TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     const QString photos = Dir() + "/photos";
     MakePictures(photos, 9);
     WriteRaw(photos + "/broken.jpg", "not a picture");
-
-    // The index card window: 2 x 2, a red label, a title, saved; then its own print.
-    TempHome home; // VELMORA_HOME for this process too
-    WriteRaw(home.Path() + "Thumbnail.ini", "[APP]\nAPPName=Velmora\n");
-    IniFile = new TIniFile(home.Path() + "Thumbnail.ini");
-    TPdfPrinter windowPrinter;
-    windowPrinter.FileName = Dir() + "/window.pdf";
-    TPrinter* old = SetApplicationPrinter(&windowPrinter);
-    SetDialogAnswerer([](TDialogRequest&) { return 0; });
-    {
-        TprtThumbnailPrint layout;
-        TfrmPrintThumbnail window(&layout);
-        window.CbLayout->setCurrentIndex(1);
-        window.SetLabelColor(0x0000FF); // red
-        window.EdTitle->setPlainText("Harbour");
-        window.CbFNCheck->setChecked(false);
-        window.BtnSaveSettingClick();
-        TPrintItemVector items;
-        for (const QString& name : QDir(photos).entryList({"*.jpg"}, QDir::Files, QDir::Name))
-            items.AddFile(photos + "/" + name);
-        layout.ItemList = &items;
-        TThumbnailDB db(nullptr, home.Path());
-        db.SetCacheDirectory(Dir() + "/window-cache");
-        db.SetMaxSizeKB(100000);
-        db.SetWidth(512);
-        db.SetHeight(512);
-        layout.Pictures = DatabasePictures(&db);
-        window.SetFolder(photos);
-        TSilentJobHost host;
+    TSettingsHome settings( // VELMORA_HOME for this process too
+        "[APP]\nAPPName=Velmora\n[PrintJacket]\nLayout=1\nRotateCount=1\nTitle=Spine\n"
+        "[PrintContactSheet]\nBackColor=65280\nTitle=Sheet\nDateShow=0\n");
+    const QString home = settings.Home.Path();
+    TThumbnailDB db(nullptr, home);
+    db.SetCacheDirectory(Dir() + "/window-cache");
+    db.SetWidth(512);
+    db.SetHeight(512);
+    TPrintItemVector items;
+    for (const QString& name : QDir(photos).entryList({"*.jpg"}, QDir::Files, QDir::Name))
+        items.AddFile(photos + "/" + name);
+    TSilentJobHost host;
+    // Each window's own print; the index card's window first saves 2 x 2, a red label and a
+    // title. Then the command's print of the same job, saved settings and all.
+    auto print = [&](TprtPrintBase& layout) {
         layout.Host = &host;
         ASSERT_TRUE(layout.Print());
+    };
+    const struct {
+        std::function<void()> Window;
+        QStringList Args;
+        double WidthMm;
+        int Pages;
+    } jobs[] = {
+        {[&] {
+             TprtThumbnailPrint layout;
+             TfrmPrintThumbnail window(&layout);
+             window.CbLayout->setCurrentIndex(1);
+             window.SetLabelColor(0x0000FF); // red
+             window.EdTitle->setPlainText("Harbour");
+             window.CbFNCheck->setChecked(false);
+             window.BtnSaveSettingClick();
+             layout.ItemList = &items;
+             layout.Pictures = DatabasePictures(&db);
+             window.SetFolder(photos);
+             print(layout);
+         },
+         {"print", "index-card", "photos", "-o", "card.pdf"},
+         297,
+         2}, // ten items, eight a sheet
+        {[&] {
+             TprtContactSheetPrint layout;
+             layout.Pictures = DatabasePictures(&db);
+             TfrmContactSheetPrint window(&layout);
+             layout.ItemList = &items;
+             window.SetFolder(photos);
+             print(layout);
+         },
+         {"print", "contact-sheet", "photos", "-o", "sheet.pdf"},
+         210,
+         1},
+        {[&] {
+             TprtJacketPrint layout;
+             layout.Pictures = DatabasePictures(&db);
+             TfrmJacketPrint window(&layout);
+             QImage picture;
+             ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/photo03.jpg", picture));
+             window.SetImage(picture, photos);
+             print(layout);
+         },
+         {"print", "back-card", "photos/photo03.jpg", "-o", "back.pdf"},
+         210,
+         1},
+    };
+    for (const auto& job : jobs) {
+        SCOPED_TRACE(job.Args.join(' ').toStdString());
+        TPdfPrinter printer;
+        printer.FileName = Dir() + "/window.pdf";
+        TPrinter* old = SetApplicationPrinter(&printer);
+        job.Window();
+        SetApplicationPrinter(old);
+        const TRun r = Run(job.Args, home);
+        ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+        const QString file = Dir() + "/" + job.Args.last();
+        EXPECT_NEAR(PaperMm(file).width(), job.WidthMm, 0.5);
+        const QList<QImage> command = Pages100(file), window = Pages100(Dir() + "/window.pdf");
+        ASSERT_EQ(command.size(), job.Pages);
+        EXPECT_EQ(command, window); // the same pictures in the same cells
+        EXPECT_FALSE(command[0].allGray());
     }
-    SetDialogAnswerer({});
-    SetApplicationPrinter(old);
-    delete IniFile;
-    IniFile = nullptr;
 
-    const TRun r = Run({"print", "index-card", "photos", "-o", "card.pdf"}, home.Path());
-    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     // The damaged picture is named, its cell stays empty, the rest prints.
+    const TRun r = Run({"print", "index-card", "photos", "-o", "card.pdf"}, home);
     EXPECT_TRUE(r.Err.contains("velmora print: cannot read the picture \"" + photos +
                                "/broken.jpg\"; its cell stays empty."))
         << r.Err.toStdString();
     EXPECT_TRUE(r.Err.contains("2 pages written to " + Dir() + "/card.pdf"));
-    // Ten items, eight to a sheet: two landscape A4 sheets, as from the window.
-    EXPECT_NEAR(PaperMm(Dir() + "/card.pdf").width(), 297, 0.5);
-    const QList<QImage> command = Pages100(Dir() + "/card.pdf");
-    const QList<QImage> window = Pages100(Dir() + "/window.pdf");
-    ASSERT_EQ(command.size(), 2);
-    ASSERT_EQ(window.size(), 2);
-    for (int p = 0; p < 2; ++p) {
-        SCOPED_TRACE(p);
-        EXPECT_NEAR(CardSpan(command[p]).second - CardSpan(command[p]).first, 2 * 120.1, 0.6);
-        EXPECT_EQ(StripColour(command[p]), 0xFF0000u);
-        EXPECT_EQ(command[p], window[p]); // the same pictures in the same cells
+    for (const QImage& page : Pages100(Dir() + "/card.pdf")) {
+        EXPECT_NEAR(CardSpan(page).second - CardSpan(page).first, 2 * 120.1, 0.6);
+        EXPECT_EQ(StripColour(page), 0xFF0000u);
     }
-
     // Given on the command line, a setting wins over the stored one; --paper letter.
     const TRun g = Run({"print", "index-card", "photos", "--color", "00FF00", "--paper", "letter",
                         "--layout=2", "-o", "green.pdf"},
-                       home.Path());
+                       home);
     ASSERT_EQ(g.Status, 0) << g.Err.toStdString();
     EXPECT_NEAR(PaperMm(Dir() + "/green.pdf").width(), 279.4, 0.5);
     const QList<QImage> green = Pages100(Dir() + "/green.pdf");
     ASSERT_EQ(green.size(), 1); // 3 x 3, eighteen to a sheet
     EXPECT_EQ(StripColour(green[0]), 0x00FF00u);
-    EXPECT_NEAR(CardSpan(green[0]).second - CardSpan(green[0]).first, 2 * 120.1, 0.6);
 }
 
 TEST_F(PrintCommandTest, PageRangeTwoToThreeOfFivePages) {
@@ -218,68 +249,4 @@ TEST_F(PrintCommandTest, PageRangeTwoToThreeOfFivePages) {
     EXPECT_EQ(p[1], a[2]);
     // The second run found every thumbnail in the cache the first one made.
     EXPECT_TRUE(QFile::exists(Home() + "Temp/_TDB0100/_TDBCache.dat"));
-}
-
-TEST_F(PrintCommandTest, ContactSheetAndBackCardPrintAsTheirWindowsPrintThem) {
-    const QString photos = Dir() + "/photos";
-    MakePictures(photos, 23); // 5 x 6 by default: one sheet
-    TempHome home;
-    WriteRaw(home.Path() + "Thumbnail.ini",
-             "[APP]\nAPPName=Velmora\n[PrintJacket]\nLayout=1\nRotateCount=1\nTitle=Spine\n"
-             "[PrintContactSheet]\nBackColor=65280\nTitle=Sheet\nDateShow=0\n");
-    IniFile = new TIniFile(home.Path() + "Thumbnail.ini");
-    SetDialogAnswerer([](TDialogRequest&) { return 0; });
-    TThumbnailDB db(nullptr, home.Path());
-    db.SetCacheDirectory(Dir() + "/window-cache");
-    db.SetWidth(512);
-    db.SetHeight(512);
-    TPrintItemVector items;
-    for (const QString& name : QDir(photos).entryList({"*.jpg"}, QDir::Files, QDir::Name))
-        items.AddFile(photos + "/" + name);
-    TSilentJobHost host;
-    // The window's own print of each job, then the command's, saved settings and all.
-    const std::function<void()> windows[] = {
-        [&] {
-            TprtContactSheetPrint layout;
-            layout.Pictures = DatabasePictures(&db);
-            TfrmContactSheetPrint window(&layout);
-            layout.ItemList = &items;
-            window.SetFolder(photos);
-            layout.Host = &host;
-            ASSERT_TRUE(layout.Print());
-        },
-        [&] {
-            TprtJacketPrint layout;
-            layout.Pictures = DatabasePictures(&db);
-            TfrmJacketPrint window(&layout);
-            QImage picture;
-            ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/photo03.jpg", picture));
-            window.SetImage(picture, photos);
-            layout.Host = &host;
-            ASSERT_TRUE(layout.Print());
-        },
-    };
-    const QStringList args[] = {{"print", "contact-sheet", "photos", "-o", "sheet.pdf"},
-                                {"print", "back-card", "photos/photo03.jpg", "-o", "back.pdf"}};
-    for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE(args[i].join(' ').toStdString());
-        TPdfPrinter printer;
-        printer.FileName = Dir() + "/window.pdf";
-        TPrinter* old = SetApplicationPrinter(&printer);
-        windows[i]();
-        SetApplicationPrinter(old);
-        const TRun r = Run(args[i], home.Path());
-        ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
-        const QString file = Dir() + "/" + args[i].last();
-        EXPECT_NEAR(PaperMm(file).width(), 210, 0.5);
-        EXPECT_NEAR(PaperMm(file).height(), 297, 0.5);
-        const QList<QImage> command = Pages100(file), window = Pages100(Dir() + "/window.pdf");
-        ASSERT_EQ(command.size(), 1);
-        ASSERT_EQ(window.size(), 1);
-        EXPECT_EQ(command[0], window[0]);
-        EXPECT_FALSE(command[0].allGray());
-    }
-    SetDialogAnswerer({});
-    delete IniFile;
-    IniFile = nullptr;
 }

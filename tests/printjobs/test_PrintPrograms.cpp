@@ -6,13 +6,13 @@
 #include "Common/c_PrintGeometry.h"
 #include "imaging/ExifReader.h"
 #include "platform/PPrinter.h"
+#include "support/OrientedPictures.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QThread>
-#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -109,11 +109,6 @@ TEST(PrintPrograms, IndexCardOfSeventyThreePhotos) {
         const QList<double> down = Runs(page1, UnitsToPx(cardLeft + 2 * 454 - 8), false, IsDark);
         ASSERT_EQ(across.size(), 3);
         ASSERT_GE(down.size(), 2);
-        std::printf("%s: cards %.2f and %.2f mm wide, %.2f mm high; left edge at %.2f mm, top at "
-                    "%.2f mm (layout: %.2f, %.2f)\n",
-                    qPrintable(q.Name), PxToMm(across[1] - across[0]),
-                    PxToMm(across[2] - across[1]), PxToMm(down.last() - down.first()),
-                    PxToMm(across[0]), PxToMm(down.first()), UnitsMm(cardLeft), UnitsMm(cardTop));
         EXPECT_NEAR(PxToMm(across[1] - across[0]), 120.1, 0.3);
         EXPECT_NEAR(PxToMm(across[2] - across[1]), 120.1, 0.3);
         EXPECT_NEAR(PxToMm(down.last() - down.first()), 120.1, 0.3);
@@ -152,14 +147,10 @@ TEST(PrintPrograms, IndexCardOfSeventyThreePhotos) {
 TEST(PrintPrograms, BackCardOfATurnedPhoto) {
     ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
     ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
-    const QColor quarter[4] = {QColor(210, 30, 30), QColor(30, 170, 30), QColor(30, 30, 210),
-                               QColor(235, 205, 20)};
+    const QColor quarter[4] = {oriented::Quarter(0), oriented::Quarter(1), oriented::Quarter(2),
+                               oriented::Quarter(3)};
     QTemporaryDir photos;
-    QImage img(400, 300, QImage::Format_RGB32);
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 400; ++x)
-            img.setPixelColor(x, y, quarter[(x < 200 ? 0 : 1) + (y < 150 ? 0 : 2)]);
-    ASSERT_TRUE(img.save(photos.filePath("photo.jpg"), "JPG", 95));
+    ASSERT_TRUE(oriented::Upright().scaled(400, 300).save(photos.filePath("photo.jpg"), "JPG", 95));
     QImage other(300, 300, QImage::Format_RGB32);
     other.fill(QColor(120, 120, 120));
     ASSERT_TRUE(other.save(photos.filePath("zz_other.jpg"), "JPG", 95));
@@ -206,12 +197,6 @@ TEST(PrintPrograms, BackCardOfATurnedPhoto) {
             Runs(page, int(left[1]) + UnitsToPx(8), false, IsDark, 0, UnitsToPx(top + 460));
         ASSERT_EQ(down.size(), 2);
         const double cardMiddle = PxToMm((left[0] + right[1]) / 2);
-        std::printf("%s: spines %.2f and %.2f mm, centre %.2f x %.2f mm, strip %.2f mm; card "
-                    "middle %.2f mm, printable middle %.2f mm, top %.2f mm\n",
-                    qPrintable(q.Name), PxToMm(left[1] - left[0]), PxToMm(right[1] - right[0]),
-                    PxToMm(right[0] - left[1]), PxToMm(down[1] - down[0]),
-                    PxToMm(right[2] - right[1]), cardMiddle,
-                    UnitsMm(printable.Left + printable.Width() / 2.0), PxToMm(down[0]));
         EXPECT_NEAR(PxToMm(left[1] - left[0]), 5.8, 0.3);
         EXPECT_NEAR(PxToMm(right[1] - right[0]), 5.8, 0.3);
         EXPECT_NEAR(PxToMm(right[0] - left[1]), 137.8, 0.3);
@@ -276,16 +261,7 @@ TEST(PrintPrograms, BackCardOfATurnedPhoto) {
 TEST(PrintPrograms, ContactSheetOfThirtyOnePhotos) {
     ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
     ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
-    // The camera block of a real photograph gives generated pictures a shooting date.
-    const QByteArray dune = ReadAll(TestDataPath("dune.jpg"));
-    QByteArray block;
-    for (int i = 2; i + 4 <= dune.size() && block.isEmpty();) {
-        const int len = (uchar(dune[i + 2]) << 8) | uchar(dune[i + 3]);
-        if (uchar(dune[i + 1]) == 0xE1 && dune.mid(i + 4, 4) == "Exif")
-            block = dune.mid(i, len + 2);
-        i += 2 + len;
-    }
-    ASSERT_FALSE(block.isEmpty());
+    // Every third is a real photograph with a camera's shooting date.
     TExifReader exif;
     ASSERT_TRUE(exif.Read(TestDataPath("dune.jpg")));
     QString shot = exif.DateTimeOriginal().left(19);
@@ -294,14 +270,11 @@ TEST(PrintPrograms, ContactSheetOfThirtyOnePhotos) {
     const QDateTime fileTime(QDate(2024, 3, 5), QTime(10, 20, 30));
     QTemporaryDir photos;
     for (int i = 0; i < 31; ++i) {
-        QImage img(400, 300, QImage::Format_RGB32);
-        img.fill(QColor(120 + (i % 4) * 40, 120 + ((i / 4) % 4) * 40, 100 + ((i / 16) % 2) * 60));
         const QString path = photos.filePath(QString("p%1.jpg").arg(i, 3, 10, QChar('0')));
-        ASSERT_TRUE(img.save(path, "JPG", 95));
-        if (i % 3 == 0) {
-            const QByteArray jpeg = ReadAll(path);
-            WriteRaw(path, jpeg.left(2) + block + jpeg.mid(2));
-        }
+        QImage img(400, 300, QImage::Format_RGB32);
+        img.fill(QColor(120 + (i % 4) * 40, 120 + ((i / 4) % 4) * 40, 100));
+        ASSERT_TRUE(i % 3 ? img.save(path, "JPG", 95)
+                          : QFile::copy(TestDataPath("dune.jpg"), path));
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         ASSERT_TRUE(f.setFileTime(fileTime, QFileDevice::FileModificationTime));
@@ -335,9 +308,6 @@ TEST(PrintPrograms, ContactSheetOfThirtyOnePhotos) {
                 bottom = y + 1;
             }
         ASSERT_GE(top, 0);
-        std::printf("%s: strip %.2f mm high from %.2f mm (layout %.2f from %.2f)\n",
-                    qPrintable(q.Name), PxToMm(bottom - top), PxToMm(top), UnitsMm(30),
-                    UnitsMm(stripTop));
         EXPECT_NEAR(PxToMm(bottom - top), UnitsMm(30), 0.3);
         EXPECT_NEAR(PxToMm(top), UnitsMm(stripTop), 0.3);
         // The title's underline closes the title area, bh div 18 high.

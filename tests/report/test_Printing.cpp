@@ -84,33 +84,35 @@ TEST(Printing, StateTableAndItsErrors) {
     rep.EndPreview();
 }
 
-TEST(Printing, ScaleAndPrintableAreaOffset) {
+TEST(Printing, ScaleOffsetAndPointSizesOnPrinterAndPreview) {
     TProbeReport p;
     TLightRep& rep = p.Rep;
+    auto* item = new TLRItem(&rep);
+    item->SetParent(p.Panel);
+    item->SetFont(TLRFont::Points("IPAPGothic", 10));
+    int fontHeight = 0;
+    p.Panel->AfterPrint = [&](TLRControl*) { fontHeight = rep.PrintCanvas()->Font().Height; };
+    // 100 dots are 16 units at 600 dpi, 32 at 300: the panel at 37 is drawn that much further
+    // up and left on the printable area; unreadable capabilities give scale 1 and no offset.
     p.Fake().Offset = QPoint(100, 50);
-    rep.BeginDoc();
-    rep.PrintPage();
-    rep.EndDoc();
-    ASSERT_EQ(p.Draws.size(), 1u);
-    EXPECT_EQ(rep.PrintScale(), 6.25);
-    // 100 dots are 16 units: the panel at 37 is drawn at 21 on the printable area.
-    EXPECT_EQ(p.Draws[0].Rect, Bounds(37 - 16, 37 - 8, 720, 1049));
-
-    // At 300 dpi the offset is 32 units; unreadable capabilities give scale 1 and none.
-    for (auto [dpi, unreadable, scale, left] :
-         {std::tuple{300, false, 3.125, 37 - 32}, std::tuple{600, true, 1.0, 37}}) {
+    for (auto [dpi, unreadable, scale, left, top] :
+         {std::tuple{600, false, 6.25, 37 - 16, 37 - 8},
+          std::tuple{300, false, 3.125, 37 - 32, 37 - 16}, std::tuple{600, true, 1.0, 37, 37}}) {
         p.Draws.clear();
         p.Fake().Dpi = dpi;
         p.Fake().CapsUnreadable = unreadable;
         rep.BeginDoc();
         rep.PrintPage();
         rep.EndDoc();
+        ASSERT_EQ(p.Draws.size(), 1u);
         EXPECT_EQ(p.Draws[0].Scale, scale);
         EXPECT_EQ(p.Draws[0].Rect.Left, left);
+        EXPECT_EQ(p.Draws[0].Rect.Top, top);
+        EXPECT_TRUE(unreadable || fontHeight == -MulDiv(10, dpi, 72)); // points kept
     }
-    p.Fake().CapsUnreadable = false;
+    EXPECT_EQ(p.Draws[0].Rect.Width(), 720);
 
-    // Previews use the zoom (at least 1) and never the printer's offset.
+    // Previews use the zoom (at least 1), scale the fonts with it, and never the offset.
     TLRCanvas canvas(nullptr, 96);
     for (int zoom : {0, 3}) {
         p.Draws.clear();
@@ -120,43 +122,37 @@ TEST(Printing, ScaleAndPrintableAreaOffset) {
         rep.EndPreview();
         EXPECT_EQ(p.Draws[0].Scale, zoom < 1 ? 1.0 : double(zoom));
         EXPECT_EQ(p.Draws[0].Rect.Left, 37);
+        EXPECT_EQ(fontHeight, -MulDiv(10 * std::max(zoom, 1), 96, 72));
     }
-    EXPECT_EQ(rep.PageNumber(), 0);
 }
 
 TEST(Printing, SetupPrinterResetsANewPrinterAndWritesThePaper) {
     TProbeReport p;
     TLightRep& rep = p.Rep;
+    auto doc = [&] {
+        p.Fake().Log.clear();
+        rep.BeginDoc();
+        rep.EndDoc();
+        return p.Fake().Log;
+    };
     rep.SetOrientation(poLandscape);
-    rep.BeginDoc();
-    rep.EndDoc();
-    EXPECT_EQ(p.Fake().Log.first(), "SetPrinter Fake-A,FAKE, paper 9 orientation 2");
-
-    // Another printer chosen: it is reset to its defaults before the paper is written.
-    p.Fake().Log.clear();
+    EXPECT_EQ(doc().first(), "SetPrinter Fake-A,FAKE, paper 9 orientation 2");
+    // Another printer chosen: reset to its defaults before the paper is written, once.
     p.Fake().Index = 1;
     rep.SetPaperSize(psB5);
-    rep.BeginDoc();
-    rep.EndDoc();
-    EXPECT_EQ(p.Fake().Log.mid(0, 2),
-              QStringList({"SetPrinter Fake-B,FAKE, defaults",
-                           "SetPrinter Fake-B,FAKE, paper 13 orientation 2"}));
-    p.Fake().Log.clear();
-    rep.BeginDoc();
-    rep.EndDoc();
-    EXPECT_FALSE(p.Fake().Log.join('\n').contains("defaults"));
+    EXPECT_EQ(doc().mid(0, 2), QStringList({"SetPrinter Fake-B,FAKE, defaults",
+                                            "SetPrinter Fake-B,FAKE, paper 13 orientation 2"}));
+    EXPECT_FALSE(doc().join('\n').contains("defaults"));
 
     // Without a fixed paper the set-up event decides; the device mode is not written.
-    p.Fake().Log.clear();
     rep.SetPaperSize(psNone);
     int calls = 0;
     rep.OnSetPrinter = [&](TLRControl*) { ++calls; };
     p.Fake().Index = 0;
-    rep.BeginDoc();
-    rep.EndDoc();
+    const QStringList log = doc();
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(p.Fake().Log.first(), "SetPrinter Fake-A,FAKE, defaults");
-    EXPECT_EQ(p.Fake().Log.filter("paper").size(), 0);
+    EXPECT_EQ(log.first(), "SetPrinter Fake-A,FAKE, defaults");
+    EXPECT_EQ(log.filter("paper").size(), 0);
 
     // An error from the set-up event leaves BeginDoc before the document starts.
     p.Fake().Log.clear();
@@ -164,40 +160,4 @@ TEST(Printing, SetupPrinterResetsANewPrinterAndWritesThePaper) {
     EXPECT_THROW(rep.BeginDoc(), Exception);
     EXPECT_EQ(rep.State(), TReportState::Idle);
     EXPECT_TRUE(p.Fake().Log.filter("BeginDoc").isEmpty());
-
-    // A device mode that cannot be locked stops it too; previews never touch the set-up.
-    rep.SetPaperSize(psA4);
-    p.Fake().LockFails = true;
-    EXPECT_THROW(rep.BeginDoc(), ELRError);
-    EXPECT_TRUE(p.Fake().Log.filter("BeginDoc").isEmpty());
-    p.Fake().Log.clear();
-    TLRCanvas canvas(nullptr, 96);
-    rep.BeginPreview();
-    rep.PreviewPage(canvas);
-    rep.EndPreview();
-    EXPECT_TRUE(p.Fake().Log.isEmpty());
-}
-
-TEST(Printing, PrinterCanvasKeepsPointSizesAndPreviewScalesThem) {
-    TProbeReport p;
-    TLightRep& rep = p.Rep;
-    auto* item = new TLRItem(&rep);
-    item->SetParent(p.Panel);
-    item->SetFont(TLRFont::Points("IPAPGothic", 10));
-    item->SetBounds(0, 0, 300, 60);
-    int printerHeight = 0, previewHeight = 0;
-    p.Panel->AfterPrint = [&](TLRControl*) {
-        (rep.State() == TReportState::Printing ? printerHeight : previewHeight) =
-            rep.PrintCanvas()->Font().Height;
-    };
-    rep.BeginDoc();
-    rep.PrintPage();
-    rep.EndDoc();
-    EXPECT_EQ(printerHeight, -MulDiv(10, 600, 72)); // 10 pt at 600 dpi
-    TLRCanvas canvas(nullptr, 96);
-    rep.PreviewZoom = 3;
-    rep.BeginPreview();
-    rep.PreviewPage(canvas);
-    rep.EndPreview();
-    EXPECT_EQ(previewHeight, -MulDiv(30, 96, 72)); // 30 pt on the 96 dpi bitmap
 }

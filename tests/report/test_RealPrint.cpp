@@ -9,7 +9,6 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QThread>
-#include <cstdio>
 #include <gtest/gtest.h>
 
 TEST(RealPrint, TwoPagesReachTheSpoolerAtActualSizeWithTheOffsetCompensated) {
@@ -71,9 +70,6 @@ TEST(RealPrint, TwoPagesReachTheSpoolerAtActualSizeWithTheOffsetCompensated) {
     const QList<double> down = Runs(page1, UnitsToPx(37 + 300), false, IsDark);
     ASSERT_GE(across.size(), 2);
     ASSERT_GE(down.size(), 2);
-    std::printf("frame %.3f x %.3f mm, left line at %.3f mm, top line at %.3f mm\n",
-                PxToMm(across.last() - across.first()), PxToMm(down.last() - down.first()),
-                PxToMm(across.first()), PxToMm(down.first()));
     EXPECT_NEAR(PxToMm(across.last() - across.first()), 100.0, 0.3);
     EXPECT_NEAR(PxToMm(down.last() - down.first()), 100.0, 0.3);
     // Where the layout puts it on the paper, not 12 mm / 20 mm further in.

@@ -142,28 +142,6 @@ TEST(TextItems, TurnedItemLimitsWrappedLinesAndEndsAtTheBottom) {
     EXPECT_EQ(InkBands(Draw(item, 120, 120, rect)), 0);
 }
 
-TEST(TextItems, TurnedTextRunsAlongTheEdgeItStartsFrom) {
-    TLRItem2 item(nullptr);
-    item.SetFont(TLRFont::Pixels(Face, 14));
-    item.Text = "Title";
-    item.SetHMargin(0);
-    item.SetVMargin(0);
-    item.Escapement = esLeft; // upwards from the bottom-left corner of P = (10, 10, 40, 210)
-    const TRect left = Ink(Draw(item, 60, 240, Rect(10, 10, 41, 211)));
-    EXPECT_GE(left.Left, 10);
-    EXPECT_LE(left.Right, 10 + 16);
-    EXPECT_LE(left.Bottom, 210);
-    EXPECT_GE(left.Bottom, 200);
-    EXPECT_GT(left.Height(), left.Width());
-    item.Escapement = esRight; // downwards from the top-right corner
-    const TRect right = Ink(Draw(item, 60, 240, Rect(10, 10, 41, 211)));
-    EXPECT_LE(right.Right, 40);
-    EXPECT_GE(right.Left, 40 - 16);
-    EXPECT_GE(right.Top, 10);
-    EXPECT_LE(right.Top, 20);
-    EXPECT_GT(right.Height(), right.Width());
-}
-
 TEST(TextItems, SplitLinesKeepsWholeCharactersAndNeverTestsTheLast) {
     auto tens = [](const QString& s) { return int(s.toUcs4().size()) * 10; };
     EXPECT_EQ(SplitLines("ABCDEFG", 40, tens), QStringList({"ABCD", "EFG"}));
