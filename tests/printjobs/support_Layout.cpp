@@ -1,5 +1,7 @@
 #include "support_Layout.h"
 
+#include "platform/PDialogSeam.h"
+
 #include <cstdlib>
 
 TRect OnPage(const TLRControl* c) {
@@ -18,4 +20,16 @@ QColor ColourOf(int item) {
 bool NearColour(QRgb a, const QColor& b) {
     return std::abs(qRed(a) - b.red()) < 12 && std::abs(qGreen(a) - b.green()) < 12 &&
            std::abs(qBlue(a) - b.blue()) < 12;
+}
+
+TSettingsHome::TSettingsHome(const QByteArray& ini) : Ini(Home.Path() + "Thumbnail.ini") {
+    WriteRaw(Ini, ini);
+    IniFile = new TIniFile(Ini);
+    SetDialogAnswerer([](TDialogRequest&) { return 0; });
+}
+
+TSettingsHome::~TSettingsHome() {
+    SetDialogAnswerer({});
+    delete IniFile;
+    IniFile = nullptr;
 }

@@ -35,12 +35,10 @@ public:
     int Pages;
     QList<int> Drawn;
     QList<TRect> LaidOut;
-    int Cleared = 0;
     std::function<void(int)> OnPage;
 
 protected:
     void LayoutPanels(const TRect& printable) override { LaidOut << printable; }
-    void ClearRenderState() override { ++Cleared; }
 };
 
 // A host that answers as a test says and notes what it was asked.
@@ -48,7 +46,7 @@ class TScriptHost : public TSilentJobHost {
 public:
     int Answer = 1;
     bool DialogOK = true;
-    int DialogFrom = 0, DialogTo = 0; // 0: keep what the job offers
+    int From = 0, To = 0; // 0: keep what the job offers
     std::function<void()> InDialog;
     TPrintRange Offered;
     QList<int> PagesShown;
@@ -62,10 +60,8 @@ public:
         Offered = range;
         if (InDialog)
             InDialog();
-        if (DialogFrom)
-            range.FromPage = DialogFrom;
-        if (DialogTo)
-            range.ToPage = DialogTo;
+        range.FromPage = From ? From : range.FromPage;
+        range.ToPage = To ? To : range.ToPage;
         return DialogOK;
     }
     void PreviewShowPage(const QImage& page, int number, int count) override {
@@ -78,6 +74,19 @@ public:
     }
 };
 
+// What a person may change between two paper checks.
+enum TChange { None, OtherPrinter, Letter, Offset, Portrait };
+void Apply(TFakePrinter& f, TChange change) {
+    if (change == OtherPrinter)
+        f.Index = 1;
+    if (change == Letter)
+        f.Paper = {6600, 5100};
+    if (change == Offset)
+        f.Offset = {100, 100};
+    if (change == Portrait)
+        f.Mode.Orientation = DMORIENT_PORTRAIT;
+}
+
 } // namespace
 
 TEST(JobFlow, PaperCheckReportsWhatChangedSinceTheLastCheck) {
@@ -87,72 +96,53 @@ TEST(JobFlow, PaperCheckReportsWhatChangedSinceTheLastCheck) {
     TTestLayout layout(1, false);
     EXPECT_TRUE(layout.SyncWithPrinter()); // the first check always reports a change
     EXPECT_EQ(layout.LastPaperRect, (TRect{0, 0, 1123, 794}));
-    EXPECT_EQ(layout.LightRep()->Width(), 1123);
-    struct TStep {
+    const struct {
         const char* Name;
-        std::function<void()> Change;
+        TChange Change;
         bool Changed;
+    } steps[] = {
+        {"nothing changed", None, false},
+        {"another printer chosen", OtherPrinter, true},
+        {"again nothing", None, false},
+        {"letter paper", Letter, true},
+        {"a printable-area offset", Offset, true},
+        {"portrait", Portrait, true},
+        {"still portrait", None, false},
     };
-    const TStep steps[] = {
-        {"nothing changed", [] {}, false},
-        {"another printer chosen", [&] { p.Fake.Index = 1; }, true},
-        {"again nothing", [] {}, false},
-        {"letter paper",
-         [&] {
-             p.Fake.Paper = {6600, 5100};
-         },
-         true},
-        {"a printable-area offset",
-         [&] {
-             p.Fake.Offset = {100, 100};
-         },
-         true},
-        {"portrait", [&] { p.Fake.Mode.Orientation = DMORIENT_PORTRAIT; }, true},
-        {"still portrait", [] {}, false},
-    };
-    for (const TStep& s : steps) {
+    for (const auto& s : steps) {
         SCOPED_TRACE(s.Name);
-        s.Change();
+        Apply(p.Fake, s.Change);
         EXPECT_EQ(layout.SyncWithPrinter(), s.Changed);
     }
     // The report follows the paper, the layout the printable area, the orientation the printer.
     EXPECT_EQ(layout.LightRep()->Width(), 1056);
     EXPECT_EQ(layout.LightRep()->Height(), 816);
     EXPECT_EQ(layout.LaidOut.last(), (TRect{16, 16, 1040, 800}));
-    EXPECT_EQ(layout.LastOrientation, poPortrait);
     EXPECT_EQ(layout.LightRep()->Orientation(), poPortrait);
     EXPECT_EQ(layout.LastPrinterIndex, 1);
 }
 
 TEST(JobFlow, PageLoopPrintsTheRangeWithNewPagesOnlyBetweenPrintedPages) {
-    struct TCase {
+    const struct {
         int From, To;
         QList<int> Pages;
-        int NewPages;
-    };
-    const TCase cases[] = {
-        {0, 0, {1, 2, 3, 4, 5}, 4}, {2, 3, {2, 3}, 1}, {1, 5, {1, 2, 3, 4, 5}, 4}, {5, 5, {5}, 0},
-        {4, 0, {4, 5}, 1},
-    };
-    for (const TCase& c : cases) {
+    } cases[] = {{0, 0, {1, 2, 3, 4, 5}}, {2, 3, {2, 3}}, {5, 5, {5}}, {4, 0, {4, 5}}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(QString("%1..%2").arg(c.From).arg(c.To).toStdString());
         TScopedFakePrinter p;
         TTestLayout layout(5);
-        TScriptHost host;
-        layout.Host = &host;
         layout.FromPage = c.From;
         layout.ToPage = c.To;
         layout.PrintPages();
         EXPECT_EQ(layout.Drawn, c.Pages);
-        EXPECT_EQ(p.Fake.Log.filter("NewPage").size(), c.NewPages);
+        EXPECT_EQ(p.Fake.Log.filter("NewPage").size(), c.Pages.size() - 1);
         EXPECT_EQ(p.Fake.Log.filter("BeginDoc").size(), 1);
         EXPECT_EQ(p.Fake.Log.last(), "EndDoc");
         EXPECT_EQ(int(p.Fake.Sheets.size()), int(c.Pages.size()));
-        EXPECT_GE(layout.Cleared, 1);
     }
 }
 
-TEST(JobFlow, CancelInTheProgressWindowAbortsAfterThePageBeingPrinted) {
+TEST(JobFlow, CancelInTheProgressWindowOrAnErrorAbortsTheDocument) {
     TScopedFakePrinter p;
     TTestLayout layout(4);
     TfrmGauge gauge;
@@ -165,7 +155,6 @@ TEST(JobFlow, CancelInTheProgressWindowAbortsAfterThePageBeingPrinted) {
             QTimer::singleShot(0, gauge.Button1, [&] { gauge.Button1->click(); });
     };
     layout.PrintPages();
-    frmGauge = nullptr;
     EXPECT_EQ(layout.Drawn, QList<int>({1, 2}));
     EXPECT_TRUE(p.Fake.Log.contains("Abort"));
     EXPECT_FALSE(p.Fake.Log.contains("EndDoc"));
@@ -174,18 +163,14 @@ TEST(JobFlow, CancelInTheProgressWindowAbortsAfterThePageBeingPrinted) {
     EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
 
     // The next print starts afresh and goes through.
-    frmGauge = &gauge;
     layout.OnPage = nullptr;
     layout.Drawn.clear();
     layout.PrintPages();
     frmGauge = nullptr;
     EXPECT_EQ(layout.Drawn, QList<int>({1, 2, 3, 4}));
     EXPECT_EQ(p.Fake.Log.last(), "EndDoc");
-}
 
-TEST(JobFlow, AnErrorWhilePrintingDiscardsTheDocument) {
-    TScopedFakePrinter p;
-    TTestLayout layout(3);
+    // An error while a page is drawn discards the document.
     layout.OnPage = [](int page) {
         if (page == 2)
             throw Exception("disk full");
@@ -196,45 +181,24 @@ TEST(JobFlow, AnErrorWhilePrintingDiscardsTheDocument) {
 }
 
 TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
-    struct TCase {
+    const QString paper = SelectPaperText, changed = PrinterChangedText;
+    const struct {
         const char* Name;
         bool DialogOK;
-        std::function<void(TFakePrinter&)> InDialog;
+        TChange InDialog;
         int Answer;
         QStringList Messages;
         QList<int> Pages;
         int Applied;
-    };
-    const QString paper = SelectPaperText, changed = PrinterChangedText;
-    const TCase cases[] = {
-        {"nothing changed", true, nullptr, 1, {paper}, {2, 3}, 0},
-        {"dialog cancelled", false, nullptr, 1, {paper}, {}, 0},
-        {"printer changed, OK",
-         true,
-         [](TFakePrinter& f) { f.Index = 1; },
-         1,
-         {paper, changed},
-         {2, 3},
-         1},
-        {"paper changed, Cancel",
-         true,
-         [](TFakePrinter& f) {
-             f.Paper = {6600, 5100};
-         },
-         2,
-         {paper, changed},
-         {},
-         1},
+    } cases[] = {
+        {"nothing changed", true, None, 1, {paper}, {2, 3}, 0},
+        {"dialog cancelled", false, None, 1, {paper}, {}, 0},
+        {"printer changed, OK", true, OtherPrinter, 1, {paper, changed}, {2, 3}, 1},
+        {"paper changed, Cancel", true, Letter, 2, {paper, changed}, {}, 1},
         // Portrait chosen in the dialog is set back to landscape before the check.
-        {"portrait chosen",
-         true,
-         [](TFakePrinter& f) { f.Mode.Orientation = DMORIENT_PORTRAIT; },
-         1,
-         {paper},
-         {2, 3},
-         0},
+        {"portrait chosen", true, Portrait, 1, {paper}, {2, 3}, 0},
     };
-    for (const TCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         TScopedFakePrinter p;
         p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
@@ -245,18 +209,15 @@ TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
         layout.OnApplySettings = [&] { ++applied; };
         host.DialogOK = c.DialogOK;
         host.Answer = c.Answer;
-        host.DialogFrom = 2;
-        host.DialogTo = 3;
-        if (c.InDialog)
-            host.InDialog = [&] { c.InDialog(p.Fake); };
-        layout.Drawn.clear();
+        host.From = 2;
+        host.To = 3;
+        host.InDialog = [&] { Apply(p.Fake, c.InDialog); };
         layout.Print();
         EXPECT_EQ(host.Messages, c.Messages);
         EXPECT_TRUE(host.Offered.PageNums);
-        EXPECT_EQ(host.Offered.MinPage, 1);
-        EXPECT_EQ(host.Offered.MaxPage, 5);
-        EXPECT_EQ(host.Offered.FromPage, 1);
-        EXPECT_EQ(host.Offered.ToPage, 5);
+        EXPECT_EQ(QList<int>({host.Offered.MinPage, host.Offered.MaxPage, host.Offered.FromPage,
+                              host.Offered.ToPage}),
+                  QList<int>({1, 5, 1, 5}));
         EXPECT_EQ(layout.Drawn, c.Pages);
         EXPECT_EQ(applied, c.Applied);
         EXPECT_EQ(p.Fake.Orientation(), TPrinterOrientationKind::Landscape);
@@ -270,17 +231,13 @@ TEST(JobFlow, SetUpEventForcesTheOrientationAndKeepsThePaper) {
     layout.LastOrientation = poLandscape;
     p.Fake.Log.clear();
     layout.LightRepSetPrinter();
-    EXPECT_EQ(p.Fake.Mode.Orientation, DMORIENT_LANDSCAPE);
-    EXPECT_EQ(p.Fake.Mode.PaperSize, DMPAPER_LETTER);
     EXPECT_EQ(p.Fake.Log, QStringList({"SetPrinter Fake-A,WINSPOOL, paper 1 orientation 2"}));
-
     // Without the paper-size field the device mode is left alone.
     p.Fake.Mode = {DM_ORIENTATION, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
     p.Fake.Log.clear();
     layout.LightRepSetPrinter();
     EXPECT_EQ(p.Fake.Mode.Orientation, DMORIENT_PORTRAIT);
     EXPECT_TRUE(p.Fake.Log.isEmpty());
-
     // A device mode that cannot be locked stops the document before it starts.
     p.Fake.Mode.Fields = DM_PAPERSIZE;
     p.Fake.LockFails = true;
@@ -290,7 +247,6 @@ TEST(JobFlow, SetUpEventForcesTheOrientationAndKeepsThePaper) {
     } catch (const ELRError& e) {
         EXPECT_EQ(e.Message(), "用紙設定ができません!!");
     }
-    EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
     EXPECT_TRUE(p.Fake.Log.filter("BeginDoc").isEmpty());
 }
 
@@ -316,7 +272,6 @@ TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
     layout.ShowPreview();
     EXPECT_EQ(host.PagesShown, QList<int>({1, 2, 3, 1, 3, 2}));
     EXPECT_EQ(size, QSize(1123 * 2, 794 * 2)); // zoom 2500 div 1123 = 2
-    EXPECT_EQ(host.LastCount, 3);
     EXPECT_EQ(layout.CurrentPage, 1);
     // Print from the preview printed all three pages after the paper reminder.
     EXPECT_EQ(host.Messages, QStringList({SelectPaperText}));

@@ -6,11 +6,9 @@
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -68,41 +66,4 @@ TEST(PrinterChoice, AnotherQueueChosenInTheDialogKeepsThePaperChosenWithIt) {
     const QString info = RunTool("pdfinfo", {pdf});
     EXPECT_TRUE(info.contains(QRegularExpression("Page size:\\s+842(\\.\\d+)? x 595")))
         << info.toStdString();
-}
-
-namespace {
-// Presses Cancel in the progress window as soon as the first sheet is drawn.
-class TCancellingHost : public TSilentJobHost {
-public:
-    int Shown = 0;
-    void ProgressSet(int percent) override { Shown = percent; }
-    bool ProgressCancelled() override { return Shown > 0; }
-};
-} // namespace
-
-TEST(PrinterChoice, CancelInTheProgressWindowSpoolsNothing) {
-    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
-    TQtPrinter printer;
-    printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF")));
-    TPrinter* old = SetApplicationPrinter(&printer);
-    const QString dir = BuildDirPath("cups") + "/pdf";
-    const int before = int(QDir(dir).entryList(QDir::Files).size());
-    {
-        TprtThumbnailPrint layout;
-        TPrintItemVector items;
-        for (int i = 0; i < 150; ++i)
-            items.AddFile(QString("/none/p%1.jpg").arg(i));
-        layout.ItemList = &items;
-        layout.SetGridSize(5); // 3 sheets
-        TCancellingHost host;
-        layout.Host = &host;
-        layout.PrintPages();
-        EXPECT_EQ(host.Shown, 33); // after the first of three sheets
-        EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
-        EXPECT_FALSE(printer.Printing());
-    }
-    SetApplicationPrinter(old);
-    EXPECT_EQ(printer.LastJobId(), 0);
-    QThread::msleep(500);
-    EXPECT_EQ(int(QDir(dir).entryList(QDir::Files).size()), before);
 }

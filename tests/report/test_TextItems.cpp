@@ -1,6 +1,5 @@
-// Text items: pixel geometry of fill and frame lines, text placement, turned text,
-// line splitting and display masks.
-#include "report/LRMask.h"
+// Text items: fill and frame lines to the pixel, text placement, turned text and line
+// splitting.
 #include "report/LightRep.h"
 
 #include <QImage>
@@ -19,16 +18,13 @@ TRect Ink(const QImage& image) {
     TRect r{image.width(), image.height(), -1, -1};
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (Dark(image.pixel(x, y))) {
-                r.Left = std::min(r.Left, x);
-                r.Top = std::min(r.Top, y);
-                r.Right = std::max(r.Right, x + 1);
-                r.Bottom = std::max(r.Bottom, y + 1);
-            }
+            if (Dark(image.pixel(x, y)))
+                r = {std::min(r.Left, x), std::min(r.Top, y), std::max(r.Right, x + 1),
+                     std::max(r.Bottom, y + 1)};
     return r;
 }
 
-// Rows with ink, grouped into bands separated by empty rows.
+// Bands of rows with ink, separated by empty rows.
 int InkBands(const QImage& image) {
     int bands = 0;
     bool inBand = false;
@@ -36,123 +32,88 @@ int InkBands(const QImage& image) {
         bool any = false;
         for (int x = 0; x < image.width() && !any; ++x)
             any = Dark(image.pixel(x, y));
-        if (any && !inBand)
-            ++bands;
+        bands += any && !inBand;
         inBand = any;
     }
     return bands;
 }
 
-struct TSheet {
-    QImage Image;
-    QPainter Painter;
-    TLRCanvas Canvas;
-    TSheet(int w, int h) : Image(w, h, QImage::Format_RGB32), Canvas(nullptr, 96) {
-        Image.fill(Qt::white);
-        Painter.begin(&Image);
-        Canvas.SetPainter(&Painter);
-    }
-    QImage Done() {
-        Painter.end();
-        return Image;
-    }
-};
+// Draws an item once on a white sheet.
+QImage Draw(TCustomLRItem& item, int w, int h, const TRect& rect, double scale = 1.0,
+            TPrintStatus status = stPrint) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    TLRCanvas canvas(nullptr, 96);
+    canvas.SetPainter(&painter);
+    item.Print(canvas, rect, status, scale);
+    painter.end();
+    return image;
+}
 } // namespace
 
-TEST(TextItems, OpaqueItemWithSingleLinesIsPixelExactAtScaleOne) {
+TEST(TextItems, FillAndFrameLinesArePixelExactAndPensFollowTheScale) {
     TLRItem item(nullptr);
     item.Transparent = false;
-    item.SetColor(0x00FF00); // green
+    item.SetColor(0x00FF00);
     item.SetLines(lsSingle, lsSingle, lsSingle, lsSingle);
-    TSheet sheet(60, 50);
-    item.Print(sheet.Canvas, Rect(10, 10, 40, 30), stPrint, 1.0);
-    const QImage img = sheet.Done();
-    // Fill from one unit left of and above the rectangle; frame lines one unit outside at
-    // the top and left, on the last column and row at the right and bottom; the lines
-    // leave out their end points.
+    const QImage img = Draw(item, 60, 50, Rect(10, 10, 40, 30));
+    // Fill from one unit left of and above the rectangle; lines one unit outside at the top
+    // and left, on the last column and row at the right and bottom, without end points.
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
-            QRgb want = qRgb(255, 255, 255);
-            if (x >= 9 && x < 39 && y >= 9 && y < 29)
-                want = qRgb(0, 255, 0);
-            const bool top = y == 9 && x >= 9 && x < 39;
-            const bool left = x == 9 && y >= 9 && y < 29;
-            const bool right = x == 39 && y >= 9 && y < 29;
-            const bool bottom = y == 29 && x >= 9 && x < 39;
-            if (top || left || right || bottom)
-                want = qRgb(0, 0, 0);
-            ASSERT_EQ(img.pixel(x, y) & 0xFFFFFF, want & 0xFFFFFF) << "at " << x << "," << y;
+            const bool in = x >= 9 && x < 39 && y >= 9 && y < 29;
+            const bool line = (in && (x == 9 || y == 9)) || (x == 39 && y >= 9 && y < 29) ||
+                              (y == 29 && x >= 9 && x < 39);
+            const QRgb want = line ? qRgb(0, 0, 0) : in ? qRgb(0, 255, 0) : qRgb(255, 255, 255);
+            ASSERT_EQ(img.pixel(x, y) & 0xFFFFFF, want & 0xFFFFFF) << x << "," << y;
         }
-}
 
-TEST(TextItems, PenWidthsFollowTheScale) {
     // At s = 2: single 2, half 1, double 4 pixels.
-    TLRItem item(nullptr);
-    item.SetLines(lsDouble, lsSingle, lsHalf, lsNone);
-    TSheet sheet(120, 80);
-    item.Print(sheet.Canvas, Rect(10, 10, 40, 30), stPrint, 2.0);
-    const QImage img = sheet.Done();
-    // P = (20, 20, 78, 58), o = 2: top line centred on y = 18.
-    auto column = [&](int x, int y0, int y1) {
+    TLRItem lines(nullptr);
+    lines.SetLines(lsDouble, lsSingle, lsHalf, lsNone);
+    const QImage s2 = Draw(lines, 120, 80, Rect(10, 10, 40, 30), 2.0);
+    auto count = [&](bool column, int at, int from, int to) {
         int n = 0;
-        for (int y = y0; y < y1; ++y)
-            n += Dark(img.pixel(x, y));
+        for (int i = from; i < to; ++i)
+            n += Dark(column ? s2.pixel(at, i) : s2.pixel(i, at));
         return n;
     };
-    auto row = [&](int y, int x0, int x1) {
-        int n = 0;
-        for (int x = x0; x < x1; ++x)
-            n += Dark(img.pixel(x, y));
-        return n;
-    };
-    EXPECT_EQ(column(50, 0, 40), 4);  // top, double
-    EXPECT_EQ(row(40, 0, 40), 2);     // left, single
-    EXPECT_EQ(row(40, 60, 120), 1);   // right, half
-    EXPECT_EQ(column(50, 40, 80), 0); // no bottom line
+    EXPECT_EQ(count(true, 50, 0, 40), 4);    // top, double
+    EXPECT_EQ(count(false, 40, 0, 40), 2);   // left, single
+    EXPECT_EQ(count(false, 40, 60, 120), 1); // right, half
+    EXPECT_EQ(count(true, 50, 40, 80), 0);   // no bottom line
 }
 
 TEST(TextItems, TextSitsInsideTheMarginsAndFrameOnlyDrawsNoText) {
     TLRItem item(nullptr);
     item.SetFont(TLRFont::Pixels(Face, 16));
     item.Text = "Hello";
-    TRect rect = Rect(0, 0, 200, 40);
-    struct TCase {
-        TAlignment A;
-        TTextLayout L;
-    };
-    for (TCase c : {TCase{taLeftJustify, tlTop}, TCase{taRightJustify, tlBottom},
-                    TCase{taCenter, tlCenter}}) {
-        item.Alignment = c.A;
-        item.Layout = c.L;
-        TSheet sheet(220, 60);
-        item.Print(sheet.Canvas, rect, stPrint, 1.0);
-        const TRect ink = Ink(sheet.Done());
+    for (auto [a, l] : {std::pair{taLeftJustify, tlTop}, std::pair{taRightJustify, tlBottom},
+                        std::pair{taCenter, tlCenter}}) {
+        item.Alignment = a;
+        item.Layout = l;
+        const TRect ink = Ink(Draw(item, 220, 60, Rect(0, 0, 200, 40)));
         ASSERT_GT(ink.Right, ink.Left);
         // P = (0, 0, 199, 39); margins 2.
-        if (c.A == taLeftJustify) {
+        if (a == taLeftJustify) {
             EXPECT_GE(ink.Left, 2);
             EXPECT_LE(ink.Left, 5);
-        } else if (c.A == taRightJustify) {
-            EXPECT_LE(ink.Right, 197);
-            EXPECT_GE(ink.Right, 193);
-        } else {
-            EXPECT_NEAR((ink.Left + ink.Right) / 2.0, 199 / 2.0, 2.5);
-        }
-        if (c.L == tlTop) {
             EXPECT_GE(ink.Top, 2);
             EXPECT_LE(ink.Top, 8);
-        } else if (c.L == tlBottom) {
+        } else if (a == taRightJustify) {
+            EXPECT_LE(ink.Right, 197);
+            EXPECT_GE(ink.Right, 193);
             EXPECT_LE(ink.Bottom, 37);
             EXPECT_GE(ink.Bottom, 30);
         } else {
+            EXPECT_NEAR((ink.Left + ink.Right) / 2.0, 199 / 2.0, 2.5);
             EXPECT_NEAR((ink.Top + ink.Bottom) / 2.0, 39 / 2.0, 4);
         }
     }
-    TSheet frameOnly(220, 60);
     item.SetLines(lsSingle, lsNone, lsNone, lsNone);
-    item.Print(frameOnly.Canvas, Rect(5, 5, 205, 45), stFrameOnly, 1.0);
-    const QImage img = frameOnly.Done();
-    EXPECT_EQ(Ink(img), Rect(4, 4, 204, 5)); // only the top line
+    EXPECT_EQ(Ink(Draw(item, 220, 60, Rect(5, 5, 205, 45), 1.0, stFrameOnly)),
+              Rect(4, 4, 204, 5)); // only the top line
 }
 
 TEST(TextItems, TurnedItemLimitsWrappedLinesAndEndsAtTheBottom) {
@@ -161,78 +122,24 @@ TEST(TextItems, TurnedItemLimitsWrappedLinesAndEndsAtTheBottom) {
     item.WordWrap = true;
     item.Text = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZ";
     const TRect rect = Rect(0, 0, 100, 100);
+    QFont f(Face);
+    f.setPixelSize(12);
+    const int th = QFontMetrics(f).height();
+    ASSERT_GE(SplitLines(item.Text, 97, QFontMetrics(f)).size(), 3) << "three lines long";
 
-    TSheet measure(10, 10);
-    measure.Canvas.AssignFont(item.Font());
-    TLRFont turned = measure.Canvas.Font();
-    turned.Height = -turned.Height;
-    measure.Canvas.Font() = turned;
-    const int th = measure.Canvas.TextHeight("|");
-    const QStringList lines =
-        SplitLines(item.Text, 97, measure.Canvas.Metrics()); // extent: P width less margin
-    measure.Done();
-    ASSERT_GE(lines.size(), 3) << "the text must be three lines long";
-
-    TSheet top(120, 120);
-    item.Print(top.Canvas, rect, stPrint, 1.0);
-    const QImage topImage = top.Done();
-    EXPECT_EQ(InkBands(topImage), 2);
-    EXPECT_GE(Ink(topImage).Top, 2);
-    EXPECT_LE(Ink(topImage).Bottom, 2 + 2 * th);
-
+    const QImage top = Draw(item, 120, 120, rect);
+    EXPECT_EQ(InkBands(top), 2);
+    EXPECT_GE(Ink(top).Top, 2);
+    EXPECT_LE(Ink(top).Bottom, 2 + 2 * th);
     item.Layout = tlBottom;
-    TSheet bottom(120, 120);
-    item.Print(bottom.Canvas, rect, stPrint, 1.0);
-    const QImage bottomImage = bottom.Done();
-    EXPECT_EQ(InkBands(bottomImage), 2);
+    const QImage bottom = Draw(item, 120, 120, rect);
+    EXPECT_EQ(InkBands(bottom), 2);
     // The second line ends at the text rectangle's bottom (P.Bottom = 99).
-    EXPECT_LE(Ink(bottomImage).Bottom, 99);
-    EXPECT_GE(Ink(bottomImage).Bottom, 99 - th / 2);
-    EXPECT_GE(Ink(bottomImage).Top, 99 - 2 * th);
-
+    EXPECT_LE(Ink(bottom).Bottom, 99);
+    EXPECT_GE(Ink(bottom).Bottom, 99 - th / 2);
+    EXPECT_GE(Ink(bottom).Top, 99 - 2 * th);
     item.WordWrapNum = 0; // frame-only items of the layouts
-    TSheet none(120, 120);
-    item.Print(none.Canvas, rect, stPrint, 1.0);
-    EXPECT_EQ(InkBands(none.Done()), 0);
-}
-
-TEST(TextItems, TurnedTextRunsAlongTheEdgeItStartsFrom) {
-    TLRItem2 item(nullptr);
-    item.SetFont(TLRFont::Pixels(Face, 14));
-    item.Text = "Title";
-    item.SetHMargin(0);
-    item.SetVMargin(0);
-    const TRect rect = Rect(10, 10, 41, 211); // P = (10, 10, 40, 210)
-    auto draw = [&](TEscapementStatus e) {
-        item.Escapement = e;
-        TSheet sheet(60, 240);
-        item.Print(sheet.Canvas, rect, stPrint, 1.0);
-        return Ink(sheet.Done());
-    };
-    const TRect left = draw(esLeft);
-    // Reads upwards from the bottom-left corner of T.
-    EXPECT_GE(left.Left, 10);
-    EXPECT_LE(left.Right, 10 + 16);
-    EXPECT_LE(left.Bottom, 210);
-    EXPECT_GE(left.Bottom, 200);
-    EXPECT_GT(left.Height(), left.Width());
-    const TRect right = draw(esRight);
-    // Reads downwards from the top-right corner.
-    EXPECT_LE(right.Right, 40);
-    EXPECT_GE(right.Left, 40 - 16);
-    EXPECT_GE(right.Top, 10);
-    EXPECT_LE(right.Top, 20);
-    EXPECT_GT(right.Height(), right.Width());
-
-    item.Escapement = esTurn;
-    TSheet wide(240, 60);
-    item.Print(wide.Canvas, Rect(10, 10, 211, 41), stPrint, 1.0);
-    const TRect turn = Ink(wide.Done());
-    // Upside down, ending at the bottom-right corner of T (210, 40).
-    EXPECT_LE(turn.Right, 210);
-    EXPECT_GE(turn.Right, 200);
-    EXPECT_LE(turn.Bottom, 40);
-    EXPECT_GE(turn.Top, 40 - 16);
+    EXPECT_EQ(InkBands(Draw(item, 120, 120, rect)), 0);
 }
 
 TEST(TextItems, SplitLinesKeepsWholeCharactersAndNeverTestsTheLast) {
@@ -243,15 +150,14 @@ TEST(TextItems, SplitLinesKeepsWholeCharactersAndNeverTestsTheLast) {
     EXPECT_EQ(SplitLines("日本語のテキスト", 30, tens), QStringList({"日本語", "のテキ", "スト"}));
     // Characters outside the basic plane are never cut in half.
     const QString clefs = QString::fromUtf8("𝄞𝄞𝄞𝄞𝄞");
-    const QStringList parts = SplitLines(clefs, 20, tens);
-    EXPECT_EQ(parts, QStringList({QString::fromUtf8("𝄞𝄞"), QString::fromUtf8("𝄞𝄞𝄞")}));
+    EXPECT_EQ(SplitLines(clefs, 20, tens),
+              QStringList({QString::fromUtf8("𝄞𝄞"), QString::fromUtf8("𝄞𝄞𝄞")}));
     auto units = [](const QString& s) { return int(s.size()) * 10; }; // measures halves
     for (const QString& part : SplitLines(clefs, 30, units))
         EXPECT_EQ(part.size() % 2, 0) << "a surrogate pair was cut";
-    // A character wider than the extent gives an empty first line, as the rule says.
+    // A character wider than the extent gives an empty first line.
     EXPECT_EQ(SplitLines("WW", 5, tens), QStringList({"", "WW"}));
 
-    // Measured with a real font, the lines fit the extent (the last may not).
     QFont f(Face);
     f.setPixelSize(20);
     const QFontMetrics m(f);
@@ -261,50 +167,4 @@ TEST(TextItems, SplitLinesKeepsWholeCharactersAndNeverTestsTheLast) {
     for (int i = 0; i + 1 < real.size(); ++i)
         EXPECT_LE(m.horizontalAdvance(real[i]), e);
     EXPECT_EQ(real.join(""), "ABCDEFGHIJ");
-}
-
-TEST(TextItems, DisplayMaskFormatsNumbersAndTexts) {
-    struct {
-        const char* Mask;
-        double Value;
-        const char* Text;
-    } const numbers[] = {
-        {"#,##0.00", 1234.5, "1,234.50"},
-        {"#,##0", 1234567, "1,234,567"},
-        {"000", 7, "007"},
-        {"0.##", 1.5, "1.5"},
-        {"0.##", 1, "1"},
-        {"#", 0, ""},
-        {"0.0;(0.0);zero", -2.26, "(2.3)"},
-        {"0.0;(0.0);zero", 0, "zero"},
-        {"0.0", -3.14, "-3.1"},
-        {"\"No. \"000", 42, "No. 042"},
-    };
-    for (const auto& c : numbers)
-        EXPECT_EQ(FormatFloat(c.Mask, c.Value), c.Text) << c.Mask << " " << c.Value;
-    for (auto [mask, text, shown] : {std::array{"!>LL-0000;0;_", "ab1234", "AB-1234"},
-                                     {"000-0000;1;_", "123-4567", "123-4567"},
-                                     {"(999);0;_", "12", "(12 )"}})
-        EXPECT_EQ(FormatMaskText(mask, text), shown) << mask;
-
-    TLRItem item(nullptr);
-    item.Text = "1234.5";
-    EXPECT_EQ(item.GetDisplayText(), "1234.5");
-    item.DisplayMask = "#,##0.00";
-    EXPECT_EQ(item.GetDisplayText(), "1,234.50");
-    item.Text = "abc";
-    item.DisplayMask = ">LLL";
-    EXPECT_EQ(item.GetDisplayText(), "ABC");
-    // A number-like text that is not a number: the error reaches the drawing's caller.
-    item.Text = "1.2.3";
-    item.DisplayMask = "0.0";
-    TLRCanvas canvas(nullptr, 96);
-    EXPECT_THROW(item.Print(canvas, Rect(0, 0, 50, 20), stPrint, 1.0), Exception);
-    // Margins outside -255..255 are ignored.
-    item.SetHMargin(300);
-    item.SetVMargin(-256);
-    EXPECT_EQ(item.HMargin(), 2);
-    EXPECT_EQ(item.VMargin(), 2);
-    item.SetHMargin(-255);
-    EXPECT_EQ(item.HMargin(), -255);
 }

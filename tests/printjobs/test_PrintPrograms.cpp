@@ -1,0 +1,336 @@
+// The built program prints each CD insert end to end (VELMORA_NEEDS_DISPLAY,
+// VELMORA_NEEDS_CUPS), to the private print server's A4 queue and to its US Letter queue: the
+// print window opens from the File menu, Preview, then Print. The windows are driven with
+// xdotool on the test display and left as screenshots under the build tree; the spooled PDF is
+// measured page by page on pdftoppm rasters.
+#include "Common/c_PrintGeometry.h"
+#include "imaging/ExifReader.h"
+#include "platform/PPrinter.h"
+#include "support/OrientedPictures.h"
+#include "support/ProgramDriver.h"
+#include "support/TestSupport.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TQueue {
+    QString Name;
+    double ShortMm, LongMm; // paper sides
+};
+const TQueue Queues[] = {{"Velmora-PDF", 210, 297}, {"Velmora-PDF-2", 215.9, 279.4}};
+
+// The queue's paper (or printable area) in report units, in the orientation given.
+TRect QueueRect(const QString& queue, TPrinterOrientationKind orientation, bool printable) {
+    TQtPrinter printer;
+    printer.SetPrinterIndex(int(printer.Printers().indexOf(queue)));
+    printer.SetOrientation(orientation);
+    return printable ? PrintableRect(&printer) : PaperRect(&printer);
+}
+
+// The open print window: screenshot, Preview (inPreview runs on its window, then its
+// screenshot), Print and Close; the buttons lie 104 pixels apart from Print at printX. Gives
+// the spooled PDF, checked for its page count and paper.
+QString PrintFromWindow(TProgramRun& run, const QString& window, const QString& name, int printX,
+                        const QString& job, int pages, double widthMm, double heightMm,
+                        const std::function<void(const QString&)>& inPreview = {}) {
+    Shot(run.Display, name + "_settings.png");
+    Click(run.Display, window, printX + 104, 477); // Preview
+    const QString preview = FindWindow(run.Display, "Preview");
+    EXPECT_FALSE(preview.isEmpty());
+    QThread::msleep(1000);
+    if (inPreview)
+        inPreview(preview);
+    Shot(run.Display, name + "_preview.png");
+    Click(run.Display, preview, 36, 15); // Close
+    QThread::msleep(600);
+    Click(run.Display, window, printX, 477); // Print
+    const QString pdf = run.WaitForPdf(job);
+    QThread::msleep(300);
+    Click(run.Display, window, printX + 208, 477); // Close
+    QThread::msleep(300);
+    const QString out = run.Finish();
+    EXPECT_TRUE(out.contains("Select A4 or US Letter as the paper size.")) << out.toStdString();
+    if (pdf.isEmpty())
+        return pdf;
+    EXPECT_EQ(PdfPages(pdf), pages);
+    const QImage page = PdfPage(pdf, 1, BuildDirPath(name + "_paper"));
+    EXPECT_NEAR(PxToMm(page.width()), widthMm, 1.0);
+    EXPECT_NEAR(PxToMm(page.height()), heightMm, 1.0);
+    return pdf;
+}
+
+bool IsLabel(QRgb p) {
+    return Near(QColor(p), QColor(0x99, 0x99, 0xFF), 30);
+}
+bool IsSilver(QRgb p) {
+    return qGray(p) > 150 && qGray(p) < 232 && std::abs(qRed(p) - qBlue(p)) < 16;
+}
+
+} // namespace
+
+// 73 photographs on two landscape sheets: both card outlines 120.1 mm square where the layout
+// puts them, and sampled cells hold the right pictures in the right order.
+TEST(PrintPrograms, IndexCardOfSeventyThreePhotos) {
+    ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    auto colourOf = [](int i) {
+        return QColor(130 + (i % 4) * 40, 130 + ((i / 4) % 4) * 40, 130 + ((i / 16) % 5) * 30);
+    };
+    QTemporaryDir photos;
+    for (int i = 0; i < 73; ++i) {
+        QImage img(400, 300, QImage::Format_RGB32);
+        img.fill(colourOf(i));
+        ASSERT_TRUE(
+            img.save(photos.filePath(QString("p%1.jpg").arg(i, 3, 10, QChar('0'))), "JPG", 95));
+    }
+    for (const TQueue& q : Queues) {
+        SCOPED_TRACE(q.Name.toStdString());
+        const int height = QueueRect(q.Name, TPrinterOrientationKind::Landscape, true).Height();
+        const int cardTop = 37 + (height - 454) / 2, cardLeft = 37; // units from the paper edge
+        TProgramRun run(q.Name, photos.path());
+        ASSERT_TRUE(run.WaitLoaded()) << run.Finish().toStdString();
+        const QString window = run.OpenFromFileMenu("i", "Print Index Card");
+        ASSERT_FALSE(window.isEmpty()) << run.Finish().toStdString();
+        QThread::msleep(800);
+        const QString pdf = PrintFromWindow(run, window, "index_card_" + q.Name, 528, "Index_card",
+                                            2, q.LongMm, q.ShortMm);
+        ASSERT_FALSE(pdf.isEmpty());
+        const QString prefix = BuildDirPath("index_card_" + q.Name);
+        const QImage page1 = PdfPage(pdf, 1, prefix + "-1"), page2 = PdfPage(pdf, 2, prefix + "-2");
+        ASSERT_FALSE(page2.isNull());
+
+        // Along a row through the empty title strips: the left, shared and right edges; along
+        // a column near the right card's right edge: its top and bottom.
+        const QList<double> across = Runs(page1, UnitsToPx(cardTop + 12), true, IsDark);
+        const QList<double> down = Runs(page1, UnitsToPx(cardLeft + 2 * 454 - 8), false, IsDark);
+        ASSERT_EQ(across.size(), 3);
+        ASSERT_GE(down.size(), 2);
+        EXPECT_NEAR(PxToMm(across[1] - across[0]), 120.1, 0.3);
+        EXPECT_NEAR(PxToMm(across[2] - across[1]), 120.1, 0.3);
+        EXPECT_NEAR(PxToMm(down.last() - down.first()), 120.1, 0.3);
+        EXPECT_NEAR(PxToMm(across[0]), UnitsMm(cardLeft), 0.3);
+        EXPECT_NEAR(PxToMm(down.first()), UnitsMm(cardTop), 0.3);
+
+        // The middle of a cell's picture box in the 6 x 6 grids (392 units high below a
+        // 30-unit title strip).
+        auto cell = [&](bool right, int col, int row) {
+            const int x = cardLeft + (right ? 454 : 0) + 454 * col / 6 + 3 + (454 / 6 - 5) / 2;
+            const int y = cardTop + 30 + 392 * row / 6 + 392 / 6 / 20 + 392 / 6 * 15 / 40;
+            return QPoint(UnitsToPx(x), UnitsToPx(y));
+        };
+        const struct {
+            const QImage* Page;
+            bool Right;
+            int Col, Row, Item;
+        } samples[] = {
+            {&page1, true, 0, 0, 0},   {&page1, true, 1, 0, 1},   {&page1, true, 0, 1, 6},
+            {&page1, true, 5, 5, 35},  {&page1, false, 0, 0, 36}, {&page1, false, 3, 2, 51},
+            {&page1, false, 5, 5, 71}, {&page2, true, 0, 0, 72},  {&page2, true, 1, 0, -1},
+            {&page2, false, 0, 0, -1},
+        };
+        for (const auto& s : samples) {
+            const QColor seen = Average(*s.Page, cell(s.Right, s.Col, s.Row));
+            const QColor expect = s.Item >= 0 ? colourOf(s.Item) : QColor(0xED, 0xED, 0xED);
+            EXPECT_TRUE(Near(seen, expect)) << (s.Right ? "right " : "left ") << s.Col << ","
+                                            << s.Row << ": " << seen.name().toStdString();
+        }
+    }
+}
+
+// A photograph selected in the grid, turned once: one portrait page whose card measures as the
+// layout says, centred in the printable width, the picture on its side inside its box and the
+// spine titles reading along the spines.
+TEST(PrintPrograms, BackCardOfATurnedPhoto) {
+    ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    const QColor quarter[4] = {oriented::Quarter(0), oriented::Quarter(1), oriented::Quarter(2),
+                               oriented::Quarter(3)};
+    QTemporaryDir photos;
+    ASSERT_TRUE(oriented::Upright().scaled(400, 300).save(photos.filePath("photo.jpg"), "JPG", 95));
+    QImage other(300, 300, QImage::Format_RGB32);
+    other.fill(QColor(120, 120, 120));
+    ASSERT_TRUE(other.save(photos.filePath("zz_other.jpg"), "JPG", 95));
+
+    for (const TQueue& q : Queues) {
+        SCOPED_TRACE(q.Name.toStdString());
+        const TRect printable = QueueRect(q.Name, TPrinterOrientationKind::Portrait, true);
+        QTemporaryDir home, tmp;
+        // Heavy letters first, light ones last, so the ink shows which way the title reads.
+        WriteRaw(home.filePath("Thumbnail.ini"), "[PrintJacket]\nTitle=WWWWWW iiiiii\n");
+        TProgramRun run(home.path(), tmp.path(), {photos.path()}, {{"PRINTER", q.Name}});
+        ASSERT_TRUE(run.WaitLoaded()) << run.Finish().toStdString();
+        QThread::msleep(700);
+        // Select the photograph: the only solid block of the blue quarter on the screen.
+        const QImage screen(Shot(run.Display, "back_card_main_" + q.Name + ".png"));
+        QPoint spot;
+        for (int y = 0; y + 8 < screen.height() && spot.isNull(); y += 2)
+            for (int x = 0; x + 8 < screen.width() && spot.isNull(); x += 2)
+                if (Near(screen.pixelColor(x, y), quarter[2], 25) &&
+                    Near(screen.pixelColor(x + 8, y + 8), quarter[2], 25))
+                    spot = QPoint(x + 4, y + 4);
+        ASSERT_FALSE(spot.isNull()) << "photograph not on screen";
+        Click(run.Display, {}, spot.x(), spot.y());
+        QThread::msleep(300);
+        const QString window = run.OpenFromFileMenu("b", "Print Back Card");
+        ASSERT_FALSE(window.isEmpty()) << run.Finish().toStdString();
+        QThread::msleep(800);
+        Click(run.Display, window, 596, 112); // Rotate
+        QThread::msleep(600);
+        const QString pdf = PrintFromWindow(run, window, "back_card_" + q.Name, 488, "Back_card", 1,
+                                            q.ShortMm, q.LongMm);
+        ASSERT_FALSE(pdf.isEmpty());
+        const QImage page = PdfPage(pdf, 1, BuildDirPath("back_card_" + q.Name));
+
+        // Along a row just below the title's underline, the left spine's edges (its title
+        // lies lower); along a row near the bottom, the right spine's and the strip's edges
+        // (its title lies higher); down a column of the centre, its top and bottom.
+        const int top = 37, mid = page.width() / 2;
+        const QList<double> left = Runs(page, UnitsToPx(top + 48), true, IsDark, 0, mid);
+        const QList<double> right = Runs(page, UnitsToPx(top + 410), true, IsDark, mid);
+        ASSERT_EQ(left.size(), 2);
+        ASSERT_EQ(right.size(), 3);
+        const QList<double> down =
+            Runs(page, int(left[1]) + UnitsToPx(8), false, IsDark, 0, UnitsToPx(top + 460));
+        ASSERT_EQ(down.size(), 2);
+        const double cardMiddle = PxToMm((left[0] + right[1]) / 2);
+        EXPECT_NEAR(PxToMm(left[1] - left[0]), 5.8, 0.3);
+        EXPECT_NEAR(PxToMm(right[1] - right[0]), 5.8, 0.3);
+        EXPECT_NEAR(PxToMm(right[0] - left[1]), 137.8, 0.3);
+        EXPECT_NEAR(PxToMm(down[1] - down[0]), 116.9, 0.3);
+        EXPECT_NEAR(PxToMm(right[2] - right[1]), 9.8, 0.3);
+        EXPECT_NEAR(cardMiddle, UnitsMm(printable.Left + printable.Width() / 2.0), 0.3);
+        EXPECT_NEAR(PxToMm(down[0]), UnitsMm(top), 0.3);
+
+        // The picture, turned once clockwise (its bottom left quarter now top left), inside
+        // the " Photo top" box (26, 57)-(496, 303) of the centre panel.
+        const double cx = left[1], cy = down[0];
+        const QRect box(int(cx + UnitsToPx(26)), int(cy + UnitsToPx(57)), UnitsToPx(470),
+                        UnitsToPx(246));
+        QRect pic;
+        const QRect area =
+            box.adjusted(-UnitsToPx(20), -UnitsToPx(20), UnitsToPx(20), UnitsToPx(20));
+        for (int y = area.top(); y <= area.bottom(); y += 2)
+            for (int x = area.left(); x <= area.right(); x += 2)
+                for (const QColor& c : quarter)
+                    if (Near(page.pixelColor(x, y), c, 40))
+                        pic |= QRect(x, y, 2, 2);
+        const int slack = int(0.3 / 25.4 * Dpi) + 2;
+        EXPECT_TRUE(box.adjusted(-slack, -slack, slack, slack).contains(pic));
+        EXPECT_GT(pic.height(), pic.width()); // on its side
+        EXPECT_NEAR(pic.height(), box.height(), slack);
+        EXPECT_NEAR(pic.center().x(), box.center().x(), slack);
+        const int dx = pic.width() / 4, dy = pic.height() / 4;
+        EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(-dx, -dy)), quarter[2], 30));
+        EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(dx, -dy)), quarter[0], 30));
+        EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(-dx, dy)), quarter[3], 30));
+        EXPECT_TRUE(Near(page.pixelColor(pic.center() + QPoint(dx, dy)), quarter[1], 30));
+
+        // The spine titles: the left one reads from the bottom up (its heavy first letters
+        // low), the right one from the top down. Ink rows on either side of the widest gap
+        // between ink rows (the blank between the title's two words) tell the ends apart.
+        auto spine = [&](double x0, double x1) {
+            QList<int> rows;
+            for (int y = int(cy) + 4; y <= int(down[1]) - 4; ++y)
+                for (int x = int(x0) + 4; x <= int(x1) - 4; ++x)
+                    if (IsDark(page.pixel(x, y))) {
+                        rows << y;
+                        break;
+                    }
+            int gap = 0, at = 0;
+            for (int i = 1; i < rows.size(); ++i)
+                if (rows[i] - rows[i - 1] > gap)
+                    gap = rows[i] - rows[i - 1], at = i;
+            EXPECT_GT(rows.size(), 50);
+            return std::pair{rows.value(at - 1) - rows.value(0),
+                             rows.value(rows.size() - 1) - rows.value(at)};
+        };
+        const auto [lAbove, lBelow] = spine(left[0], left[1]);
+        const auto [rAbove, rBelow] = spine(right[0], right[1]);
+        EXPECT_GT(lBelow, 2 * lAbove);
+        EXPECT_GT(rAbove, 2 * rBelow);
+    }
+}
+
+// 31 photographs, every third with a camera's shooting date, on two portrait pages: the path
+// strip, the title area and the 5 x 6 cells where the layout puts them, and the dates read
+// back as text.
+TEST(PrintPrograms, ContactSheetOfThirtyOnePhotos) {
+    ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    // Every third is a real photograph with a camera's shooting date.
+    TExifReader exif;
+    ASSERT_TRUE(exif.Read(TestDataPath("dune.jpg")));
+    QString shot = exif.DateTimeOriginal().left(19);
+    shot[4] = u'/';
+    shot[7] = u'/';
+    const QDateTime fileTime(QDate(2024, 3, 5), QTime(10, 20, 30));
+    QTemporaryDir photos;
+    for (int i = 0; i < 31; ++i) {
+        const QString path = photos.filePath(QString("p%1.jpg").arg(i, 3, 10, QChar('0')));
+        QImage img(400, 300, QImage::Format_RGB32);
+        img.fill(QColor(120 + (i % 4) * 40, 120 + ((i / 4) % 4) * 40, 100));
+        ASSERT_TRUE(i % 3 ? img.save(path, "JPG", 95)
+                          : QFile::copy(TestDataPath("dune.jpg"), path));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(fileTime, QFileDevice::FileModificationTime));
+    }
+
+    for (const TQueue& q : Queues) {
+        SCOPED_TRACE(q.Name.toStdString());
+        const TRect paper = QueueRect(q.Name, TPrinterOrientationKind::Portrait, false);
+        const int bw = paper.Width() - 74, bh = paper.Height() - 74;
+        const int titleBottom = 37 + bh / 18, stripTop = 37 + bh - 30;
+        TProgramRun run(q.Name, photos.path());
+        ASSERT_TRUE(run.WaitLoaded()) << run.Finish().toStdString();
+        const QString window = run.OpenFromFileMenu("c", "Print Contact Sheet ");
+        ASSERT_FALSE(window.isEmpty()) << run.Finish().toStdString();
+        QThread::msleep(800);
+        const QString pdf =
+            PrintFromWindow(run, window, "contact_sheet_" + q.Name, 486, "Contact_sheet", 2,
+                            q.ShortMm, q.LongMm, [&](const QString& preview) {
+                                Click(run.Display, preview, 223, 15); // next page
+                                QThread::msleep(1000);
+                            });
+        ASSERT_FALSE(pdf.isEmpty());
+        const QImage page = PdfPage(pdf, 1, BuildDirPath("contact_sheet_" + q.Name));
+
+        // The label strip: 30 units closing the base panel.
+        const int middle = UnitsToPx(37 + bw / 2);
+        int top = -1, bottom = -1;
+        for (int y = 0; y < page.height(); ++y)
+            if (IsLabel(page.pixel(middle, y))) {
+                top = top < 0 ? y : top;
+                bottom = y + 1;
+            }
+        ASSERT_GE(top, 0);
+        EXPECT_NEAR(PxToMm(bottom - top), UnitsMm(30), 0.3);
+        EXPECT_NEAR(PxToMm(top), UnitsMm(stripTop), 0.3);
+        // The title's underline closes the title area, bh div 18 high.
+        const QList<double> lines = Runs(page, UnitsToPx(40), false, IsDark);
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_NEAR(PxToMm(lines.first()), UnitsMm(titleBottom), 0.3);
+        // The 5 x 6 cells tile the grid panel: along row 0 below its date lines, each cell's
+        // frame, 4 units in from the cell's left and 2 from its right.
+        const int gridH = bh - bh / 18 - 30;
+        const QList<double> frames =
+            Runs(page, UnitsToPx(titleBottom + gridH / 6 * 150 / 160), true, IsSilver);
+        ASSERT_EQ(frames.size(), 10);
+        for (int c = 0; c < 5; ++c) {
+            EXPECT_NEAR(PxToMm(frames[2 * c]), UnitsMm(37 + bw * c / 5 + 4), 0.3) << c;
+            EXPECT_NEAR(PxToMm(frames[2 * c + 1]), UnitsMm(37 + bw * (c + 1) / 5 - 2), 0.3) << c;
+        }
+        // Dates: the camera's for every third picture, the file's for the others.
+        const QString text1 = RunTool("pdftotext", {"-f", "1", "-l", "1", pdf, "-"});
+        const QString text2 = RunTool("pdftotext", {"-f", "2", "-l", "2", pdf, "-"});
+        EXPECT_EQ(text1.count(shot), 10) << text1.toStdString();
+        EXPECT_EQ(text1.count(fileTime.toString("yyyy/MM/dd hh:mm:ss")), 20);
+        EXPECT_EQ(text2.count(shot), 1);
+        EXPECT_TRUE(text2.contains("p030.jpg"));
+        EXPECT_TRUE(text1.contains(photos.path()));
+    }
+}
