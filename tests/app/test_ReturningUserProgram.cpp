@@ -1,9 +1,9 @@
 // The built program as a returning user meets it (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS):
 // started, handed a picture by a second start, size and order changed with the mouse, moved,
-// quit with Ctrl+Q, started again in the same folder, size, order and place; and a run at
-// QT_SCALE_FACTOR=2; and the cache settings worked with xdotool (Settings › Cache settings,
-// the location window, a new folder and size, Close), which "Thumbnail.ini" keeps and the next
-// start uses. Screenshots are left under build/screenshots to look at.
+// quit with Ctrl+Q, started again in the same folder, size, order and place; and the cache
+// settings worked with xdotool (Settings › Cache settings, the location window, a new folder
+// and size, Close), which "Thumbnail.ini" keeps and the next start, at QT_SCALE_FACTOR=2,
+// uses. Screenshots are left under build/screenshots to look at.
 #include "support/CacheFiles.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
@@ -126,22 +126,6 @@ TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQ) {
     Shot(display, "returning_user_again.png");
 }
 
-TEST(ReturningUserProgram, ScaleFactorTwoRun) {
-    const QString display = XvfbDisplay();
-    ASSERT_FALSE(display.isEmpty()) << "no test display";
-    QTemporaryDir home, tmp, photos;
-    for (const char* name : {"dune.jpg", "wood_gray.jpg", "storm_progressive.jpg"})
-        ASSERT_TRUE(QFile::copy(TestDataPath(name), photos.filePath(name)));
-    TProgramRun run(home.path(), tmp.path(), {photos.filePath("dune.jpg")},
-                    {{"QT_SCALE_FACTOR", "2"}});
-    ASSERT_TRUE(run.WaitLoaded()) << run.Output().toStdString();
-    QThread::msleep(700);
-    Shot(display, "scale_factor_2.png");
-    // The window fits the screen of 640 x 512 logical pixels: 1280 x 1024 device pixels.
-    const TPlace place = MainWindow(display);
-    EXPECT_LE(place.Rect.width(), 1280);
-}
-
 TEST(CacheProgram, NewLocationAndSizeReachTheSettingsFileAndTheNextStart) {
     const QString display = XvfbDisplay();
     ASSERT_FALSE(display.isEmpty()) << "no test display";
@@ -205,10 +189,16 @@ TEST(CacheProgram, NewLocationAndSizeReachTheSettingsFileAndTheNextStart) {
     EXPECT_EQ(CountBitmaps(home + "Temp"), 3) << "the old cache stays as it was";
     EXPECT_EQ(CountBitmaps(home + "NewCache"), 0);
 
-    // The next start uses the new folder and size: the thumbnails go there.
+    // The next start, at QT_SCALE_FACTOR=2, uses the new folder and size: the thumbnails go
+    // there; the window fits the screen of 640 x 512 logical pixels.
     QFile::remove(tmp + "/status.log");
-    TProgramRun again(home, tmp, {photos}, Interactive);
+    QMap<QString, QString> scaled = Interactive;
+    scaled.insert("QT_SCALE_FACTOR", "2");
+    TProgramRun again(home, tmp, {photos}, scaled);
     ASSERT_TRUE(again.WaitLoaded()) << again.Output().toStdString();
+    QThread::msleep(700);
+    Shot(display, "scale_factor_2.png");
+    EXPECT_LE(MainWindow(display).Rect.width(), 1280);
     EXPECT_TRUE(again.Output().contains("VELMORA_EVENT: cache " + home + "NewCache 76800KB"))
         << again.Output().toStdString();
     EXPECT_EQ(CountBitmaps(home + "NewCache/_TDB0100"), 3);

@@ -2,30 +2,23 @@
 // folder changes, stopping, the end of a 10,000-picture load, an unreadable cache index, the
 // hand-off to the back card and the commands that open pages and files.
 #include "Common/c_Other.h"
-#include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
-#include "app/i_Thumbnail.h"
 #include "cache/CThumbnailDB.h"
-#include "platform/PDialogSeam.h"
 #include "printjobs/c_PrintItems.h"
 #include "printjobs/i_JacketPrint.h"
 #include "printjobs/p_JacketPrint.h"
 #include "services/CLogCtrls.h"
 #include "support/PipeWatch.h"
-#include "support/TestSupport.h"
-#include "support_Loader.h"
+#include "support_Window.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
 #include <QUrlQuery>
 #include <atomic>
 #include <condition_variable>
-#include <gtest/gtest.h>
 #include <mutex>
 #include <unistd.h>
 
@@ -34,57 +27,6 @@ namespace {
 const QString Busy = "Print buttons are disabled while images are loading.";
 const QString NoSelection =
     "Before printing the back card, click one of the displayed images to select it.";
-
-void MakePhotos(const QString& folder, int count) {
-    QDir().mkpath(folder);
-    for (int i = 0; i < count; ++i) {
-        QImage img(320 + 40 * i, 240, QImage::Format_RGB32);
-        img.fill(QColor(50 * i % 255, 120, 200));
-        ASSERT_TRUE(img.save(QString("%1/photo%2.jpg").arg(folder).arg(i), "JPG"));
-    }
-}
-
-// One window with its own program folder and home, its messages answered and recorded.
-struct TWindowRig {
-    TempHome Home;
-    QTemporaryDir UserHome;
-    ScopedEnv HomeEnv{"HOME", UserHome.path().toUtf8()};
-    QStringList Messages, Kinds, Statuses;
-    QList<QUrl> Opened;
-    std::unique_ptr<TfrmThumbnail> Window;
-
-    explicit TWindowRig(bool open = true) {
-        SetDialogAnswerer([this](TDialogRequest& r) {
-            Messages << r.Text;
-            Kinds << r.Kind + (qobject_cast<QMessageBox*>(r.Dialog) ? " (plain)" : "");
-            return 0;
-        });
-        TfrmThumbnail::OpenUrl = [this](const QUrl& url) {
-            Opened << url;
-            return true;
-        };
-        if (open)
-            Open();
-    }
-    void Open() {
-        Window = std::make_unique<TfrmThumbnail>();
-        auto original = Window->LoadThread->OnProgress;
-        Window->LoadThread->OnProgress = [this, original](int p) {
-            original(p);
-            Statuses << Window->PanelText(0);
-        };
-        Window->show();
-    }
-    ~TWindowRig() {
-        Window.reset();
-        SetDialogAnswerer({});
-        TfrmThumbnail::OpenUrl = [](const QUrl&) { return false; };
-    }
-    bool Settled() {
-        return WaitFor([&] { return !Window->LoadingRunning() && Window->LoadThread->Idle(); });
-    }
-    QString Path(const QString& name) const { return UserHome.path() + "/" + name; }
-};
 
 // A picture source whose first information request waits until the test lets it go.
 class TGatedSource : public TFakeSource {
@@ -178,7 +120,7 @@ TEST(MainWindow, FolderChangesLoadReportAndGate) {
     TfrmThumbnail& w = *rig.Window;
     ASSERT_TRUE(rig.Settled());
     const QString four = rig.Path("four"), empty = rig.Path("empty");
-    MakePhotos(four, 4);
+    MakePhotos(four, 4, 320);
     QDir().mkpath(empty);
 
     rig.Statuses.clear();
@@ -225,7 +167,7 @@ TEST(MainWindow, FolderChangesLoadReportAndGate) {
     EXPECT_EQ(w.CurrentFolder(), four);
 
     // Stop during a load; then close while one runs: the loader stops before the grid goes.
-    MakePhotos(rig.Path("many"), 30);
+    MakePhotos(rig.Path("many"), 30, 320);
     w.SelectFolder(rig.Path("many"));
     ASSERT_TRUE(WaitFor([&] { return w.PanelText(0).startsWith(" Load  "); }));
     w.BtnAbortClick();
@@ -240,7 +182,7 @@ TEST(MainWindow, FolderChangesLoadReportAndGate) {
 TEST(PrintGate, AFolderTakenUpButNotYetReportedStillCountsAsLoading) {
     TWindowRig rig;
     TfrmThumbnail& w = *rig.Window;
-    MakePhotos(rig.Path("photos"), 3);
+    MakePhotos(rig.Path("photos"), 3, 320);
     ASSERT_TRUE(rig.Settled());
     ASSERT_EQ(w.PanelText(0), " Loading complete.");
     auto* gated = new TGatedSource;
@@ -270,7 +212,7 @@ TEST(MainWindowSafety, AnUnreadableIndexIsToldOnceAndLogFailuresInAPlainBox) {
     TPipeWatch watch;
     ASSERT_TRUE(watch.Make(index));
     watch.Start();
-    rig.Open();
+    rig.Start();
     EXPECT_FALSE(watch.Fired()) << "the start waited on the index";
     EXPECT_FALSE(QFileInfo::exists(index)) << "the unreadable index stays in the way";
     EXPECT_TRUE(WaitFor([&] { return !rig.Window->LoadingRunning(); }));
@@ -288,7 +230,7 @@ TEST(BackCardHandOff, SelectedItemsPictureAndFolderReachTheWindow) {
     TWindowRig rig;
     TfrmThumbnail& w = *rig.Window;
     const QString folder = rig.Path("photos");
-    MakePhotos(folder, 1);
+    MakePhotos(folder, 1, 320);
     WriteRaw(folder + "/v_clip.avi", QByteArray("RIFF\x10\0\0\0AVI LIST", 16) + QByteArray(400, 0));
     WriteRaw(folder + "/x_damaged.jpg", QByteArray(600, '\x7F'));
     bool opened = false;

@@ -31,14 +31,10 @@ TEST(System, FreeSpaceOfNearestExistingParentAndNetworkFileSystems) {
     EXPECT_EQ(PFileSystemKind(dir.path()), "local");
     EXPECT_FALSE(PIsOnNetworkFileSystem(dir.path()));
     EXPECT_FALSE(PIsOnNetworkFileSystem("/proc/self"));
-    for (auto [kind, network] : {std::pair{"nfs", true},
-                                 {"cifs", true},
-                                 {"9p", true},
-                                 {"NFS", true},
-                                 {"ext4", false},
-                                 {"NFS-like", false}}) {
+    const QByteArrayList network{"nfs", "cifs", "9p", "NFS"};
+    for (const QByteArray& kind : network + QByteArrayList{"ext4", "NFS-like"}) {
         ScopedEnv fake("VELMORA_TEST_FS_TYPE", kind);
-        EXPECT_EQ(PIsOnNetworkFileSystem(dir.path()), network) << kind;
+        EXPECT_EQ(PIsOnNetworkFileSystem(dir.path()), network.contains(kind)) << kind.data();
     }
 }
 
