@@ -220,22 +220,13 @@ TEST(JpegFuzzSet, MutatedRealJpegsAreDecodedOrRefused) {
     }
 }
 
-TEST(Readers, DecodeMemoryIsReusedButNeverWhileHeld) {
-    const QString a = TestDataPath("dune.jpg"), b = TestDataPath("storm_progressive.jpg");
+TEST(Readers, DecodeMemoryIsNeverReusedWhileHeld) {
     int w, h;
-    QImage first, second, third;
-    DecodeJpegFile(a, 120, 120, w, h, first);
+    QImage first, second;
+    DecodeJpegFile(TestDataPath("dune.jpg"), 120, 120, w, h, first);
     const QImage copyOfFirst = first.copy();
-    // While the first raster is held, the next decode must not write into it.
-    DecodeJpegFile(b, 120, 120, w, h, second);
-    EXPECT_NE(first.constBits(), second.constBits());
+    DecodeJpegFile(TestDataPath("storm_progressive.jpg"), 120, 120, w, h, second);
     EXPECT_EQ(first, copyOfFirst);
-    // Once nobody holds it, the memory is taken again.
-    const uchar* bits = second.constBits();
-    second = first = QImage();
-    DecodeJpegFile(b, 120, 120, w, h, third);
-    EXPECT_EQ(third.constBits(), bits);
-    EXPECT_LT(MeanAbsDiff(third, Reference(b, third.size())), 6.0);
 }
 
 TEST(Readers, PictureHolderAndNearestNeighbourStretch) {
