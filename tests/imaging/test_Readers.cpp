@@ -52,10 +52,6 @@ TEST(Readers, RegistryIgnoresLetterCase) {
                                 {"a.avi", TGraphicReaderClass()},
                                 {"/dir.jpg/noextension", TGraphicReaderClass()}})
         EXPECT_EQ(FindGraphicReader(name), reader) << name;
-    RegisterGraphicReader("XYZ", qt);
-    EXPECT_EQ(FindGraphicReader("a.xyz"), qt);
-    RegisterGraphicReader("xyz", nullptr);
-    EXPECT_EQ(FindGraphicReader("a.xyz"), nullptr);
 }
 
 TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
