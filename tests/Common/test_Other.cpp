@@ -68,7 +68,6 @@ TEST(Other, DefaultCacheSizeFromFreeSpace) {
 TEST(Other, DrawFileIconDrawsTheVideoIconCentredOrRaises) {
     QImage bitmap(5, 5, QImage::Format_RGB32);
     DrawFileIcon("/nowhere/clip.AVI", bitmap); // the file need not exist
-    bitmap.save(BuildDirPath("avi-icon.png"));
     // 48 x 48 white, the theme's video icon at (8, 8).
     const QMimeType mime =
         QMimeDatabase().mimeTypeForFile("clip.avi", QMimeDatabase::MatchExtension);

@@ -4,6 +4,7 @@
 #include "services/CThDebug.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -38,6 +39,16 @@ void WriteFileBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
+}
+
+QMap<QString, QByteArray> FilesUnder(const QString& dir, const QString& filter) {
+    QMap<QString, QByteArray> files;
+    for (QDirIterator it(dir, {filter}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString path = it.next();
+        files[path] = ReadFileBytes(path);
+    }
+    return files;
 }
 
 void MakePicture(const QString& path, int w, int h, int seed) {

@@ -8,7 +8,6 @@
 #include "services/CException.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -25,16 +24,7 @@ struct TLockRig {
     QString Base() const { return Dir.path() + "/cache"; }
     QString Picture(int i) const { return Dir.path() + QString("/pics/p%1.png").arg(i); }
     std::unique_ptr<TThumbnailDB> DB() const { return NewDB(Dir.path() + "/", Base()); }
-    // Every file under the cache folder with its bytes.
-    QMap<QString, QByteArray> Files() const {
-        QMap<QString, QByteArray> files;
-        for (QDirIterator it(Base(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-             it.hasNext();) {
-            const QString path = it.next();
-            files[path] = ReadFileBytes(path);
-        }
-        return files;
-    }
+    QMap<QString, QByteArray> Files() const { return FilesUnder(Base()); }
 };
 
 } // namespace

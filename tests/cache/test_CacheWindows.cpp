@@ -173,9 +173,7 @@ TEST(CacheWindows, CloseRefusesABadLocationAndAReadOnlySettingsFileAppliesNothin
 TEST(CacheWindows, ClearCacheThenCloseStillWritesBothKeys) {
     TCacheRig rig(256000);
     rig.Store("photos", 3);
-    // A desktop's folder note inside the cache must not keep the folder alive; twelve
-    // caches of older versions are more than one clearing removes.
-    WriteFileBytes(TempDir + "/_TDB0100/.directory", "[Desktop Entry]\n");
+    // Twelve caches of older versions are more than one clearing removes.
     for (int v = 0; v < 12; ++v)
         WriteFileBytes(TempDir + QString("/_TDB%1/x.bmp").arg(v, 4, 10, QChar('0')), "x");
     IniFile->DeleteKey("Cache", "Directory"); // the first start recorded it

@@ -1,14 +1,14 @@
 // A cache index or cache bitmap that cannot be read, and named pipes where the cache and
 // the settings expect files: the program goes on with what it can read, loses nothing, and
 // never waits on a pipe.
-#include "cache/CThumbnailDB.h"
+#include "support_CacheTest.h"
+
 #include "services/CException.h"
 #include "services/CIniFile.h"
 #include "support/PipeWatch.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <functional>
 #include <gtest/gtest.h>
@@ -29,24 +29,9 @@ struct TCacheRig {
         img.fill(colour);
         EXPECT_TRUE(img.save(Photo));
     }
-    void Open() {
-        DB = std::make_unique<TThumbnailDB>(nullptr, Home.Path());
-        DB->SetCacheDirectory(Home.Path() + "Temp");
-        DB->SetMaxSizeKB(100000);
-        DB->SetWidth(128);
-        DB->SetHeight(128);
-    }
+    void Open() { DB = NewDB(Home.Path(), Home.Path() + "Temp", 128); }
     QString Index() const { return Home.Path() + "Temp/_TDB0100/_TDBCache.dat"; }
-    // The bitmap files with their bytes.
-    QMap<QString, QByteArray> Bitmaps() const {
-        QMap<QString, QByteArray> out;
-        QDirIterator it(Home.Path() + "Temp", {"*.bmp"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString f = it.next();
-            out[f] = ReadAll(f);
-        }
-        return out;
-    }
+    QMap<QString, QByteArray> Bitmaps() const { return FilesUnder(Home.Path() + "Temp", "*.bmp"); }
 };
 
 } // namespace
