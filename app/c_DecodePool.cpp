@@ -52,22 +52,38 @@ int TDecodePool::MadeCount() const {
     return FMadeCount;
 }
 
-bool TDecodePool::Take(const QString& path, TMadeThumbnail& made) {
+bool TDecodePool::Take(const QString& path, TMadeThumbnail& made, TThumbnailMaker* helper) {
     std::unique_lock<std::mutex> lock(FLock);
-    FDone.wait(lock, [&] { return !BusyWith(path); });
-    const auto ready = FReady.find(path);
-    if (ready != FReady.end()) {
-        made = std::move(*ready);
-        FReady.erase(ready);
-        FReadyBytes -= made.Thumbnail.sizeInBytes();
-        lock.unlock();
-        FWork.notify_all(); // room for the workers again
-        return true;
+    for (;;) {
+        const auto ready = FReady.find(path);
+        if (ready != FReady.end()) {
+            made = std::move(*ready);
+            FReady.erase(ready);
+            FReadyBytes -= made.Thumbnail.sizeInBytes();
+            lock.unlock();
+            FWork.notify_all(); // room for the workers again
+            return true;
+        }
+        if (!BusyWith(path)) {
+            const auto queued = std::find(FQueue.begin(), FQueue.end(), path);
+            if (queued != FQueue.end())
+                FQueue.erase(queued);
+            return false;
+        }
+        // A worker is making it: rather than wait idle, make the next queued picture.
+        if (helper && !FQueue.empty() && FReadyBytes < FByteBudget) {
+            const QString next = FQueue.front();
+            FQueue.pop_front();
+            FBusy.push_back({next, true});
+            lock.unlock();
+            TMadeThumbnail other;
+            MakeOne(*helper, next, other);
+            lock.lock();
+            Finish(next, other);
+            continue;
+        }
+        FDone.wait(lock);
     }
-    const auto queued = std::find(FQueue.begin(), FQueue.end(), path);
-    if (queued != FQueue.end())
-        FQueue.erase(queued);
-    return false;
 }
 
 void TDecodePool::Retain(const QSet<QString>& wanted) {
@@ -100,34 +116,42 @@ void TDecodePool::Work(TThumbnailMaker& maker) {
         FBusy.push_back({path, true});
         lock.unlock();
 
-        // A failure travels with the result, so the loader reports it as its own make would.
         TMadeThumbnail made;
-        try {
-            maker.Make(path, made);
-        } catch (const std::exception& e) {
-            made = TMadeThumbnail();
-            made.Error = QString::fromUtf8(e.what());
-        } catch (...) {
-            made = TMadeThumbnail();
-            made.Error = QStringLiteral("The picture could not be read.");
-        }
-
+        MakeOne(maker, path, made);
         lock.lock();
-        ++FMadeCount;
-        // This worker's entry: the first with the path that is still wanted, else any.
-        auto busy = std::find_if(FBusy.begin(), FBusy.end(),
-                                 [&](const TBusy& b) { return b.Path == path && b.Wanted; });
-        if (busy == FBusy.end())
-            busy = std::find_if(FBusy.begin(), FBusy.end(),
-                                [&](const TBusy& b) { return b.Path == path; });
-        const bool wanted = busy->Wanted && !FReady.contains(path);
-        FBusy.erase(busy);
-        if (wanted) {
-            FReadyBytes += made.Thumbnail.sizeInBytes();
-            FReady.insert(path, std::move(made));
-        }
-        FDone.notify_all();
+        Finish(path, made);
     }
+}
+
+void TDecodePool::MakeOne(TThumbnailMaker& maker, const QString& path, TMadeThumbnail& made) {
+    // A failure travels with the result, so the loader reports it as its own make would.
+    try {
+        maker.Make(path, made);
+    } catch (const std::exception& e) {
+        made = TMadeThumbnail();
+        made.Error = QString::fromUtf8(e.what());
+    } catch (...) {
+        made = TMadeThumbnail();
+        made.Error = QStringLiteral("The picture could not be read.");
+    }
+}
+
+void TDecodePool::Finish(const QString& path, TMadeThumbnail& made) {
+    ++FMadeCount;
+    // The maker's entry: the first with the path that is still wanted, else any (a path
+    // dropped and queued again may be made twice at once; either picture is the same).
+    auto busy = std::find_if(FBusy.begin(), FBusy.end(),
+                             [&](const TBusy& b) { return b.Path == path && b.Wanted; });
+    if (busy == FBusy.end())
+        busy = std::find_if(FBusy.begin(), FBusy.end(),
+                            [&](const TBusy& b) { return b.Path == path; });
+    const bool wanted = busy->Wanted && !FReady.contains(path);
+    FBusy.erase(busy);
+    if (wanted) {
+        FReadyBytes += made.Thumbnail.sizeInBytes();
+        FReady.insert(path, std::move(made));
+    }
+    FDone.notify_all();
 }
 
 int DefaultDecodeWorkers() {

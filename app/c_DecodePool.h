@@ -6,10 +6,11 @@
 //
 // The loading thread is the only client. It adds the pictures it will come to next, takes
 // each result when it comes to that picture, and makes a picture itself when no worker has
-// started on it yet: it waits only for a picture a worker is making at that moment, so the
-// pool never holds it up and every core decodes. The database and its index stay with the
-// loading thread alone. Finished pictures waiting to be taken are bounded in bytes; what the
-// loader no longer wants is dropped, and a picture being made then is thrown away when done.
+// started on it yet; while a worker is still making the picture it wants, it makes the next
+// queued one meanwhile. So the loading thread decodes too and seldom waits. The database and its
+// index stay with the loading thread alone. Finished pictures waiting to be taken are bounded in
+// bytes; what the loader no longer wants is dropped, and a picture being made then is thrown away
+// when done.
 #include "app/c_ImageListThread.h"
 #include "cache/CThumbnailDB.h"
 
@@ -43,7 +44,8 @@ public:
     int Outstanding() const;
     // The finished picture of path, waiting for it while a worker makes it; false when no
     // worker has it (a queued one is taken off the queue): the caller makes it itself.
-    bool Take(const QString& path, TMadeThumbnail& made);
+    // Meanwhile the caller makes queued pictures with helper, when given.
+    bool Take(const QString& path, TMadeThumbnail& made, TThumbnailMaker* helper = nullptr);
     // Drops the queue and the waiting pictures not in wanted; pictures being made that are
     // not in it are thrown away when done.
     void Retain(const QSet<QString>& wanted);
@@ -73,7 +75,9 @@ private:
     bool FStopping = false;
 
     void Work(TThumbnailMaker& maker);
-    bool BusyWith(const QString& path) const; // under the lock
+    static void MakeOne(TThumbnailMaker& maker, const QString& path, TMadeThumbnail& made);
+    void Finish(const QString& path, TMadeThumbnail& made); // under the lock
+    bool BusyWith(const QString& path) const;               // under the lock
 };
 
 // Decode workers for this machine: VELMORA_DECODE_WORKERS when set (0 makes every picture

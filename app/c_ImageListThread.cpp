@@ -508,6 +508,7 @@ void TImageListThread::run() {
             }
             // The workers and their decoder memory go while the loader sleeps.
             FPool.reset();
+            FHelper.reset();
             if (!FNewListRequested)
                 HandOver([this] {
                     if (FReloadMenuItem)
@@ -530,12 +531,14 @@ void TImageListThread::RunJob() {
     ++FJobs;
     if (FBoxChanged.exchange(false) && FSource) {
         FPool.reset(); // its makers have the old box
+        FHelper.reset();
         FSource->SetBox(StoreBoxSize, StoreBoxSize);
     }
     // Nothing made for the last list is wanted now.
     if (FPool)
         FPool->Drop();
     FMaking = false;
+    FProbed = false;
     FStartIndex = 0;
     FDone = 0;
     FTotal = 2 * int(FFileList.size());
@@ -718,6 +721,7 @@ void TImageListThread::StartPool() {
             makers.push_back(std::move(maker));
     if (makers.empty())
         return;
+    FHelper = FSource->NewMaker();
     // Finished pictures waiting: a few 512-box thumbnails per worker.
     const qint64 budget = qint64(workers) * 4 * StoreBoxSize * StoreBoxSize * 3;
     FPool = std::make_unique<TDecodePool>(std::move(makers), budget);
@@ -765,17 +769,7 @@ void TImageListThread::FeedPool(int step) {
 bool TImageListThread::MakePicture(const QString& path, int step, bool& aimed) {
     if (!FSource)
         return false;
-    TMadeThumbnail made;
-    if (FPool && aimed) {
-        FeedPool(step);
-        if (FPool->Take(path, made)) {
-            if (!made.Error.isEmpty())
-                throw std::runtime_error(made.Error.toStdString());
-            return FSource->PutThumbnail(path, made, FWorkBitmap);
-        }
-    }
-    const bool result = FSource->GetThumbnail(path, FWorkBitmap);
-    if (!aimed && FSource->LastWasMade()) {
+    const auto aim = [&] {
         StartPool();
         if (FPool) {
             FMaking = true;
@@ -783,7 +777,26 @@ bool TImageListThread::MakePicture(const QString& path, int step, bool& aimed) {
             AimPool(step);
             FeedPool(step);
         }
+    };
+    // The load's first picture to look at: when it is not stored the workers start on the
+    // next ones while this thread makes it.
+    if (!aimed && !FProbed) {
+        FProbed = true;
+        if (FDecodeWorkers > 0 && !FSource->HasStored(path))
+            aim();
     }
+    TMadeThumbnail made;
+    if (FPool && aimed) {
+        FeedPool(step);
+        if (FPool->Take(path, made, FHelper.get())) {
+            if (!made.Error.isEmpty())
+                throw std::runtime_error(made.Error.toStdString());
+            return FSource->PutThumbnail(path, made, FWorkBitmap);
+        }
+    }
+    const bool result = FSource->GetThumbnail(path, FWorkBitmap);
+    if (!aimed && FSource->LastWasMade())
+        aim();
     return result;
 }
 

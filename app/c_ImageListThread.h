@@ -185,7 +185,9 @@ private:
     // to make (from then on each sweep aims the pool), and the sweep's coming pictures
     // with their steps from the sweep's start.
     std::unique_ptr<TDecodePool> FPool;
+    std::unique_ptr<TThumbnailMaker> FHelper; // the loading thread's, while it waits
     bool FMaking = false;
+    bool FProbed = false; // whether the load's first picture was looked up
     std::vector<std::pair<int, QString>> FAhead;
     size_t FAheadNext = 0;
 
