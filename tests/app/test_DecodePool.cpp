@@ -19,6 +19,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -491,4 +492,54 @@ TEST(LoaderPool, TheRealDatabaseStoresWhatWorkersMakeAsItsOwnMakeWould) {
     ASSERT_EQ(pictures[0].size(), 24);
     for (int i = 0; i < 24; ++i)
         EXPECT_EQ(pictures[0][i], pictures[3][i]) << i;
+}
+
+namespace {
+
+// Makes 100 KB pictures of the path's colour and counts them.
+class TCountingMaker : public TThumbnailMaker {
+public:
+    std::atomic<int> Made{0};
+    void Make(const QString& path, TMadeThumbnail& made) override {
+        made.Thumbnail = QImage(160, 160, QImage::Format_RGB32); // 102,400 bytes
+        made.Thumbnail.fill(ColourOf(path));
+        made.Made = true;
+        ++Made;
+    }
+};
+
+} // namespace
+
+TEST(LoaderPool, FinishedPicturesWaitingAreBoundedInBytesAndDroppedWhenNotWanted) {
+    std::vector<std::unique_ptr<TThumbnailMaker>> makers;
+    auto maker = std::make_unique<TCountingMaker>();
+    TCountingMaker* counter = maker.get();
+    makers.push_back(std::move(maker));
+    TDecodePool pool(std::move(makers), 250 * 1024);
+    const QStringList paths = NumberedPaths("/pics", 10);
+    for (const QString& p : paths)
+        pool.Add(p);
+    // Three pictures reach the budget; the worker starts no fourth until one is taken.
+    ASSERT_TRUE(WaitFor([&] { return counter->Made == 3; }));
+    QThread::msleep(50);
+    EXPECT_EQ(counter->Made, 3);
+    EXPECT_EQ(pool.Outstanding(), 10);
+    TMadeThumbnail made;
+    ASSERT_TRUE(pool.Take(paths[0], made));
+    EXPECT_EQ(made.Thumbnail.pixel(0, 0), ColourOf(paths[0]));
+    ASSERT_TRUE(WaitFor([&] { return counter->Made == 4; }));
+    // A queued picture taken by the loader is its own to make; one never added is not held.
+    EXPECT_FALSE(pool.Take(paths[9], made));
+    EXPECT_FALSE(pool.Holds(paths[9]));
+    EXPECT_FALSE(pool.Take("/elsewhere/x.jpg", made));
+    // Only the wanted waiting picture stays; the queue goes.
+    pool.Retain({paths[2]});
+    EXPECT_EQ(pool.Outstanding(), 1);
+    EXPECT_TRUE(pool.Holds(paths[2]));
+    EXPECT_FALSE(pool.Holds(paths[1]));
+    ASSERT_TRUE(pool.Take(paths[2], made));
+    EXPECT_EQ(made.Thumbnail.pixel(0, 0), ColourOf(paths[2]));
+    QThread::msleep(50);
+    EXPECT_EQ(counter->Made, 4);
+    pool.Add(paths[5]); // and a pool with work queued stops without waiting for it
 }
