@@ -632,6 +632,7 @@ bool TImageListThread::Sweep() {
                 FInfoList = item->Info;
                 exists = true;
                 FDeviceRatio = FGrid->DeviceRatio();
+                FVisibleCount = FGrid->LastVisible() - FGrid->FirstVisible() + 1;
             }
         });
         if (!exists || !FInfoList.value(0).isEmpty() || FFailed.contains(FInfoList.value(2)))
@@ -753,12 +754,14 @@ void TImageListThread::AimPool(int step) {
     FPool->Retain(wanted);
 }
 
-// Keeps the workers busy with the next pictures after step that are not stored.
+// Keeps the workers busy with the next pictures after step that are not stored. The first
+// screen of a sweep is this thread's, made in order as without workers: a worker's first
+// picture is slow (its decoder memory is fresh) and would hold the screen up.
 void TImageListThread::FeedPool(int step) {
     const int window = FPool->Workers() * 2 + 1;
     while (FAheadNext < FAhead.size() && FPool->Outstanding() < window) {
         const auto& [k, path] = FAhead[FAheadNext++];
-        if (k <= step || FPool->Holds(path) || FSource->HasStored(path))
+        if (k <= step || k < FVisibleCount || FPool->Holds(path) || FSource->HasStored(path))
             continue;
         FPool->Add(path);
     }

@@ -176,6 +176,7 @@ private:
     int FStartIndex = 0;
     int FVisibleTop = 0;
     qreal FDeviceRatio = 1; // the grid's, read at each item's hand-over
+    int FVisibleCount = 0;  // cells on the grid's screen, likewise
     int FProgress = 0;
     int FDone = 0;
     int FTotal = 0;
