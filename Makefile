@@ -33,7 +33,8 @@ package: configure
 # The loader tests under ThreadSanitizer, in a build tree of their own.
 tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TSAN=ON
-	cmake --build build-tsan -j $(JOBS)
+	# The build runs the icon renderer, itself built with the sanitizer: Qt's own threads again.
+	TSAN_OPTIONS="suppressions=$(CURDIR)/scripts/tsan.supp" cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" bash scripts/run-tests build-tsan -R 'Loader|ImageListThread'
 
 # libFuzzer targets (clang, ASan+UBSan) in build-fuzz/fuzz/; run one with e.g.

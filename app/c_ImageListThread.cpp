@@ -1,5 +1,6 @@
 #include "c_ImageListThread.h"
 
+#include "app/c_DecodePool.h"
 #include "app/c_ThumbListView.h"
 #include "platform/PRegularFile.h"
 
@@ -99,6 +100,21 @@ int ProgressPercent(int done, int total) {
 // --- the database source -----------------------------------------------------------------
 
 namespace {
+// A worker's maker: a thumbnail maker of its own, so decoders keep their memory per thread.
+class TDatabaseMaker : public TThumbnailMaker {
+public:
+    TDatabaseMaker(int width, int height) {
+        FGraphic.SetBoxWidth(width);
+        FGraphic.SetBoxHeight(height);
+    }
+    void Make(const QString& path, TMadeThumbnail& made) override {
+        TThumbnailDB::MakeApart(FGraphic, path, made);
+    }
+
+private:
+    TThGraphic FGraphic;
+};
+
 class TDatabaseSource : public TThumbnailSource {
 public:
     explicit TDatabaseSource(TThumbnailDB* db) : FDB(db) {}
@@ -163,6 +179,16 @@ public:
         return CopyBitmap(bitmap);
     }
     void SaveChanges() override { FDB->SaveIndex(); }
+    std::unique_ptr<TThumbnailMaker> NewMaker() override {
+        return std::make_unique<TDatabaseMaker>(FDB->GetWidth(), FDB->GetHeight());
+    }
+    bool LastWasMade() const override { return FDB->ThumbnailInfo().Made; }
+    bool HasStored(const QString& path) override { return FDB->HasStored(path); }
+    bool PutThumbnail(const QString& path, TMadeThumbnail& made, QImage& bitmap) override {
+        if (!FDB->PutMade(path, made))
+            return false;
+        return CopyBitmap(bitmap);
+    }
 
 private:
     TThumbnailDB* FDB;
@@ -261,7 +287,8 @@ bool ItemAfter(int sortMode, const QStringList& a, const QStringList& b) {
 
 TImageListThread::TImageListThread(TThumbListView* grid, QAction* reloadMenuItem,
                                    std::unique_ptr<TThumbnailSource> source)
-    : FGrid(grid), FReloadMenuItem(reloadMenuItem), FSource(std::move(source)) {
+    : FGrid(grid), FReloadMenuItem(reloadMenuItem), FSource(std::move(source)),
+      FDecodeWorkers(DefaultDecodeWorkers()) {
     for (int i = 0; i < 9; ++i)
         FInfoList << QString();
     if (FGrid) {
@@ -479,6 +506,9 @@ void TImageListThread::run() {
                 FRestartRequested = false;
                 FCancelRequested = false;
             }
+            // The workers and their decoder memory go while the loader sleeps.
+            FPool.reset();
+            FHelper.reset();
             if (!FNewListRequested)
                 HandOver([this] {
                     if (FReloadMenuItem)
@@ -499,8 +529,16 @@ void TImageListThread::RunJob() {
     FNewListRequested = false;
     FCancelRequested = false;
     ++FJobs;
-    if (FBoxChanged.exchange(false) && FSource)
+    if (FBoxChanged.exchange(false) && FSource) {
+        FPool.reset(); // its makers have the old box
+        FHelper.reset();
         FSource->SetBox(StoreBoxSize, StoreBoxSize);
+    }
+    // Nothing made for the last list is wanted now.
+    if (FPool)
+        FPool->Drop();
+    FMaking = false;
+    FProbed = false;
     FStartIndex = 0;
     FDone = 0;
     FTotal = 2 * int(FFileList.size());
@@ -565,6 +603,12 @@ void TImageListThread::ThumbnailPass() {
 
 bool TImageListThread::Sweep() {
     const int count = int(FFileList.size());
+    // Once this load has pictures to make, each sweep aims the pool at its own order first.
+    bool aimed = false;
+    if (FMaking && FPool) {
+        AimPool(0);
+        aimed = true;
+    }
     for (int i = FStartIndex; i < FStartIndex + count; ++i) {
         CheckStopping();
         if (FResortRequested) {
@@ -588,6 +632,7 @@ bool TImageListThread::Sweep() {
                 FInfoList = item->Info;
                 exists = true;
                 FDeviceRatio = FGrid->DeviceRatio();
+                FVisibleCount = FGrid->LastVisible() - FGrid->FirstVisible() + 1;
             }
         });
         if (!exists || !FInfoList.value(0).isEmpty() || FFailed.contains(FInfoList.value(2)))
@@ -602,7 +647,7 @@ bool TImageListThread::Sweep() {
         const QString path = FInfoList.value(2);
         try {
             if (!IsAvi(name)) {
-                made = FSource && FSource->GetThumbnail(path, FWorkBitmap);
+                made = MakePicture(path, i - FStartIndex, aimed);
                 if (!made)
                     reason = QFileInfo::exists(path)
                                  ? QStringLiteral("The picture could not be read.")
@@ -665,6 +710,97 @@ bool TImageListThread::Sweep() {
         }
     }
     return true;
+}
+
+void TImageListThread::StartPool() {
+    const int workers = FDecodeWorkers;
+    if (FPool || workers <= 0 || !FSource)
+        return;
+    std::vector<std::unique_ptr<TThumbnailMaker>> makers;
+    for (int k = 0; k < workers; ++k)
+        if (auto maker = FSource->NewMaker())
+            makers.push_back(std::move(maker));
+    if (makers.empty())
+        return;
+    FHelper = FSource->NewMaker();
+    // Finished pictures waiting: a few 512-box thumbnails per worker.
+    const qint64 budget = qint64(workers) * 4 * StoreBoxSize * StoreBoxSize * 3;
+    FPool = std::make_unique<TDecodePool>(std::move(makers), budget);
+}
+
+// Takes the sweep's order from the grid: the pictures still to make from the given step on,
+// in the order the sweep comes to them. Work for pictures not among the next few is dropped.
+void TImageListThread::AimPool(int step) {
+    const int count = int(FFileList.size());
+    std::vector<std::pair<int, QString>> ahead;
+    HandOver([&] {
+        for (int k = step; k < count; ++k) {
+            const TThumbnailData* item = FGrid ? FGrid->Item((FStartIndex + k) % count) : nullptr;
+            if (item && item->Info.value(0).isEmpty() && !IsAvi(item->Info.value(1)))
+                ahead.emplace_back(k, item->Info.value(2));
+        }
+    });
+    FAhead.clear();
+    QSet<QString> wanted;
+    const size_t window = size_t(FPool->Workers()) * 4 + 2;
+    for (auto& [k, path] : ahead) {
+        if (FFailed.contains(path))
+            continue;
+        if (wanted.size() < qsizetype(window))
+            wanted.insert(path);
+        FAhead.emplace_back(k, std::move(path));
+    }
+    FAheadNext = 0;
+    FPool->Retain(wanted);
+}
+
+// Keeps the workers busy with the next pictures after step that are not stored. The first
+// screen of a sweep is this thread's, made in order as without workers: a worker's first
+// picture is slow (its decoder memory is fresh) and would hold the screen up.
+void TImageListThread::FeedPool(int step) {
+    const int window = FPool->Workers() * 2 + 1;
+    while (FAheadNext < FAhead.size() && FPool->Outstanding() < window) {
+        const auto& [k, path] = FAhead[FAheadNext++];
+        if (k <= step || k < FVisibleCount || FPool->Holds(path) || FSource->HasStored(path))
+            continue;
+        FPool->Add(path);
+    }
+}
+
+// The picture of one item into FWorkBitmap: a worker's, else made here (a stored one is
+// found here too). The first picture made here starts the decode-ahead.
+bool TImageListThread::MakePicture(const QString& path, int step, bool& aimed) {
+    if (!FSource)
+        return false;
+    const auto aim = [&] {
+        StartPool();
+        if (FPool) {
+            FMaking = true;
+            aimed = true;
+            AimPool(step);
+            FeedPool(step);
+        }
+    };
+    // The load's first picture to look at: when it is not stored the workers start on the
+    // next ones while this thread makes it.
+    if (!aimed && !FProbed) {
+        FProbed = true;
+        if (FDecodeWorkers > 0 && !FSource->HasStored(path))
+            aim();
+    }
+    TMadeThumbnail made;
+    if (FPool && aimed) {
+        FeedPool(step);
+        if (FPool->Take(path, made, FHelper.get())) {
+            if (!made.Error.isEmpty())
+                throw std::runtime_error(made.Error.toStdString());
+            return FSource->PutThumbnail(path, made, FWorkBitmap);
+        }
+    }
+    const bool result = FSource->GetThumbnail(path, FWorkBitmap);
+    if (!aimed && FSource->LastWasMade())
+        aim();
+    return result;
 }
 
 void TImageListThread::UpdateCaptionsAndSort() {

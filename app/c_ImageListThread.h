@@ -16,8 +16,10 @@
 #include <vector>
 
 class QAction;
+class TDecodePool;
 class TThumbListView;
 class TThumbnailDB;
+struct TMadeThumbnail;
 
 // The facts of a source picture that the loader shows.
 struct TOriginalFacts {
@@ -26,6 +28,14 @@ struct TOriginalFacts {
     QString ExifDateTimeOriginal;
     int Width = 0;
     int Height = 0;
+};
+
+// Makes thumbnails apart from the database, on one decode worker (see TDecodePool).
+class TThumbnailMaker {
+public:
+    virtual ~TThumbnailMaker() = default;
+    // Fills made for the file; raises what the database's own make would raise.
+    virtual void Make(const QString& path, TMadeThumbnail& made) = 0;
 };
 
 // What the loader asks of the thumbnail database. Used on the loading thread while a load
@@ -42,6 +52,17 @@ public:
     // Puts what the load stored so far on disk, so that a kill or a crash afterwards loses
     // nothing of it. Called on the loading thread when a load ends or is cancelled.
     virtual void SaveChanges() {}
+
+    // Making apart, for the decode-ahead pool; a source without a maker makes every picture
+    // in GetThumbnail. All of these run on the loading thread.
+    // A maker of its own for one worker, for the present box.
+    virtual std::unique_ptr<TThumbnailMaker> NewMaker() { return nullptr; }
+    // Whether the last GetThumbnail made the picture rather than finding it stored.
+    virtual bool LastWasMade() const { return true; }
+    // Whether a stored thumbnail may answer the file, so no worker need make it.
+    virtual bool HasStored(const QString&) { return false; }
+    // Stores what a maker made and copies the thumbnail out as GetThumbnail does.
+    virtual bool PutThumbnail(const QString&, TMadeThumbnail&, QImage&) { return false; }
 };
 
 // The source over the program's thumbnail database.
@@ -96,6 +117,9 @@ public:
     void CancelAndWait();
     // The number of start-overs run so far.
     int JobCount() const { return FJobs; }
+    // Decode workers for the next load (0: the loading thread makes every picture);
+    // DefaultDecodeWorkers() at first.
+    void SetDecodeWorkers(int count) { FDecodeWorkers = count; }
 
 private slots:
     // Runs the hand-over the loader waits for (window thread).
@@ -124,6 +148,7 @@ private:
     std::atomic<int> FBoxHeight{64};
     std::atomic<bool> FSleeping{true}; // a new loader has not started anything yet
     std::atomic<int> FJobs{0};
+    std::atomic<int> FDecodeWorkers;
 
     // The list handed over last; both threads touch it, under its lock.
     std::mutex FPendingLock;
@@ -151,10 +176,21 @@ private:
     int FStartIndex = 0;
     int FVisibleTop = 0;
     qreal FDeviceRatio = 1; // the grid's, read at each item's hand-over
+    int FVisibleCount = 0;  // cells on the grid's screen, likewise
     int FProgress = 0;
     int FDone = 0;
     int FTotal = 0;
     QSet<QString> FFailed; // pictures that could not be made in this load
+
+    // Decode-ahead: the pool while a run of loads lasts, whether this load met a picture
+    // to make (from then on each sweep aims the pool), and the sweep's coming pictures
+    // with their steps from the sweep's start.
+    std::unique_ptr<TDecodePool> FPool;
+    std::unique_ptr<TThumbnailMaker> FHelper; // the loading thread's, while it waits
+    bool FMaking = false;
+    bool FProbed = false; // whether the load's first picture was looked up
+    std::vector<std::pair<int, QString>> FAhead;
+    size_t FAheadNext = 0;
 
     void Wake();
     void Sleep();
@@ -162,6 +198,10 @@ private:
     void InformationPass();
     void ThumbnailPass();
     bool Sweep();
+    void StartPool();
+    void AimPool(int step);
+    void FeedPool(int step);
+    bool MakePicture(const QString& path, int step, bool& aimed);
     void CountStep();
     void SaveChanges();
     void CheckStopping() const;

@@ -5,12 +5,18 @@
 // files, is one thread making the 512-box thumbnails straight through the thumbnail maker
 // (what bench/thumbnail_bench measures).
 //
-//   build*/bench/folder_open [photo folder] [count]
+//   build*/bench/folder_open [photo folder] [count] [--workers-only]
+//
+// First it opens the folder cold at the Large size with the loading thread alone (no decode
+// workers: the one-thread path), with one decode worker and with the machine's workers, each
+// against the reference measured right before it, with the first screen, a warm load and peak
+// memory against the one-thread run. --workers-only stops after that part.
 //
 // Without a folder it takes bench/corpus/thumbnail (bench/make-corpus), else tests/data; the
 // photographs are copied round-robin into a temporary folder until there are `count` (1000).
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
+#include "app/c_DecodePool.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
 #include "cache/CThGraphic.h"
@@ -30,6 +36,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <malloc.h>
+#include <thread>
 
 namespace {
 
@@ -74,6 +81,8 @@ public:
         FDB.reset();
     }
 
+    // Decode workers for the next loads (0: the loading thread makes every picture).
+    void SetWorkers(int count) { FThread->SetDecodeWorkers(count); }
     // Whether the database hands thumbnails out turned by their orientation tag.
     void SetOrientation(bool on) { FDB->SetApplyOrientation(on); }
 
@@ -158,8 +167,12 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QString source = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    const int count = argc > 2 ? std::max(1, atoi(argv[2])) : 1000;
+    QString source;
+    QStringList args = app.arguments().mid(1);
+    const bool workersOnly = args.removeAll("--workers-only") > 0;
+    if (!args.isEmpty())
+        source = args[0];
+    const int count = args.size() > 1 ? std::max(1, args[1].toInt()) : 1000;
     if (source.isEmpty()) {
         source = QStringLiteral(VELMORA_SOURCE_DIR "/bench/corpus/thumbnail");
         if (!QDir(source).exists())
@@ -246,6 +259,56 @@ int main(int argc, char** argv) {
         }
         return std::pair{t.nsecsElapsed() / 1e6, int(bitmaps.size()) + int(pixels & 0)};
     };
+    // Decode workers: the same cold open with the loading thread alone, one worker and all,
+    // each in a cache of its own with the reference right before it.
+    {
+        const int all = DefaultDecodeWorkers();
+        struct TWorkerRun {
+            int Workers;
+            double RefMs;
+            TRun Cold, Warm;
+        };
+        std::vector<TWorkerRun> runs;
+        for (int workers : {0, 1, std::max(1, all)}) {
+            if (workers == all && !runs.empty() && runs.back().Workers == all)
+                continue; // one worker is all this machine has
+            QTemporaryDir cache;
+            TBench bench(cache.path());
+            bench.SetWorkers(workers);
+            TWorkerRun r{workers, reference(), {}, {}};
+            r.Cold = bench.Open(folder, 256);
+            r.Warm = bench.Open(folder, 256);
+            runs.push_back(r);
+        }
+        const TWorkerRun& one = runs.front();
+        const double oneRate = one.RefMs / one.Cold.Total;
+        std::printf("Decode workers, Large (256 x 256), %d core(s), all = %d worker(s)\n",
+                    int(std::thread::hardware_concurrency()), all);
+        for (const TWorkerRun& r : runs) {
+            const double rate = r.RefMs / r.Cold.Total;
+            std::printf("  %-20s cold %7.0f ms (%5.1f/s), reference %7.0f ms: cold / reference "
+                        "%.2f, %.2f x the one-thread path; first screen %5.0f ms (%.2f x); warm "
+                        "%5.0f ms (%.2f x); peak memory +%ld KB (%.2f x, %+ld KB)\n",
+                        r.Workers == 0   ? "loading thread alone"
+                        : r.Workers == 1 ? "one worker"
+                                         : qPrintable(QString("%1 workers").arg(r.Workers)),
+                        r.Cold.Total, count * 1000.0 / r.Cold.Total, r.RefMs, rate, rate / oneRate,
+                        r.Cold.FirstScreen,
+                        r.Cold.FirstScreen / std::max(1.0, one.Cold.FirstScreen), r.Warm.Total,
+                        r.Warm.Total / std::max(1.0, one.Warm.Total), r.Cold.PeakKB,
+                        double(r.Cold.PeakKB) / std::max(1L, one.Cold.PeakKB),
+                        r.Cold.PeakKB - one.Cold.PeakKB);
+        }
+        const TWorkerRun& best = runs.back();
+        std::printf("  targets: all workers cold / reference %.2f (>= 1.7); one worker %.2f "
+                    "(>= 0.8)\n\n",
+                    best.RefMs / best.Cold.Total,
+                    runs[std::min<size_t>(1, runs.size() - 1)].RefMs /
+                        runs[std::min<size_t>(1, runs.size() - 1)].Cold.Total);
+    }
+    if (workersOnly)
+        return 0;
+
     bool warmOk = true, coldOk = true, screenOk = true, memOk = true, plainOk = true,
          orientOk = true;
     for (const TSize& s : sizes) {

@@ -130,6 +130,7 @@ void TThumbnailDB::NoteOrientation(const QString& fileName, const QString& fileT
 }
 
 bool TThumbnailDB::FetchThumbnail(const QString& fileName) {
+    FThumbnailInfo.Made = false;
     if (FTable.Lookup(fileName, FWidth, FHeight)) {
         FThumbnailInfo.Bitmap = &FTable.HitBitmap();
         const TThImage* r = FTable.Current();
@@ -144,14 +145,50 @@ bool TThumbnailDB::FetchThumbnail(const QString& fileName) {
         FOriginalInfo.VolumeSerial = r->OrgVolSer;
         return true;
     }
-    if (!FGraphic->MakeThumbnail(fileName))
-        return false;
-    FThumbnailInfo.Bitmap = &FGraphic->Thumbnail();
+    TMadeThumbnail made;
+    MakeApart(*FGraphic, fileName, made);
+    return StoreMade(fileName, made);
+}
+
+void TThumbnailDB::MakeApart(TThGraphic& maker, const QString& fileName, TMadeThumbnail& made) {
+    made = TMadeThumbnail();
+    if (!maker.MakeThumbnail(fileName))
+        return;
     // The attributes stored with the thumbnail are read now, not taken from an earlier
     // request: a stale file time would make the record miss for ever.
-    if (!ReadOriginalInfo(fileName))
+    TOriginalImageInfo& info = made.Info;
+    if (!maker.GetImageInfo(fileName, info.Width, info.Height, info.ExifDateTimeOriginal,
+                            info.ExifDateTime, info.FileTime, info.FileSize, info.VolumeLabel,
+                            info.VolumeSerial))
+        return;
+    info.FileName = fileName;
+    made.Thumbnail = maker.Thumbnail();
+    made.Made = true;
+}
+
+bool TThumbnailDB::PutMade(const QString& fileName, TMadeThumbnail& made) {
+    if (!StoreMade(fileName, made))
         return false;
-    const QImage& thumbnail = FGraphic->Thumbnail();
+    TurnUpright(fileName);
+    return true;
+}
+
+bool TThumbnailDB::StoreMade(const QString& fileName, TMadeThumbnail& made) {
+    FThumbnailInfo.Made = true;
+    if (!made.Made)
+        return false;
+    FMadeBitmap = std::move(made.Thumbnail);
+    FThumbnailInfo.Bitmap = &FMadeBitmap;
+    FOriginalInfo.FileName = made.Info.FileName;
+    FOriginalInfo.Width = made.Info.Width;
+    FOriginalInfo.Height = made.Info.Height;
+    FOriginalInfo.ExifDateTimeOriginal = made.Info.ExifDateTimeOriginal;
+    FOriginalInfo.ExifDateTime = made.Info.ExifDateTime;
+    FOriginalInfo.FileTime = made.Info.FileTime;
+    FOriginalInfo.FileSize = made.Info.FileSize;
+    FOriginalInfo.VolumeLabel = made.Info.VolumeLabel;
+    FOriginalInfo.VolumeSerial = made.Info.VolumeSerial;
+    const QImage& thumbnail = FMadeBitmap;
     // A thumbnail with a side of 0 has no bitmap file to write; it is answered, not kept.
     if (thumbnail.isNull())
         return true;
@@ -168,6 +205,14 @@ bool TThumbnailDB::FetchThumbnail(const QString& fileName) {
             throw;
     }
     return true;
+}
+
+bool TThumbnailDB::HasStored(const QString& fileName) {
+    TThImage& key = FTable.List().SearchKey();
+    key.OrgFileName = fileName;
+    key.ReqWidth = FWidth;
+    key.ReqHeight = FHeight;
+    return FTable.List().Find(key) != nullptr;
 }
 
 bool TThumbnailDB::RefreshThumbnail(const QString& fileName) {

@@ -25,6 +25,8 @@ struct TThumbnailInfo {
     // The table's hit bitmap after a cache hit, the maker's thumbnail after a make; valid
     // until the next request, so callers copy it.
     const QImage* Bitmap = nullptr;
+    // Whether the last request made the thumbnail rather than finding it stored.
+    bool Made = false;
 };
 
 // The attributes of the last source image asked about.
@@ -39,6 +41,15 @@ struct TOriginalImageInfo {
     int32_t FileSize = 0;
     QString VolumeLabel;
     QString VolumeSerial;
+};
+
+// A thumbnail made apart from the database (on another thread), with the facts of its
+// source that the database stores with it.
+struct TMadeThumbnail {
+    bool Made = false; // false: the file could not be found or read any more
+    QImage Thumbnail;  // null for a picture with a side of 0
+    TOriginalImageInfo Info;
+    QString Error; // what was raised, when the make raised on the other thread
 };
 
 class TThumbnailDB : public QObject {
@@ -68,6 +79,15 @@ public:
     // thumbnail is handed out turned upright by the picture's orientation tag (when that
     // is switched on); the stored bitmap stays as decoded.
     bool GetThumbnail(const QString& fileName);
+    // Decodes and reduces the file with maker (whose box is set) into made, touching no
+    // database: any thread with a maker of its own. Raises as GetThumbnail does.
+    static void MakeApart(TThGraphic& maker, const QString& fileName, TMadeThumbnail& made);
+    // Stores a thumbnail MakeApart made for the present box and hands it out as GetThumbnail
+    // does; false when it was not made.
+    bool PutMade(const QString& fileName, TMadeThumbnail& made);
+    // Whether a stored thumbnail for the present box matches the file as it is now, without
+    // reading its bitmap (a later GetThumbnail may still miss when the bitmap is gone).
+    bool HasStored(const QString& fileName);
     // Deletes the stored thumbnail of the file, then does GetThumbnail.
     bool RefreshThumbnail(const QString& fileName);
     // Fills OriginalInfo; true when the file exists and its attributes could be read.
@@ -94,6 +114,7 @@ public:
 private:
     bool ReadOriginalInfo(const QString& fileName);
     bool FetchThumbnail(const QString& fileName);
+    bool StoreMade(const QString& fileName, TMadeThumbnail& made);
     void TurnUpright(const QString& fileName);
 
     bool FLogOpened;  // the log is opened before the table logs its settings
@@ -105,6 +126,7 @@ private:
     TThumbnailInfo FThumbnailInfo;
     TOriginalImageInfo FOriginalInfo;
     bool FApplyOrientation = true;
+    QImage FMadeBitmap;             // the thumbnail of the last make
     TExifReader FOrientationReader; // apart from the maker's, whose block callers read
     QImage FUpright;                // the handed-out thumbnail when it had to be turned
     struct TOrientationNote {
