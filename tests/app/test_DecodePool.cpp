@@ -5,28 +5,14 @@
 #include "app/c_ThumbListView.h"
 #include "support_Loader.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <set>
 
 namespace {
 
-QRgb ColourOf(const QString& path) {
-    const size_t h = qHash(path, 7);
-    return qRgb(int(h & 0xF0), int((h >> 8) & 0xF0), int((h >> 16) & 0xF0));
-}
-QImage PictureOf(const QString& path, int side = 300) {
-    QImage image(side, side, QImage::Format_RGB32);
-    image.fill(ColourOf(path));
-    return image;
-}
-int NumberOf(const QString& p) {
-    return QFileInfo(p).baseName().mid(3).toInt();
-}
 struct TFnMaker : TThumbnailMaker {
     std::function<void(const QString&, TMadeThumbnail&)> Fn;
     explicit TFnMaker(decltype(Fn) fn) : Fn(std::move(fn)) {}
@@ -38,7 +24,14 @@ struct TFnMaker : TThumbnailMaker {
 class TPoolSource : public TThumbnailSource {
 public:
     QSet<QString> Broken, Missing, Stored; // making raises; no facts, nothing made; no making
-    std::function<int(const QString&)> DelayUs = [](const QString&) { return 0; };
+    static QRgb ColourOf(const QString& p) { return QRgb(qHash(p, 7) | 0xFF000000) & ~0x0F0F0Fu; }
+    static int NumberOf(const QString& p) { return QFileInfo(p).baseName().mid(3).toInt(); }
+    static QImage PictureOf(const QString& path) {
+        QImage image(300, 300, QImage::Format_RGB32);
+        image.fill(ColourOf(path));
+        return image;
+    }
+    std::function<int(int)> DelayUs = [](int) { return 0; }; // by the picture's number
     struct TLog {
         QStringList Handed, FromWorkers, Made; // hand-outs in order, those of makers; makes
         std::set<std::thread::id> Threads;
@@ -87,7 +80,7 @@ private:
     // Reads only what the test set before the load, so any thread may call it.
     void MakeInto(const QString& path, TMadeThumbnail& made) {
         Note(&TLog::Made, path, false);
-        QThread::usleep(DelayUs(path));
+        QThread::usleep(DelayUs(NumberOf(path)));
         if (Broken.contains(path))
             throw std::runtime_error("broken picture");
         if ((made.Made = !Missing.contains(path)))
@@ -115,26 +108,21 @@ struct TPoolRig {
         Thread.SetFileList(list);
         return WaitFor([&] { return Done(); }, 60000);
     }
-    // Cells not showing their own picture, or a failed one's error.
-    QStringList WrongCells() const {
-        QStringList wrong;
+    // The grid's paths, each marked when its cell shows another picture than its own, or for
+    // a failed picture another error than its own, or a picture.
+    QStringList Cells() const {
+        QStringList cells;
         for (int i = 0; i < Grid.Count(); ++i) {
-            const QString path = Grid.Item(i)->Info.value(2), &error = Grid.Item(i)->Error;
-            const QImage& b = Grid.Item(i)->Bitmap;
+            const TThumbnailData& item = *Grid.Item(i);
+            const QString path = item.Info.value(2);
             const QString want = Source->Broken.contains(path)    ? "broken picture"
                                  : Source->Missing.contains(path) ? "The file is no longer there."
                                                                   : "";
-            if (error != want || b.isNull() != !want.isEmpty() ||
-                (!b.isNull() && b.pixel(2, 2) != ColourOf(path)))
-                wrong << QString("%1 %2").arg(i).arg(path);
+            const bool shown =
+                !item.Bitmap.isNull() && item.Bitmap.pixel(2, 2) == Source->ColourOf(path);
+            cells << path + (item.Error == want && shown == want.isEmpty() ? "" : " (wrong)");
         }
-        return wrong;
-    }
-    QStringList Paths() const {
-        QStringList paths;
-        for (int i = 0; i < Grid.Count(); ++i)
-            paths << Grid.Item(i)->Info.value(2);
-        return paths;
+        return cells;
     }
     // The loading thread alone, never the window's, touched the database.
     bool OneDatabaseThread() const {
@@ -146,37 +134,34 @@ struct TPoolRig {
 } // namespace
 
 TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOrFailedOnce) {
-    using TDelay = std::function<int(const QString&)>;
-    const TDelay laterQuicker = [](const QString& p) { return 4000 - 90 * NumberOf(p); };
-    const TDelay mixed = [](const QString& p) { return 300 + (NumberOf(p) % 4) * 700; };
-    const TDelay thirdSlow = [](const QString& p) { return NumberOf(p) % 3 ? 200 : 6000; };
-    // Before the load of the case's pictures: another folder's, cancelled or changed mid-load,
-    // or 300 quick folder changes with cancels among them.
-    enum TBefore { Nothing, Cancel, Change, Stress };
+    using TDelay = std::function<int(int)>;
+    const TDelay laterQuicker = [](int n) { return 4000 - 90 * n; };
+    const TDelay mixed = [](int n) { return 300 + (n % 4) * 700; };
+    // Before the load of the case's pictures, mid-load: a re-sort or a scroll (five percent
+    // later), or another folder's load cancelled or changed; or 300 quick folder changes.
+    enum TDo { Nothing, Resort = 1, Scroll = 2, Cancel = 4, Change = 8, Stress = 16 };
     struct TCase {
         const char* Name;
         int Workers, Count;
         TDelay Delay;
         QString Kinds; // per picture: b broken, m missing, s stored (a worker needs none)
-        int ResortAt = -1, ScrollAt = -1;
-        TBefore Before = Nothing;
-        int BeforeAt = 0;
+        int Do = Nothing, At = 0;
     };
     const TCase cases[] = {
         // Later pictures are quicker, so workers finish against the order.
         {"one worker, later ones quicker", 1, 40, laterQuicker, ""},
         {"three workers, later ones quicker", 3, 40, laterQuicker, ""},
-        {"eight workers, every third slow", 8, 40, thirdSlow, ""},
+        {"eight workers, every third slow", 8, 40, [](int n) { return n % 3 ? 200 : 6000; }, ""},
         {"failures", 2, 40, mixed, "     bb     m       b"},
         {"every fourth stored", 2, 40, mixed, QString("s   ").repeated(10)},
         {"all stored, so the pool never starts", 2, 40, mixed, QString(40, 's')},
-        {"re-sort", 3, 240, mixed, "", 55},
-        {"scroll", 3, 240, mixed, "", -1, 60},
-        {"re-sort then scroll", 3, 240, mixed, "", 55, 60},
-        {"cancel in the thumbnail pass", 2, 30, mixed, "", -1, -1, Cancel, 60},
-        {"folder change in the thumbnail pass", 2, 30, mixed, "", -1, -1, Change, 60},
-        {"folder change in the information pass", 2, 30, mixed, "", -1, -1, Change, 20},
-        {"300 quick folder changes", 3, 30, mixed, "", -1, -1, Stress},
+        {"re-sort", 3, 240, mixed, "", Resort, 55},
+        {"scroll", 3, 240, mixed, "", Scroll, 55},
+        {"re-sort then scroll", 3, 240, mixed, "", Resort | Scroll, 55},
+        {"cancel in the thumbnail pass", 2, 30, mixed, "", Cancel, 60},
+        {"folder change in the thumbnail pass", 2, 30, mixed, "", Change, 60},
+        {"folder change in the information pass", 2, 30, mixed, "", Change, 20},
+        {"300 quick folder changes", 3, 30, mixed, "", Stress},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -191,19 +176,19 @@ TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOr
         QString topAtScroll;
         bool changed = false;
         rig.OnReport = [&](int p) {
-            if (p > 0 && p == c.ResortAt && rig.Thread.SortMode() == 0)
+            if (c.Do & Resort && p == c.At && rig.Thread.SortMode() == 0)
                 rig.Thread.SetSortMode(1);
-            if (p > 0 && p == c.ScrollAt && handedAtScroll < 0) {
+            if (c.Do & Scroll && p == c.At + 5 && handedAtScroll < 0) {
                 rig.Grid.SetScrollPosition(rig.Grid.ScrollRange() / 2);
                 handedAtScroll = rig.Source->Log().Handed.size();
                 topAtScroll = rig.Grid.Item(rig.Grid.FirstVisible())->Info.value(2);
             }
-            if (c.Before == Change && p >= c.BeforeAt && !std::exchange(changed, true))
+            if (c.Do & Change && p >= c.At && !std::exchange(changed, true))
                 rig.Source->Log(true), rig.Reports = {}, rig.Thread.SetFileList(list);
         };
-        if (c.Before != Nothing)
+        if (c.Do >= Cancel)
             rig.Thread.SetFileList(NumberedPaths("/first", 60));
-        for (int round = 0; c.Before == Stress && round < 300; ++round) {
+        for (int round = 0; c.Do == Stress && round < 300; ++round) {
             rig.Thread.SetFileList(NumberedPaths(QString("/f%1").arg(round), 3 + round % 25));
             if (round % 7 == 0)
                 rig.Thread.CancelAndWait();
@@ -211,20 +196,22 @@ TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOr
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         // The last of the quick changes ends whole by itself: no wake-up was lost.
-        ASSERT_TRUE(c.Before != Stress || WaitFor([&] { return rig.Done(); }, 60000));
-        if (c.Before == Cancel) {
+        ASSERT_TRUE(c.Do != Stress || WaitFor([&] { return rig.Done(); }, 60000));
+        if (c.Do == Cancel) {
             ASSERT_TRUE(WaitFor([&] { return rig.Reports.value(rig.Reports.size() - 1) >= 60; }));
             rig.Thread.CancelAndWait();
             EXPECT_EQ(rig.Reports.last(), -1);
         }
-        if (c.Before != Change)
+        if (c.Do != Change)
             rig.Source->Log(true);
-        ASSERT_TRUE(c.Before == Change ? WaitFor([&] { return changed && rig.Done(); }, 60000)
-                                       : rig.Load(list));
+        ASSERT_TRUE(c.Do == Change ? WaitFor([&] { return changed && rig.Done(); }, 60000)
+                                   : rig.Load(list));
         EXPECT_EQ(rig.Reports.size(), 2 * c.Count);
         EXPECT_TRUE(std::is_sorted(rig.Reports.begin(), rig.Reports.end()));
-        EXPECT_EQ(rig.WrongCells(), QStringList());
-        EXPECT_EQ(rig.Paths() != list, c.ResortAt > 0);
+        QStringList cells = rig.Cells();
+        EXPECT_EQ(cells == list, !(c.Do & Resort)) << "sorted by size only after the re-sort";
+        cells.sort();
+        EXPECT_EQ(cells, list); // every cell with its own picture
         // Every good picture handed out once: nothing made for an old order lands twice.
         const TPoolSource::TLog log = rig.Source->Log();
         const QStringList handed = log.Handed.filter("/pics/");
@@ -234,12 +221,12 @@ TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOr
         // and each worker one it started before the loader saw it; none of these is handed out.
         EXPECT_LE(log.Made.filter("/first/").size(), 3);
         EXPECT_EQ(log.FromWorkers.filter("/first/"), QStringList());
-        if (c.ScrollAt > 0) { // the loader finishes the picture it is at, then the new screen
+        if (c.Do & Scroll) { // the loader finishes the picture it is at, then the new screen
             ASSERT_GE(handedAtScroll, 0);
             EXPECT_NEAR(handed.indexOf(topAtScroll), handedAtScroll, 1);
-        } else if (c.ResortAt < 0) {
+        } else if (!(c.Do & Resort)) {
             // The first cell is on the first screen, so the order is the grid's from the top.
-            QStringList order = rig.Paths();
+            QStringList order = rig.Cells();
             order.removeIf([&](const QString& p) { return !handed.contains(p); });
             EXPECT_EQ(handed, order);
             // Made once, wherever: a worker's failure is not made again on the loading thread.
@@ -254,7 +241,7 @@ TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOr
 TEST(LoaderPool, ThePoolHoldsFinishedPicturesWithinItsBudgetAndThrowsAwayWhatIsDropped) {
     TPoolSource source;
     std::atomic<bool> hold{false};
-    source.DelayUs = [&](const QString&) { return hold ? (QThread::usleep(200), 0) : 0; };
+    source.DelayUs = [&](int) { return hold ? (QThread::usleep(200), 0) : 0; };
     std::vector<std::unique_ptr<TThumbnailMaker>> makers;
     makers.push_back(source.NewMaker());
     TDecodePool pool(std::move(makers), 900000); // two and a half 300 x 300 pictures
@@ -274,7 +261,7 @@ TEST(LoaderPool, ThePoolHoldsFinishedPicturesWithinItsBudgetAndThrowsAwayWhatIsD
     pool.Retain({paths[2]}); // only the wanted waiting picture stays; the queue goes
     EXPECT_EQ(pool.Outstanding(), 1);
     ASSERT_TRUE(pool.Take(paths[2], m));
-    EXPECT_EQ(m.Thumbnail.pixel(0, 0), ColourOf(paths[2]));
+    EXPECT_EQ(m.Thumbnail.pixel(0, 0), TPoolSource::ColourOf(paths[2]));
     // A picture being made when it is dropped is thrown away when done.
     hold = true;
     pool.Add(paths[7]);
