@@ -111,11 +111,5 @@ TfrmVersion::TfrmVersion(QWidget* owner) : QDialog(owner) {
 }
 
 int TfrmVersion::ShowModal() {
-    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QRect area = owner && owner->isVisible() ? owner->frameGeometry() : QRect();
-    if (area.isEmpty() && screen())
-        area = screen()->availableGeometry();
-    if (!area.isEmpty())
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    return ExecDialog(*this, "version");
+    return ExecDialogCentred(*this, QStringLiteral("version"));
 }

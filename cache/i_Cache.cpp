@@ -206,12 +206,6 @@ void TfrmCache::BtnCloseClick() {
 }
 
 int TfrmCache::ShowModal() {
-    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QRect area = owner && owner->isVisible() ? owner->frameGeometry() : QRect();
-    if (area.isEmpty() && screen())
-        area = screen()->availableGeometry();
-    if (!area.isEmpty())
-        move(area.center() - QPoint(width() / 2, height() / 2));
     TrackBar->setFocus();
-    return ExecDialog(*this, QStringLiteral("cache"));
+    return ExecDialogCentred(*this, QStringLiteral("cache"));
 }

@@ -235,11 +235,5 @@ int TfrmSelectCachePath::ShowModal() {
     FillDrives();
     FollowDirectory();
     DirectoryListBox->setFocus();
-    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QRect area = owner && owner->isVisible() ? owner->frameGeometry() : QRect();
-    if (area.isEmpty() && screen())
-        area = screen()->availableGeometry();
-    if (!area.isEmpty())
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    return ExecDialog(*this, QStringLiteral("cachepath"));
+    return ExecDialogCentred(*this, QStringLiteral("cachepath"));
 }

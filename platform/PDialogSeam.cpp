@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -33,6 +34,16 @@ int ExecDialog(QDialog& dialog, const QString& kind, const QString& text) {
             guard->done(code);
     });
     return dialog.exec();
+}
+
+int ExecDialogCentred(QDialog& dialog, const QString& kind) {
+    const QWidget* owner = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
+    QRect area = owner && owner->isVisible() ? owner->frameGeometry() : QRect();
+    if (area.isEmpty() && dialog.screen())
+        area = dialog.screen()->availableGeometry();
+    if (!area.isEmpty())
+        dialog.move(area.center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    return ExecDialog(dialog, kind);
 }
 
 void ShowPlainMessage(const QString& caption, const QString& text) {

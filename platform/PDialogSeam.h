@@ -25,6 +25,9 @@ bool HasDialogAnswerer();
 
 // Runs the dialog modally, or lets the installed answerer answer it.
 int ExecDialog(QDialog& dialog, const QString& kind, const QString& text = QString());
+// Centres the dialog over its owner's window (the screen when the owner is not shown), then
+// runs it as ExecDialog does.
+int ExecDialogCentred(QDialog& dialog, const QString& kind);
 
 // The platform's plain message box with a single OK (kind "plain message"), for reports
 // that must not depend on the program's own message box.

@@ -331,11 +331,7 @@ bool TfrmPrintSettings::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int TfrmPrintSettings::ShowModalCentred(const QString& kind) {
-    if (QWidget* owner = parentWidget()) {
-        const QRect area = owner->window()->frameGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
-    return ExecDialog(*this, kind);
+    return ExecDialogCentred(*this, kind);
 }
 
 TLRFont TfrmPrintSettings::GuiFont() {
