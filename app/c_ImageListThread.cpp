@@ -728,6 +728,13 @@ void TImageListThread::StartPool() {
     FPool = std::make_unique<TDecodePool>(std::move(makers), budget);
 }
 
+// How many pictures the pool holds ahead. Enough that a worker finds queued pictures while
+// this thread makes one of its own between two feeds: with two per worker it ran dry and sat
+// idle a quarter of the time.
+int TImageListThread::PoolWindow() const {
+    return FPool->Workers() * 4 + 2;
+}
+
 // Takes the sweep's order from the grid: the pictures still to make from the given step on,
 // in the order the sweep comes to them. Work for pictures not among the next few is dropped.
 void TImageListThread::AimPool(int step) {
@@ -742,11 +749,10 @@ void TImageListThread::AimPool(int step) {
     });
     FAhead.clear();
     QSet<QString> wanted;
-    const size_t window = size_t(FPool->Workers()) * 4 + 2;
     for (auto& [k, path] : ahead) {
         if (FFailed.contains(path))
             continue;
-        if (wanted.size() < qsizetype(window))
+        if (wanted.size() < qsizetype(PoolWindow()))
             wanted.insert(path);
         FAhead.emplace_back(k, std::move(path));
     }
@@ -762,8 +768,7 @@ void TImageListThread::FeedPool(int step) {
     // thread paints each picture as it comes, and a worker would take its core.
     if (step + 1 < FVisibleCount)
         return;
-    const int window = FPool->Workers() * 2 + 1;
-    while (FAheadNext < FAhead.size() && FPool->Outstanding() < window) {
+    while (FAheadNext < FAhead.size() && FPool->Outstanding() < PoolWindow()) {
         const auto& [k, path] = FAhead[FAheadNext++];
         if (k <= step || k < FVisibleCount || FPool->Holds(path) || FSource->HasStored(path))
             continue;

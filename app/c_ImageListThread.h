@@ -201,6 +201,7 @@ private:
     void StartPool();
     void AimPool(int step);
     void FeedPool(int step);
+    int PoolWindow() const;
     bool MakePicture(const QString& path, int step, bool& aimed);
     void CountStep();
     void SaveChanges();

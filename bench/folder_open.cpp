@@ -10,7 +10,8 @@
 // First it opens the folder cold at the Large size with the loading thread alone (no decode
 // workers: the one-thread path), with one decode worker and with the machine's workers, each
 // against the reference measured right before it, with the first screen, a warm load and peak
-// memory against the one-thread run. --workers-only stops after that part.
+// memory against the one-thread run, then the same makes as the reference on that many threads
+// at once: the most the machine allows. --workers-only stops after that part.
 //
 // Without a folder it takes bench/corpus/thumbnail (bench/make-corpus), else tests/data; the
 // photographs are copied round-robin into a temporary folder until there are `count` (1000).
@@ -34,9 +35,11 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <malloc.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -213,6 +216,8 @@ int main(int argc, char** argv) {
         out.close();
         bytes += QFileInfo(target).size();
     }
+    // Written out before any timing: their write-back would otherwise fall on the first load.
+    ::sync();
     std::printf("folder_open: %d photographs (copies of %d from %s, %d of them tagged to be "
                 "turned), %.1f MB\n",
                 count, int(photos.size()), qPrintable(source), turned, bytes / 1e6);
@@ -299,6 +304,33 @@ int main(int argc, char** argv) {
                         double(r.Cold.PeakKB) / std::max(1L, one.Cold.PeakKB),
                         r.Cold.PeakKB - one.Cold.PeakKB);
         }
+        // What the machine itself allows: the reference's makes on as many threads as the
+        // loading thread and its workers, straight through.
+        const int threads = 1 + std::max(1, all);
+        const double refMs = reference();
+        std::atomic<int> next{0};
+        QElapsedTimer t;
+        t.start();
+        std::vector<std::thread> makers;
+        for (int k = 0; k < threads; ++k)
+            makers.emplace_back([&] {
+                TThGraphic maker;
+                maker.SetBoxWidth(TImageListThread::StoreBoxSize);
+                maker.SetBoxHeight(TImageListThread::StoreBoxSize);
+                for (int i; (i = next++) < count;) {
+                    try {
+                        maker.MakeThumbnail(
+                            QString("%1/photo%2.jpg").arg(folder).arg(i, 4, 10, QChar('0')));
+                    } catch (...) {
+                    }
+                }
+            });
+        for (std::thread& m : makers)
+            m.join();
+        const double parallelMs = t.nsecsElapsed() / 1e6;
+        std::printf("  the machine's ceiling: the reference's makes on %d threads at once %7.0f "
+                    "ms, reference %7.0f ms: %.2f x\n",
+                    threads, parallelMs, refMs, refMs / parallelMs);
         const TWorkerRun& best = runs.back();
         std::printf("  targets: all workers cold / reference %.2f (>= 1.7); one worker %.2f "
                     "(>= 0.8)\n\n",
