@@ -16,6 +16,7 @@ namespace {
 struct ConfigTest : ::testing::Test {
     TempHome home;
     QString ini = home.Path() + "Thumbnail.ini";
+    QString Default() const { return home.Path() + "Temp"; }
     void SetUp() override {
         SetFreeSpaceQuery([](const QString&, uint64_t& bytes) {
             bytes = 800ull * 1024 * 1024; // a default of 200 MB
@@ -33,9 +34,8 @@ struct ConfigTest : ::testing::Test {
 
 TEST_F(ConfigTest, FirstStartCreatesTheSettingsFileAndTheCacheFolder) {
     LoadConfiguration();
-    EXPECT_EQ(AppDir, home.Path());
     EXPECT_EQ(IniFile->ReadString("APP", "APPName", ""), QString::fromUtf8("ヴェルモラ"));
-    EXPECT_EQ(CacheDir, home.Path() + "Temp");
+    EXPECT_EQ(CacheDir, Default());
     EXPECT_TRUE(QFileInfo(CacheDir).isDir());
     EXPECT_EQ(CacheSizeKB, 200 * 1024);
     EXPECT_FALSE(IniFile->ValueExists("Cache", "Size")) << "the computed size is not written";
@@ -49,38 +49,33 @@ TEST_F(ConfigTest, FirstStartCreatesTheSettingsFileAndTheCacheFolder) {
 TEST_F(ConfigTest, StoredFolderAndSizeAreTakenAndNegativeSizesCountAsNotSet) {
     const QString other = home.Path() + "elsewhere";
     QDir().mkdir(other);
-    struct {
-        const char* Stored;
-        int Expected;
-    } cases[] = {{"0x400", 1024}, {"-1", 200 * 1024},          {"-25600", 200 * 1024},
-                 {"0", 0},        {"-2147483648", 200 * 1024}, {"lots", 200 * 1024}};
-    for (const auto& c : cases) {
+    for (auto [stored, expected] : {std::pair{"0x400", 1024},
+                                    {"-25600", 200 * 1024},
+                                    {"0", 0},
+                                    {"-2147483648", 200 * 1024},
+                                    {"lots", 200 * 1024}}) {
         const QByteArray text =
-            "[APP]\nAPPName=x\n[Cache]\nDirectory=" + other.toUtf8() + "\nSize=" + c.Stored + "\n";
+            "[APP]\nAPPName=x\n[Cache]\nDirectory=" + other.toUtf8() + "\nSize=" + stored + "\n";
         WriteRaw(ini, text);
         LoadConfiguration();
         EXPECT_EQ(CacheDir, other);
-        EXPECT_EQ(CacheSizeKB, c.Expected) << c.Stored;
+        EXPECT_EQ(CacheSizeKB, expected) << stored;
         EXPECT_EQ(ReadAll(ini), text) << "nothing is written when all is in order";
     }
-    EXPECT_FALSE(QFileInfo::exists(TempDir));
+    EXPECT_FALSE(QFileInfo::exists(Default()));
 }
 
 TEST_F(ConfigTest, MissingCacheFolderIsRepairedInAWritableFileOnly) {
-    for (const char* dir : {"/no/such/velmora/cache", ""}) {
-        QDir(home.Path() + "Temp").removeRecursively();
-        WriteRaw(ini, QByteArray("[APP]\nAPPName=x\n[Cache]\nDirectory=") + dir + "\n");
+    for (auto [dir, writable] : {std::pair{"/no/such/velmora/cache", true},
+                                 {"", true},
+                                 {"/no/such/velmora/cache", false}}) {
+        const QByteArray before = QByteArray("[APP]\nAPPName=x\n[Cache]\nDirectory=") + dir + "\n";
+        WriteRaw(ini, before);
+        ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), writable ? 0644 : 0444), 0);
+        QDir(Default()).removeRecursively();
         LoadConfiguration();
-        EXPECT_EQ(CacheDir, home.Path() + "Temp");
-        EXPECT_TRUE(QFileInfo(CacheDir).isDir());
-        EXPECT_EQ(IniFile->ReadString("Cache", "Directory", ""), CacheDir) << dir;
+        EXPECT_EQ(CacheDir, Default());
+        EXPECT_TRUE(QFileInfo(CacheDir).isDir()) << "the default folder is made either way";
+        EXPECT_EQ(IniFile->ReadString("Cache", "Directory", ""), writable ? Default() : dir);
     }
-    const QByteArray before = "[APP]\nAPPName=x\n[Cache]\nDirectory=/no/such/velmora/cache\n";
-    WriteRaw(ini, before);
-    ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0444), 0);
-    QDir(home.Path() + "Temp").removeRecursively();
-    LoadConfiguration();
-    EXPECT_EQ(ReadAll(ini), before);
-    EXPECT_EQ(CacheDir, home.Path() + "Temp");
-    EXPECT_TRUE(QFileInfo(CacheDir).isDir()) << "the default folder is still made";
 }

@@ -4,7 +4,6 @@
 #include "imaging/ImageTestUtil.h"
 #include "services/CException.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -30,26 +29,18 @@ void Box(TThGraphic& g, int w, int h) {
 } // namespace
 
 TEST(ThGraphic, InnerSizeFitsTheFrame) {
-    struct {
-        int32_t Fw, Fh, Iw, Ih;
-        QSize Inner;
-    } const cases[] = {
-        {120, 120, 640, 480, {120, 90}},
-        {120, 120, 480, 640, {90, 120}},
-        {100, 50, 200, 100, {100, 50}}, // equal ratios
-        {100, 100, 1000, 3, {100, 0}},
-        {96, 96, 1, 1, {96, 96}}, // enlarged
-        {512, 512, 5640, 3172, {512, 288}},
-        // Halves round to even: 12.5 -> 12, 13.5 -> 14.
-        {100, 100, 8, 1, {100, 12}},
-        {100, 100, 200, 27, {100, 14}},
-        {100, 100, 1, 8, {12, 100}},
-        {100, 100, 3, 2, {100, 67}}, // 66.7 rounds up
-    };
-    for (const auto& c : cases) {
+    // Halves round to even (12.5 -> 12, 13.5 -> 14), 66.7 rounds up, small pictures grow.
+    for (auto [fw, fh, iw, ih, inner] : {std::tuple{120, 120, 640, 480, QSize(120, 90)},
+                                         {120, 120, 480, 640, QSize(90, 120)},
+                                         {100, 100, 1000, 3, QSize(100, 0)},
+                                         {96, 96, 1, 1, QSize(96, 96)},
+                                         {100, 100, 8, 1, QSize(100, 12)},
+                                         {100, 100, 200, 27, QSize(100, 14)},
+                                         {100, 100, 1, 8, QSize(12, 100)},
+                                         {100, 100, 3, 2, QSize(100, 67)}}) {
         TInnerSize s;
-        s.SetSize(c.Fw, c.Fh, c.Iw, c.Ih);
-        EXPECT_EQ(QSize(s.InnerWidth, s.InnerHeight), c.Inner) << c.Iw << "x" << c.Ih;
+        s.SetSize(fw, fh, iw, ih);
+        EXPECT_EQ(QSize(s.InnerWidth, s.InnerHeight), inner) << iw << "x" << ih;
     }
     for (auto [fw, fh, iw, ih] : {std::array{0, 120, 640, 480}, {120, 120, 640, 0}}) {
         TInnerSize s;
@@ -66,25 +57,17 @@ TEST(ThGraphic, ThumbnailIsTheFittedPhotographOfEveryKindOfSource) {
         const char* File;
         QSize Thumb;
         double Tolerance;
-    } cases[] = {{"dune.jpg", {120, 75}, 8},
-                 {"storm_progressive.jpg", {120, 80}, 10},
-                 {"wood_gray.jpg", {120, 90}, 10},
-                 {"blinds_cmyk.jpg", {120, 75}, 10},
-                 {"meadow_16bit.png", {120, 96}, 10},
-                 {"ladybird_alpha.png", {120, 75}, 12},
-                 {"garden_palette.bmp", {120, 75}, 12},
-                 {"multipage.tif", {120, 75}, 12},
-                 {"storm.tga", {120, 80}, 12},
-                 {"png_named.jpg", {120, 90}, 12}};
+    } cases[] = {{"wood_gray.jpg", {120, 90}, 10},      {"blinds_cmyk.jpg", {120, 75}, 10},
+                 {"meadow_16bit.png", {120, 96}, 10},   {"ladybird_alpha.png", {120, 75}, 12},
+                 {"garden_palette.bmp", {120, 75}, 12}, {"multipage.tif", {120, 75}, 12},
+                 {"storm.tga", {120, 80}, 12},          {"png_named.jpg", {120, 90}, 12}};
     for (const auto& c : cases) {
         const QString path = TestDataPath(c.File);
         ASSERT_NO_THROW(g.MakeThumbnail(path)) << c.File;
         EXPECT_EQ(g.Thumbnail().size(), c.Thumb) << c.File;
         EXPECT_EQ(g.Thumbnail().format(), QImage::Format_RGB888);
+        // Reference() lays transparent pixels on white, as the thumbnail must.
         EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(path, c.Thumb)), c.Tolerance) << c.File;
-        if (QString(c.File).contains("alpha")) {
-            EXPECT_EQ(g.Thumbnail().pixel(5, 5), qRgb(255, 255, 255)) << "alpha lies on white";
-        }
     }
 
     // Unlisted extensions go to the generic loader, which knows pictures by their content.
@@ -98,17 +81,9 @@ TEST(ThGraphic, ThumbnailIsTheFittedPhotographOfEveryKindOfSource) {
         EXPECT_EQ(g.Thumbnail().size(), QSize(32, 20)) << name;
     }
     EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/movie.avi"), Exception);
-
-    // A 1 x 1 picture fills the box; a zero box raises and leaves no thumbnail.
-    QImage dot(1, 1, QImage::Format_RGB32);
-    dot.fill(qRgb(10, 200, 30));
-    ASSERT_TRUE(dot.save(tmp.path() + "/dot.png"));
-    Box(g, 96, 96);
-    ASSERT_TRUE(g.MakeThumbnail(tmp.path() + "/dot.png"));
-    EXPECT_EQ(g.Thumbnail().size(), QSize(96, 96));
-    EXPECT_EQ(g.Thumbnail().pixel(95, 95), qRgb(10, 200, 30));
+    // A zero box raises and leaves no thumbnail.
     Box(g, 96, 0);
-    EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/dot.png"), Exception);
+    EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/noext"), Exception);
     EXPECT_TRUE(g.Thumbnail().isNull());
 }
 
@@ -123,42 +98,35 @@ TEST(ThGraphic, OneDecodeServesMakeAndInfo) {
     ASSERT_TRUE(g.MakeThumbnail(f));
     TInfo i;
     ASSERT_TRUE(Info(g, f, i));
-    EXPECT_EQ(g.DecodeCount(), 1) << "make, make again and info: one decode";
     EXPECT_EQ(QSize(i.Width, i.Height), QSize(640, 400));
     // A smaller box is served from what is held; a larger one needs more detail.
     Box(g, 60, 60);
     ASSERT_TRUE(g.MakeThumbnail(f));
-    EXPECT_EQ(g.DecodeCount(), 1);
+    EXPECT_EQ(g.DecodeCount(), 1) << "make, make again, info and a smaller make: one decode";
     EXPECT_EQ(g.Thumbnail().size(), QSize(60, 38));
     Box(g, 512, 512);
     ASSERT_TRUE(g.MakeThumbnail(f));
     EXPECT_EQ(g.DecodeCount(), 2);
-    EXPECT_EQ(g.Thumbnail().size(), QSize(512, 320));
     EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(f, QSize(512, 320))), 6.0);
 
-    // A file written since it was decoded is decoded again; one gone since is not served.
-    ASSERT_TRUE(QFile::remove(f));
-    ASSERT_TRUE(QFile::copy(TestDataPath("seed.png"), f));
+    // A file written since it was decoded is decoded again; one gone since is not served,
+    // and the failure leaves nothing held.
+    ASSERT_TRUE(QFile::remove(f) && QFile::copy(TestDataPath("seed.png"), f));
     ASSERT_TRUE(g.MakeThumbnail(f));
     EXPECT_EQ(g.DecodeCount(), 3);
     EXPECT_NE(g.Picture().Width(), 640);
     ASSERT_TRUE(QFile::remove(f));
     EXPECT_THROW(g.MakeThumbnail(f), Exception);
-    // A failed decode leaves nothing held.
-    EXPECT_EQ(g.LastFileName(), "");
     EXPECT_TRUE(g.Picture().Empty());
     ASSERT_TRUE(g.MakeThumbnail(TestDataPath("seed.png")));
-    ASSERT_TRUE(g.MakeThumbnail(TestDataPath("seed.png")));
-    EXPECT_EQ(g.DecodeCount(), 5);
+    EXPECT_EQ(g.DecodeCount(), 5) << "the failed attempt counts";
 }
 
 TEST(ThGraphic, ImageInfoOfRealFiles) {
-    QTemporaryDir tmp;
-    const QString dune = tmp.path() + "/dune.jpg";
-    ASSERT_TRUE(QFile::copy(TestDataPath("dune.jpg"), dune));
     TThGraphic g;
     Box(g, 512, 512);
     TInfo i;
+    const QString dune = TestDataPath("dune.jpg");
     ASSERT_TRUE(Info(g, dune, i));
     EXPECT_EQ(QSize(i.Width, i.Height), QSize(640, 400));
     EXPECT_EQ(i.Original, "2007/08/06 10:29:13");
@@ -167,21 +135,18 @@ TEST(ThGraphic, ImageInfoOfRealFiles) {
     int32_t size = 0;
     ASSERT_TRUE(GetFileTimeAndSize(dune, time, size));
     GetVolumeLabelAndSerial(dune, label, serial);
-    EXPECT_EQ(i.FileTime, time);
+    EXPECT_EQ(QStringList({i.FileTime, i.Label, i.Serial}), QStringList({time, label, serial}));
     EXPECT_EQ(i.FileSize, 73845);
-    EXPECT_EQ(i.Label, label);
-    EXPECT_EQ(i.Serial, serial);
 
     // A PNG never has EXIF dates; the previous file's dates do not linger.
     ASSERT_TRUE(Info(g, TestDataPath("meadow_16bit.png"), i));
     EXPECT_EQ(i.DateTime, "");
-    EXPECT_EQ(QSize(i.Width, i.Height), QSize(200, 160));
-
     // Without a box only the size is needed, and it is still the full size.
     TThGraphic bare;
     ASSERT_TRUE(Info(bare, TestDataPath("storm_progressive.jpg"), i));
     EXPECT_EQ(QSize(i.Width, i.Height), QSize(480, 320));
     // A file that can't be decoded raises; GetImageInfo does not swallow it.
+    QTemporaryDir tmp;
     WriteRaw(tmp.path() + "/bad.jpg", "not a jpeg at all");
     EXPECT_THROW(Info(g, tmp.path() + "/bad.jpg", i), Exception);
 }
