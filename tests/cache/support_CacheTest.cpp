@@ -23,15 +23,10 @@ LogCapture::~LogCapture() {
 
 QStringList LogCapture::Messages() const {
     QStringList out;
-    for (const QString& line : QString::fromUtf8(ReadFileBytes(FPath)).split("\r\n"))
+    for (const QString& line : QString::fromUtf8(ReadAll(FPath)).split("\r\n"))
         if (line.size() >= 15 && line[2] == ':' && line[8] == '.') // "hh:mm:ss.zzz " + level
             out << line.mid(15);
     return out.mid(FSkip);
-}
-
-QByteArray ReadFileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void WriteFileBytes(const QString& path, const QByteArray& bytes) {
@@ -46,7 +41,7 @@ QMap<QString, QByteArray> FilesUnder(const QString& dir, const QString& filter) 
     for (QDirIterator it(dir, {filter}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
          it.hasNext();) {
         const QString path = it.next();
-        files[path] = ReadFileBytes(path);
+        files[path] = ReadAll(path);
     }
     return files;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Helpers shared by the thumbnail cache tests.
+// Helpers shared by the thumbnail cache tests (with those of support/TestSupport.h).
 #include "cache/CThumbnailDB.h"
+#include "support/TestSupport.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -21,8 +22,6 @@ private:
     int FSkip = 0; // the log's own opening lines
 };
 
-// The bytes of a file, empty when it cannot be read.
-QByteArray ReadFileBytes(const QString& path);
 // Writes the file, making its folder first.
 void WriteFileBytes(const QString& path, const QByteArray& bytes);
 // Every file under the folder (hidden ones too) matching the name filter, with its bytes.

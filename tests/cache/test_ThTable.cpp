@@ -19,48 +19,36 @@
 
 namespace {
 
-TThImage* NewRecord(TThImageBase& list, const QString& name, int id) {
-    TThImage* r = new TThImage(&list);
-    r->LastAccess = "2024/01/02 03:04:05";
-    r->OrgFileName = name;
-    r->SaveID = id;
-    r->ReqWidth = r->ReqHeight = 512;
-    r->OrgWidth = 640;
-    r->OrgHeight = 480;
-    r->OrgCreateTime = "2004/05/06 07:08:09";
-    r->OrgFileTime = "2024/01/01 00:00:00";
-    r->OrgFileSize = 1234;
-    r->OrgVolSer = "ABCD-1234";
-    r->ThFileTime = "2024/01/02 03:04:04";
-    r->ThFileSize = 786486 + id;
-    return r;
-}
-
-QByteArray Line(const QString& name, int id) {
-    TThImageBase list;
-    std::unique_ptr<TThImage> r(NewRecord(list, name, id));
-    QByteArray line;
-    r->ToText(line);
-    return line;
+// The line the program writes for /p/<id>.jpg stored under the ID id.
+QByteArray Line(int id) {
+    return QString("T,\"2024/01/02 03:04:05\",/p/%1.jpg,%1,512,512,640,480,\"2004/05/06 "
+                   "07:08:09\",,\"2024/01/01 00:00:00\",1234,,ABCD-1234,\"2024/01/02 "
+                   "03:04:04\",%2")
+        .arg(id)
+        .arg(786486 + id)
+        .toUtf8();
 }
 
 void AddRecord(TThImageBase& list, int id) {
-    list.Add(NewRecord(list, QString("/p/%1.jpg").arg(id), id));
+    ASSERT_NE(list.AddFromText(Line(id)), nullptr);
 }
 
 } // namespace
 
 TEST(IndexLine, QuotingRoundTripAndFieldChecks) {
-    const QString path = QString::fromUtf8("/photos/a, b \"c\" 写真.jpg");
-    const QByteArray line = Line(path, 7);
-    EXPECT_EQ(line,
-              QByteArray("T,\"2024/01/02 03:04:05\",\"/photos/a, b \"\"c\"\" 写真.jpg\",7,512,"
-                         "512,640,480,\"2004/05/06 07:08:09\",,\"2024/01/01 00:00:00\",1234,,"
-                         "ABCD-1234,\"2024/01/02 03:04:04\",786493"));
+    // Read and written back byte for byte; the name's comma and quotes are quoted.
+    const QByteArray line("T,\"2024/01/02 03:04:05\",\"/photos/a, b \"\"c\"\" 写真.jpg\",7,512,"
+                          "512,640,480,\"2004/05/06 07:08:09\",,\"2024/01/01 00:00:00\",1234,,"
+                          "ABCD-1234,\"2024/01/02 03:04:04\",786493");
     TThImageBase list;
     TThImage back(&list);
     ASSERT_TRUE(back.FromText(line));
-    EXPECT_EQ(back.OrgFileName, path);
+    EXPECT_EQ(back.OrgFileName, QString::fromUtf8("/photos/a, b \"c\" 写真.jpg"));
+    EXPECT_EQ(QList<qint64>({back.SaveID, back.OrgWidth, back.OrgFileSize, back.ThFileSize}),
+              QList<qint64>({7, 640, 1234, 786493}));
+    QByteArray written;
+    back.ToText(written);
+    EXPECT_EQ(written, line);
 
     // Blanks between fields, a blank ending a bare field, an unclosed quote.
     for (const auto& [text, fields] :
@@ -75,7 +63,7 @@ TEST(IndexLine, QuotingRoundTripAndFieldChecks) {
     }
 
     // 15 fields: dropped. 16: a record. 17: the first 16 are kept.
-    const QList<QByteArray> parts = Line("/p/a.jpg", 3).split(',');
+    const QList<QByteArray> parts = Line(3).split(',');
     ASSERT_EQ(parts.size(), 16);
     EXPECT_EQ(list.AddFromText(parts.mid(0, 15).join(',')), nullptr);
     ASSERT_NE(list.AddFromText(parts.join(',')), nullptr);
@@ -194,14 +182,14 @@ TEST(TableTest, LoadSaveOnlyChangesAndKeepTheOldIndexOnFailure) {
     const QString index = dir.path() + "/_TDB0100/_TDBCache.dat";
     // Header, deleted and comment lines (one longer than the read buffer) are skipped but
     // counted; LF and CR LF both end a line; Ctrl-Z ends the file.
-    WriteFileBytes(index, QByteArray(IndexHeaderLine) + "\r\nD,deleted\r\n" + Line("/p/1.jpg", 1) +
-                              "\n\n#" + QByteArray(20000, 'x') + "\r\n" + Line("/p/2.jpg", 2) +
-                              "\r\n\x1a" + Line("/p/9.jpg", 9) + "\r\n");
+    WriteFileBytes(index, QByteArray(IndexHeaderLine) + "\r\nD,deleted\r\n" + Line(1) + "\n\n#" +
+                              QByteArray(20000, 'x') + "\r\n" + Line(2) + "\r\n\x1a" + Line(9) +
+                              "\r\n");
     table.Load();
     ASSERT_EQ(table.List().Count(), 2);
     EXPECT_EQ(table.List().Last()->LineNo, 6);
     EXPECT_EQ(table.List().Last()->FilePos,
-              qsizetype(strlen(IndexHeaderLine)) + 13 + 20005 + Line("/p/1.jpg", 1).size());
+              qsizetype(strlen(IndexHeaderLine)) + 13 + 20005 + Line(1).size());
     EXPECT_FALSE(table.List().Dirty);
     EXPECT_EQ(table.List().LatestID, 2);
     EXPECT_THROW(TInputTextFile(dir.path()).Open(), Exception) << "a folder is no text file";
@@ -209,8 +197,7 @@ TEST(TableTest, LoadSaveOnlyChangesAndKeepTheOldIndexOnFailure) {
     AddRecord(table.List(), 3);
     table.Save();
     const QByteArray saved = ReadAll(index);
-    EXPECT_EQ(saved, Line("/p/1.jpg", 1) + "\r\n" + Line("/p/2.jpg", 2) + "\r\n" +
-                         Line("/p/3.jpg", 3) + "\r\n");
+    EXPECT_EQ(saved, Line(1) + "\r\n" + Line(2) + "\r\n" + Line(3) + "\r\n");
     EXPECT_FALSE(QFile::exists(index + ".tmp"));
 
     // Reloaded and saved unchanged: the file is not touched at all.
@@ -237,5 +224,5 @@ TEST(TableTest, LoadSaveOnlyChangesAndKeepTheOldIndexOnFailure) {
     EXPECT_TRUE(other.List().Dirty);
     QDir(index + ".tmp").removeRecursively();
     other.Save();
-    EXPECT_TRUE(ReadAll(index).startsWith(Line("/p/2.jpg", 2)));
+    EXPECT_TRUE(ReadAll(index).startsWith(Line(2)));
 }

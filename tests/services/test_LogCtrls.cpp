@@ -42,16 +42,14 @@ protected:
 TEST_F(LogTest, OnlyDebugIniSwitchesTheLogOnAndItsLinesKeepTheirForm) {
     // A folder named Debug.ini doesn't count: the log stays off and creates nothing.
     QDir(Dir()).mkdir("Debug.ini");
-    WriteRaw(Dir() + "Debug.ini/x", "[Debug]\nDebugLog=1\n");
     LoadDebugSettings(Dir());
     ThDebugLog.Open(Dir() + "Log/A");
     ThDebugLog.Write("x");
     EXPECT_FALSE(QDir(Dir() + "Log").exists());
-    QDir(Dir() + "Debug.ini").removeRecursively();
+    QDir(Dir()).rmdir("Debug.ini");
     WriteRaw(Dir() + "Debug.ini", "[Debug]\r\nDebugLog=0\r\nDebugTitle=1\r\n");
     LoadDebugSettings(Dir());
-    EXPECT_FALSE(IsDebugFlag(DebugLog));
-    EXPECT_TRUE(IsDebugFlag(DebugTitle));
+    EXPECT_EQ(IsDebugFlag(DebugLog) + 2 * IsDebugFlag(DebugTitle), 2);
 
     TLogFile log;
     auto at = [](int h, int m, int s, int ms) {
@@ -66,8 +64,7 @@ TEST_F(LogTest, OnlyDebugIniSwitchesTheLogOnAndItsLinesKeepTheirForm) {
     log.Write(1, "continued");
     log.Close();
     const QStringList lines = Lines(log.LogPath());
-    ASSERT_GE(lines.size(), 4);
-    EXPECT_EQ(lines[0], "2024/12/05 17:55:00 ログ開始  " VELMORA_VERSION);
+    EXPECT_EQ(lines.first(), "2024/12/05 17:55:00 ログ開始  " VELMORA_VERSION);
     EXPECT_EQ(lines.mid(lines.size() - 4),
               (QStringList{"09:05:03.007   メッセージ", "09:05:03.007 E error", "\t   continued",
                            "2024/12/05 09:05:03 ログ終了"}));
@@ -79,31 +76,24 @@ TEST_F(LogTest, FailuresBecomeReportsAndNeverStopTheProgram) {
     log.Open("");
     EXPECT_EQ(Reports, QStringList{"空白のログパスが指定されました。"});
     // Writes while closed: the first four are reported, later ones dropped.
-    Reports.clear();
     for (int i = 0; i < 6; ++i)
         log.Write(0, QString("m%1").arg(i));
     EXPECT_EQ(log.FailCount(), 6);
-    ASSERT_EQ(Reports.size(), 4);
-    EXPECT_TRUE(Reports[0].endsWith("\r\n\r\n  m0"));
+    ASSERT_EQ(Reports.size(), 5);
+    EXPECT_TRUE(Reports[1].endsWith("\r\n\r\n  m0"));
 
-    // A log folder that cannot be made (a file stands in its way).
-    Reports.clear();
+    // A log folder that cannot be made (a file stands in its way), and a file that vanishes
+    // under a running log: one report naming it, and the log closes.
     WriteRaw(Dir() + "Log", "not a folder");
-    TLogFile bad;
+    TLogFile bad, gone;
     bad.Open(Dir() + "Log/A");
-    EXPECT_FALSE(bad.Opened());
-    ASSERT_EQ(Reports.size(), 1);
-    EXPECT_TRUE(Reports[0].contains(Dir() + "Log")) << Reports[0].toStdString();
-
-    // The file vanishes under a running log: one report, then logging stops.
-    Reports.clear();
-    TLogFile gone;
     gone.Open(Dir() + "L2/A");
     ASSERT_TRUE(QFile::remove(gone.LogPath()));
     gone.Write(0, "lost");
-    EXPECT_FALSE(gone.Opened());
-    ASSERT_EQ(Reports.size(), 1);
-    EXPECT_TRUE(Reports[0].contains(gone.LogPath()));
+    EXPECT_FALSE(bad.Opened() || gone.Opened());
+    ASSERT_EQ(Reports.size(), 7);
+    EXPECT_TRUE(Reports[5].contains(Dir() + "Log")) << Reports[5].toStdString();
+    EXPECT_TRUE(Reports[6].contains(gone.LogPath())) << Reports[6].toStdString();
 }
 
 TEST_F(LogTest, WritesFromTwoThreadsNeverInterleave) {
