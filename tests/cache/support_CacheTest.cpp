@@ -1,33 +1,10 @@
 #include "support_CacheTest.h"
 
-#include "services/CLogCtrls.h"
-#include "services/CThDebug.h"
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-
-LogCapture::LogCapture(const QString& dir) {
-    SetDebugFlag(DebugLog, true);
-    LogFile().Open(dir + "/Log/A");
-    FPath = LogFile().LogPath();
-    FSkip = int(Messages().size());
-}
-
-LogCapture::~LogCapture() {
-    LogFile().Close();
-    SetDebugFlag(DebugLog, false);
-}
-
-QStringList LogCapture::Messages() const {
-    QStringList out;
-    for (const QString& line : QString::fromUtf8(ReadAll(FPath)).split("\r\n"))
-        if (line.size() >= 15 && line[2] == ':' && line[8] == '.') // "hh:mm:ss.zzz " + level
-            out << line.mid(15);
-    return out.mid(FSkip);
-}
 
 void WriteFileBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());

@@ -9,19 +9,6 @@
 #include <QStringList>
 #include <memory>
 
-// Switches the cache's log on into a fresh file under the folder for the life of the
-// object; Messages() gives the messages of the timed lines written since.
-class LogCapture {
-public:
-    explicit LogCapture(const QString& dir);
-    ~LogCapture();
-    QStringList Messages() const;
-
-private:
-    QString FPath;
-    int FSkip = 0; // the log's own opening lines
-};
-
 // Writes the file, making its folder first.
 void WriteFileBytes(const QString& path, const QByteArray& bytes);
 // Every file under the folder (hidden ones too) matching the name filter, with its bytes.

@@ -42,21 +42,21 @@ TEST(Common, FileFactsDropOddSecondsAndFollowTheFile) {
     ASSERT_TRUE(GetFileTimeAndSize(f, time, size));
     EXPECT_EQ(time, "2004/03/05 19:08:08");
     EXPECT_EQ(size, 1234);
-    EXPECT_TRUE(SameFileTimeAndSize(f, "2004/03/05 19:08:08", 1234));
-    EXPECT_FALSE(SameFileTimeAndSize(f, "2004/03/05 19:08:09", 1234));
-    EXPECT_FALSE(SameFileTimeAndSize(f, "2004/03/05 19:08:08", 1235));
-    EXPECT_FALSE(GetFileTimeAndSize(gone, time, size));
+    EXPECT_EQ((QList<bool>{SameFileTimeAndSize(f, "2004/03/05 19:08:08", 1234),
+                           SameFileTimeAndSize(f, "2004/03/05 19:08:09", 1234),
+                           SameFileTimeAndSize(f, "2004/03/05 19:08:08", 1235),
+                           SameFileTimeAndSize(gone, "", 0), GetFileTimeAndSize(gone, time, size)}),
+              (QList<bool>{true, false, false, false, false}));
     EXPECT_EQ(time + QString::number(size), "0");
-    EXPECT_FALSE(SameFileTimeAndSize(gone, "", 0));
     chmod(QFile::encodeName(f).constData(), 0444);
     SetNormalAttributes(f);
     EXPECT_TRUE(QFileInfo(f).permissions() & QFile::WriteOwner);
 
     EXPECT_TRUE(GetVolumeLabelAndSerial(f, label, serial));
     ASSERT_EQ(serial.size(), 9);
-    EXPECT_TRUE(SameVolume(f, label, serial));
-    EXPECT_FALSE(SameVolume(f, label + "x", serial));
-    EXPECT_FALSE(SameVolume(f, label, "0000-000G"));
+    EXPECT_EQ((QList<bool>{SameVolume(f, label, serial), SameVolume(f, label + "x", serial),
+                           SameVolume(f, label, "0000-000G")}),
+              (QList<bool>{true, false, false}));
     // A file that is gone still lies on its folder's volume.
     EXPECT_TRUE(GetVolumeLabelAndSerial(gone, l2, s2));
     EXPECT_EQ(s2, serial);
