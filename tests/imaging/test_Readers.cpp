@@ -43,6 +43,7 @@ TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
         int Box, W, H, Denominator;
     } const scales[] = {{512, 4000, 3000, 4}, // fit 512x384; 500 < 512
                         {512, 4096, 3072, 8},
+                        {512, 4095, 3000, 8}, // 511.9 rounds up to 512
                         {512, 4097, 3000, 8},
                         {120, 300, 3000, 8}};
     for (const auto& c : scales)
