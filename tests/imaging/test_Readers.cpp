@@ -1,11 +1,10 @@
-// The image readers: the JPEG scale, reduction before conversion, bad and damaged files, the
-// picture holder and the stretch.
+// The image readers: the JPEG scale, reduction before conversion, bad and damaged files, and
+// the stretch.
 #include "../fuzz/fuzz_jpeg.cpp"
 #include "ImageTestUtil.h"
 #include "cache/CThGraphic.h"
 #include "imaging/GraphicReader.h"
 #include "imaging/JpegReader.h"
-#include "imaging/Picture.h"
 #include "imaging/QtImageReader.h"
 #include "services/CException.h"
 
@@ -183,20 +182,7 @@ TEST(Readers, DecodeMemoryIsNeverReusedWhileHeld) {
     EXPECT_EQ(first, copyOfFirst);
 }
 
-TEST(Readers, PictureHolderAndNearestNeighbourStretch) {
-    // The generic loader recognises content, whatever the name, and keeps the full size.
-    QTemporaryDir tmp;
-    TPicture p;
-    ASSERT_TRUE(QFile::copy(TestDataPath("dune.jpg"), tmp.path() + "/photo.dat"));
-    p.LoadFromFile(tmp.path() + "/photo.dat", 80, 80);
-    EXPECT_EQ(QSize(p.Width(), p.Height()), QSize(640, 400));
-    EXPECT_EQ(p.Raster().size(), QSize(80, 50));
-    EXPECT_TRUE(p.Covers(80, 80));
-    EXPECT_FALSE(p.Covers(120, 120));
-    WriteRaw(tmp.path() + "/text.dat", "hello, not a picture");
-    EXPECT_THROW(p.LoadFromFile(tmp.path() + "/text.dat"), Exception);
-    EXPECT_TRUE(p.Empty());
-
+TEST(Readers, NearestNeighbourStretchDoublesAndClips) {
     // Red, green / blue, white: doubled, and into a rectangle partly outside the target,
     // which is clipped, not overrun.
     QImage src(2, 2, QImage::Format_RGB888);
