@@ -72,19 +72,12 @@ TEST(Orientation, TagsThatCannotBeUsedLeaveThePictureAsStored) {
     const int at = bad9.indexOf(QByteArray("\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06", 10));
     ASSERT_GT(at, 0);
     bad9[at + 9] = 9;
-    struct {
-        const char* What;
-        QByteArray Bytes;
-        int Expected;
-    } const cases[] = {{"no EXIF block", oriented::Jpeg(0), 1},
-                       {"value 9", bad9, 1},
-                       {"block cut off", oriented::Jpeg(6).left(30), 1},
-                       {"tag 8", oriented::Jpeg(8), 8}};
+    // A value of 9 and a block cut off are read as no turn at all.
     TExifReader exif;
     const QString path = dir.path() + "/case.jpg";
-    for (const auto& c : cases) {
-        WriteFileBytes(path, c.Bytes);
-        EXPECT_EQ(ReadOrientation(path, exif), c.Expected) << c.What;
+    for (const QByteArray& bytes : {bad9, oriented::Jpeg(6).left(30)}) {
+        WriteFileBytes(path, bytes);
+        EXPECT_EQ(ReadOrientation(path, exif), 1) << bytes.size();
     }
 
     // A TIFF carries the tag in its own header.
