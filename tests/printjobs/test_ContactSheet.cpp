@@ -1,6 +1,6 @@
-// The contact sheet layout on the recording printer: pages, cells, name and date lines,
-// damaged pictures and an empty folder (the page geometry is measured on the real queues by
-// the whole-program print).
+// The contact sheet layout on the recording printer: pages, cells, title and path, name and
+// date lines, damaged pictures and an empty folder (the page geometry is measured on the real
+// queues by the whole-program print).
 #include "printjobs/p_ContactSheetPrint.h"
 #include "report/support_FakePrinter.h"
 #include "support_Print.h"
@@ -77,7 +77,8 @@ private:
 
 } // namespace
 
-// Every cell keeps its silver frame, with a picture, empty or damaged.
+// Every cell keeps its silver frame, with a picture, empty or damaged; every page, an empty
+// folder's too, has its title and its path over the label strip.
 TEST(ContactSheet, PagesAndCellsFollowTheGridSize) {
     const struct {
         const char* Name;
@@ -100,8 +101,23 @@ TEST(ContactSheet, PagesAndCellsFollowTheGridSize) {
         SCOPED_TRACE(c.Name);
         TSheetRig rig(c.Count, c.Item);
         rig.Broken = QString("/photos/p%1.jpg").arg(c.Broken, 3, 10, QChar('0'));
+        rig.Layout.SetTitle("Holiday", TLRFont::Points("IPAPGothic", 20));
+        rig.Layout.SetPath("/photos/holiday", TLRFont::Points("IPAPGothic", 9), 9);
         EXPECT_EQ(rig.Layout.ComputePageCount(), c.Pages);
         const QImage page = rig.Page(c.Page);
+        auto ink = [&](const TLRControl* control) {
+            const TRect r = OnPage(control);
+            int n = 0;
+            for (int y = r.Top; y < r.Bottom; ++y)
+                for (int x = r.Left; x < r.Right; ++x)
+                    n += qGray(page.pixel(x, y)) < 100 ? 1 : 0;
+            return n;
+        };
+        EXPECT_GT(ink(rig.Layout.ContactSheetTitle), 20);
+        EXPECT_GT(ink(rig.Layout.ContactSheetPath), 20);
+        const TRect strip = OnPage(rig.Layout.PathPanel);
+        EXPECT_TRUE(
+            NearColour(page.pixel(strip.Left + 3, strip.Top + 3), QColor(0x99, 0x99, 0xFF)));
         EXPECT_EQ(rig.Seen.size(), rig.Layout.Columns() * rig.Layout.Rows());
         const TLRGridPanel* grid = rig.Layout.ContactSheetPanel;
         const TRect cell = grid->CellRect(OnPage(grid), c.Col, c.Row);
@@ -160,23 +176,4 @@ TEST(ContactSheet, NameAndDateLines) {
         nameBox = nameBox.Width() ? nameBox : cell->NameBox;
         EXPECT_EQ(cell->NameBox, nameBox);
     }
-}
-
-TEST(ContactSheet, AnEmptyFolderPrintsTitleAndThePathStrip) {
-    TSheetRig rig(0);
-    rig.Layout.SetTitle("Holiday", TLRFont::Points("IPAPGothic", 20));
-    rig.Layout.SetPath("/photos/holiday", TLRFont::Points("IPAPGothic", 9), 9);
-    const QImage page = rig.Page(1);
-    auto ink = [&](const TLRControl* c) {
-        const TRect r = OnPage(c);
-        int n = 0;
-        for (int y = r.Top; y < r.Bottom; ++y)
-            for (int x = r.Left; x < r.Right; ++x)
-                n += qGray(page.pixel(x, y)) < 100 ? 1 : 0;
-        return n;
-    };
-    EXPECT_GT(ink(rig.Layout.ContactSheetTitle), 20);
-    const TRect strip = OnPage(rig.Layout.PathPanel);
-    EXPECT_TRUE(NearColour(page.pixel(strip.Left + 3, strip.Top + 3), QColor(0x99, 0x99, 0xFF)));
-    EXPECT_GT(ink(rig.Layout.ContactSheetPath), 20); // the path over the strip
 }
