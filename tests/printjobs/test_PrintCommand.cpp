@@ -19,19 +19,61 @@
 #include <QComboBox>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
 
+struct TRun {
+    int Status = -1;
+    QString Out, Err;
+};
+
+// Pictures shotNNN.png whose pixels all differ, so a stored bitmap of the wrong one shows.
+void MakePictures(const QString& dir, int count) {
+    QDir().mkpath(dir);
+    for (int i = 0; i < count; ++i) {
+        QImage image(400, 300, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y,
+                               qRgb((x + i * 41) & 255, (y * 3 + i * 17) & 255, (i * 29) & 255));
+        ASSERT_TRUE(image.save(QString("%1/shot%2.png").arg(dir).arg(i, 3, 10, QChar('0'))));
+    }
+}
+
+// Every page of a PDF at 100 dpi.
+QList<QImage> Pages100(const QString& pdf) {
+    QTemporaryDir dir;
+    RunTool("pdftoppm", {"-r", "100", "-png", pdf, dir.filePath("p")});
+    QList<QImage> pages;
+    for (const QString& f : QDir(dir.path()).entryList({"p-*.png"}, QDir::Files, QDir::Name))
+        pages << QImage(dir.filePath(f)).convertToFormat(QImage::Format_RGB32);
+    return pages;
+}
+
 struct PrintCommandTest : ::testing::Test {
     QTemporaryDir work;
     QString Home() const { return work.path() + "/home/"; }
     QString Dir() const { return work.path(); }
+    // The program started without a display from a shell in the test's folder, with its own
+    // program folder; without cups, a dead print server (only --pdf can print).
     TRun Run(const QStringList& args, const QString& home = {}, const QString& cups = {}) {
-        return RunVelmora(args, home.isEmpty() ? Home() : home, Dir(),
-                          cups.isEmpty() ? Dir() + "/no-cups.sock" : cups);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("VELMORA_HOME", home.isEmpty() ? Home() : home);
+        env.insert("CUPS_SERVER", cups.isEmpty() ? Dir() + "/no-cups.sock" : cups);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(Dir());
+        p.start(VelmoraBinPath(), args);
+        p.waitForFinished(180000);
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 };
 
@@ -86,7 +128,7 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
         {"print index-card photos --paper a3 -o out/a.pdf", 2, "invalid paper \"a3\""},
         {"print index-card photos --rotate 1 -o out/a.pdf", 2,
          "--rotate is for the back card only."},
-        {"print back-card photos/photo00.jpg --pages 1-1", 2,
+        {"print back-card photos/shot000.png --pages 1-1", 2,
          "--pages is for the index card and the contact sheet only."},
         {"print index-card photos -o out/a.pdf -P q", 2,
          "--pdf and --printer cannot be used together."},
@@ -139,7 +181,7 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     db.SetWidth(512);
     db.SetHeight(512);
     TPrintItemVector items;
-    for (const QString& name : QDir(photos).entryList({"*.jpg"}, QDir::Files, QDir::Name))
+    for (const QString& name : QDir(photos).entryList({"*.png", "*.jpg"}, QDir::Files, QDir::Name))
         items.AddFile(photos + "/" + name);
     TSilentJobHost host;
     auto print = [&](TprtPrintBase& layout) {
@@ -186,11 +228,11 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
              layout.Pictures = DatabasePictures(&db);
              TfrmJacketPrint window(&layout);
              QImage picture;
-             ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/photo03.jpg", picture));
+             ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/shot003.png", picture));
              window.SetImage(picture, photos);
              print(layout);
          },
-         {"print", "back-card", "photos/photo03.jpg", "-o", "back.pdf"},
+         {"print", "back-card", "photos/shot003.png", "-o", "back.pdf"},
          210,
          1},
     };
@@ -244,7 +286,7 @@ TEST_F(PrintCommandTest, PageRangeTwoToThreeOfFivePages) {
 // Through the queue as to a file, on A4 and on US Letter.
 TEST_F(PrintCommandTest, ThroughTheQueueAsToAFile) {
     ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
-    MakePictures(Dir() + "/photos", 5, true);
+    MakePictures(Dir() + "/photos", 5);
     ASSERT_EQ(Run({"print", "index-card", "photos", "-o", "file.pdf"}).Status, 0);
     const QImage file = Pages100(Dir() + "/file.pdf").value(0);
     for (const char* paper : {"a4", "letter"}) {
@@ -255,11 +297,14 @@ TEST_F(PrintCommandTest, ThroughTheQueueAsToAFile) {
         ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
         const QList<QImage> queue = Pages100(NewSpooledPdf(before));
         ASSERT_EQ(queue.size(), 1);
-        const auto q = CardSpan(queue[0]), f = CardSpan(file);
-        EXPECT_NEAR(q.second - q.first, 2 * 120.1, 0.6);
+        // The outer edges of both cards, in millimetres.
+        const QList<double> q = Runs(queue[0], queue[0].height() / 2, true, IsDark),
+                            f = Runs(file, file.height() / 2, true, IsDark);
+        ASSERT_FALSE(q.isEmpty());
+        EXPECT_NEAR((q.last() - q.first()) * 0.254, 2 * 120.1, 0.6);
         if (QString(paper) == "a4") {
             EXPECT_EQ(queue[0].size(), file.size()); // A4 landscape both
-            EXPECT_NEAR(q.first, f.first, 0.3);
+            EXPECT_NEAR(q.first() * 0.254, f.value(0) * 0.254, 0.3);
         } else {
             EXPECT_NEAR(queue[0].width() * 0.254, 279.4, 0.5);
         }
@@ -272,7 +317,7 @@ TEST_F(PrintCommandTest, AWindowAndAPrintOnOneCacheKeepEveryThumbnailWithItsPict
     ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
     QTemporaryDir tmp;
     const QString photos = Dir() + "/photos";
-    MakePictures(photos, 90, true);
+    MakePictures(photos, 90);
     // A first print alone stores a third of them (linked into the folder): both start from it.
     QDir().mkpath(Dir() + "/some");
     for (int i = 0; i < 90; i += 3) {
