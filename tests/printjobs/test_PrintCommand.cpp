@@ -168,6 +168,8 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
     EXPECT_EQ(Run({"--version"}).Out, QString("velmora %1\n").arg(VELMORA_VERSION));
 }
 
+// The command prints each job as its window does, with the settings the windows saved, a page
+// range of it, and through a queue as to a file.
 TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     const QString photos = Dir() + "/photos";
     MakePictures(photos, 9);
@@ -266,37 +268,26 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     EXPECT_NEAR(green[0].width() * 0.254, 279.4, 0.5);
     EXPECT_GT(PixelsOf(green[0], 0x00FF00), 1000);
     EXPECT_EQ(PixelsOf(green[0], 0xFF0000), 0);
-}
 
-TEST_F(PrintCommandTest, PageRangeTwoToThreeOfFivePages) {
-    MakePictures(Dir() + "/photos", 10); // 1 x 1: two pictures a sheet, five sheets
-    const TRun all = Run({"print", "index-card", "photos", "--layout", "0", "-o", "all.pdf"});
-    ASSERT_EQ(all.Status, 0) << all.Err.toStdString();
-    const TRun part = Run(
-        {"print", "index-card", "photos", "--layout", "0", "--pages", "2-3", "--pdf", "part.pdf"});
-    // One progress line a page when standard error is not a terminal.
+    // --pages 2-3 of five 1 x 1 sheets gives those two, with one progress line a page when
+    // standard error is not a terminal; the runs share the cache the first one made.
+    const QStringList one = {"print", "index-card", "photos", "--layout", "0"};
+    ASSERT_EQ(Run(one + QStringList{"-o", "all.pdf"}, home).Status, 0);
+    const TRun part = Run(one + QStringList{"--pages", "2-3", "--pdf", "part.pdf"}, home);
     EXPECT_EQ(part.Err, "page 2 of 5\npage 3 of 5\n2 pages written to " + Dir() + "/part.pdf\n");
-    const QList<QImage> a = Pages100(Dir() + "/all.pdf"), p = Pages100(Dir() + "/part.pdf");
-    ASSERT_EQ(a.size(), 5);
-    EXPECT_EQ(p, a.mid(1, 2));
-    // The second run found every thumbnail in the cache the first one made.
-    EXPECT_TRUE(QFile::exists(Home() + "Temp/_TDB0100/_TDBCache.dat"));
-}
+    EXPECT_EQ(Pages100(Dir() + "/part.pdf"), Pages100(Dir() + "/all.pdf").mid(1, 2));
+    EXPECT_TRUE(QFile::exists(home + "Temp/_TDB0100/_TDBCache.dat"));
 
-// Through the queue as to a file, on A4 and on US Letter.
-TEST_F(PrintCommandTest, ThroughTheQueueAsToAFile) {
-    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
-    MakePictures(Dir() + "/photos", 5);
-    ASSERT_EQ(Run({"print", "index-card", "photos", "-o", "file.pdf"}).Status, 0);
-    const QImage file = Pages100(Dir() + "/file.pdf").value(0);
+    // Through the queue as to a file, on A4 and on US Letter.
+    const QImage file = Pages100(Dir() + "/card.pdf").value(0);
     for (const char* paper : {"a4", "letter"}) {
         SCOPED_TRACE(paper);
         const QStringList before = SpooledPdfs();
         const TRun r = Run({"print", "index-card", "photos", "-P", "Velmora-PDF", "--paper", paper},
-                           {}, PrivateCupsServer());
+                           home, PrivateCupsServer());
         ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
         const QList<QImage> queue = Pages100(NewSpooledPdf(before));
-        ASSERT_EQ(queue.size(), 1);
+        ASSERT_EQ(queue.size(), 2);
         // The outer edges of both cards, in millimetres.
         const QList<double> q = Runs(queue[0], queue[0].height() / 2, true, IsDark),
                             f = Runs(file, file.height() / 2, true, IsDark);
