@@ -5,13 +5,13 @@
 #include "report/support_FakePrinter.h"
 #include "support_Print.h"
 
+#include <QMap>
 #include <gtest/gtest.h>
 
 namespace {
 
 // What one drawn cell showed.
 struct TCellSeen {
-    int Col, Row;
     QString Name, Date;
     TRect NameBox, DateBox;
     bool Picture;
@@ -24,7 +24,7 @@ struct TSheetRig {
     TPrintItemVector Items;
     TprtContactSheetPrint Layout;
     QString Broken;
-    QList<TCellSeen> Seen;
+    QMap<QPair<int, int>, TCellSeen> Seen; // by column and row
 
     explicit TSheetRig(int count, int gridItem = 11) {
         for (int i = 0; i < count; ++i) {
@@ -43,13 +43,8 @@ struct TSheetRig {
         TLRGridPanel* grid = Layout.ContactSheetPanel;
         grid->AfterPrintPanel() = [this](TLRControl*) {
             const TprtContactSheetPrint& l = Layout;
-            Seen << TCellSeen{FCol,
-                              FRow,
-                              l.Comment1->Text,
-                              l.Comment2->Text,
-                              l.Comment1->BoundsRect(),
-                              l.Comment2->BoundsRect(),
-                              l.Image->Picture().Width() > 0};
+            Seen[{FCol, FRow}] = {l.Comment1->Text, l.Comment2->Text, l.Comment1->BoundsRect(),
+                                  l.Comment2->BoundsRect(), l.Image->Picture().Width() > 0};
         };
         auto event = grid->OnPrintPanel;
         grid->OnPrintPanel = [this, event](TLRGridPanel* g, int c, int r, const TRect& rect,
@@ -63,12 +58,6 @@ struct TSheetRig {
         Seen.clear();
         Layout.CurrentPage = page;
         return Layout.RenderBitmap(1);
-    }
-    const TCellSeen* Cell(int col, int row) const {
-        for (const TCellSeen& c : Seen)
-            if (c.Col == col && c.Row == row)
-                return &c;
-        return nullptr;
     }
 
 private:
@@ -127,12 +116,11 @@ TEST(ContactSheet, PagesAndCellsFollowTheGridSize) {
         for (int x = cell.Left + 2; x <= cell.Left + 6; ++x)
             frame = frame || NearColour(page.pixel(x, box.y()), QColor(0xC0, 0xC0, 0xC0));
         EXPECT_TRUE(frame);
-        const TCellSeen* seen = rig.Cell(c.Col, c.Row);
-        ASSERT_TRUE(seen);
-        EXPECT_EQ(seen->Name,
+        const TCellSeen seen = rig.Seen.value({c.Col, c.Row});
+        EXPECT_EQ(seen.Name,
                   c.Expect >= 0 ? QString("p%1.jpg").arg(c.Expect, 3, 10, QChar('0')) : QString());
-        EXPECT_EQ(seen->Picture, c.Expect >= 0);
-        EXPECT_TRUE(c.Expect >= 0 || seen->Date.isEmpty());
+        EXPECT_EQ(seen.Picture, c.Expect >= 0);
+        EXPECT_TRUE(c.Expect >= 0 || seen.Date.isEmpty());
     }
 }
 
@@ -166,8 +154,7 @@ TEST(ContactSheet, NameAndDateLines) {
         rig.Layout.ShowFileName = c.ShowName;
         rig.Layout.ShowDate = c.ShowDate;
         rig.Page(1);
-        const TCellSeen* cell = rig.Cell(0, 0);
-        ASSERT_TRUE(cell);
+        const TCellSeen* cell = &rig.Seen[{0, 0}];
         EXPECT_TRUE(cell->Picture);
         EXPECT_EQ(cell->Name, c.ExpectName);
         EXPECT_EQ(cell->Date, c.ExpectDate);

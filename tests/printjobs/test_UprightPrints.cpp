@@ -1,12 +1,11 @@
-// Pictures stored lying, with each of the eight orientation tags, print upright: in a
-// contact sheet cell, in an index card cell and on the back card, where "Rotate" turns on top
-// of the upright picture; with orientation switched off they print as stored, so only the
+// Pictures stored lying, with each of the eight orientation tags, print upright: in a print
+// cell (the layouts share the database's pictures) and on the back card, where "Rotate" turns on
+// top of the upright picture; with orientation switched off they print as stored, so only the
 // untagged-looking tag 1 shows upright.
 #include "cache/CThumbnailDB.h"
 #include "printjobs/i_JacketPrint.h"
 #include "printjobs/p_ContactSheetPrint.h"
 #include "printjobs/p_JacketPrint.h"
-#include "printjobs/p_ThumbnailPrint.h"
 #include "report/support_FakePrinter.h"
 #include "support/OrientedPictures.h"
 #include "support/TestSupport.h"
@@ -47,12 +46,8 @@ TEST(UprightPrints, EveryTagPrintsUprightInCellsAndOnTheBackCard) {
     for (bool apply : {true, false}) {
         db.SetApplyOrientation(apply);
         TprtContactSheetPrint sheet;
-        TprtThumbnailPrint card;
-        for (TprtPrintBase* l :
-             {static_cast<TprtPrintBase*>(&sheet), static_cast<TprtPrintBase*>(&card)})
-            l->Pictures = DatabasePictures(&db);
+        sheet.Pictures = DatabasePictures(&db);
         sheet.SetGridItem(0);
-        card.SetGridSize(1);
         TprtJacketPrint jacket;
         TfrmJacketPrint window(&jacket);
         for (int tag = 1; tag <= 8; ++tag) {
@@ -63,12 +58,9 @@ TEST(UprightPrints, EveryTagPrintsUprightInCellsAndOnTheBackCard) {
             TPrintItemVector items;
             items.AddFile(path);
             sheet.ItemList = &items;
-            card.ItemList = &items;
             const bool upright = apply || tag == 1;
             EXPECT_EQ(oriented::ShowsUpright(CellPictureOf(sheet, sheet.Image)), upright)
                 << "contact sheet";
-            EXPECT_EQ(oriented::ShowsUpright(CellPictureOf(card, card.RImage)), upright)
-                << "index card";
             // The back card gets the database's hand-out, as the main window gives it; "Rotate"
             // turns it clockwise.
             ASSERT_TRUE(db.GetThumbnail(path));
