@@ -56,7 +56,6 @@ TEST_F(BackCard, EachKindPlacesPictureAndLines) {
         {" Photo left", 2, Quarters(200, 100), Rect(34, 60, 250, 378), Rect(280, 40, 488, 375),
          Rect(34, 165, 250, 273)},
         {" Photo right", 3, Quarters(40, 200), Rect(280, 60, 488, 378), Rect(34, 40, 250, 375), {}},
-        {"beyond the items", 7, Quarters(), Rect(280, 60, 488, 378), Rect(34, 40, 250, 375), {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

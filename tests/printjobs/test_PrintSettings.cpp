@@ -153,11 +153,10 @@ TEST_F(SettingsTest, ColourAndFontDialogsGoThroughTheSeam) {
 TEST(PrintSettingsStore, MalformedAndOutOfRangeValuesFallBack) {
     TempHome home;
     const QString ini = home.Path() + "Thumbnail.ini";
-    WriteRaw(ini, "[PrintThumbnail]\nLayout=12\nBackColor=blue\nFontSize=x\nFNShow=yes\n"
+    WriteRaw(ini, "[PrintThumbnail]\nFontSize=x\nFNShow=yes\n"
                   "FileFontSize=  9  \n[PrintJacket]\nRotateCount=3\n");
     TIniFile file(ini);
     const TPrintSettings s = ReadPrintSettings(file, IndexCardSection(), "F", 128);
-    EXPECT_EQ(s.BackColor, 0xFF9999u);
     EXPECT_EQ(s.Font.Size, 18);
     EXPECT_TRUE(s.FNShow);
     EXPECT_EQ(s.FileFontSize, "9");
