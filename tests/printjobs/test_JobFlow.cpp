@@ -100,7 +100,7 @@ TEST(JobFlow, PaperCheckReportsWhatChangedSinceTheLastCheck) {
     TTestLayout layout(1, false);
     EXPECT_TRUE(layout.SyncWithPrinter()); // the first check always reports a change
     EXPECT_EQ(layout.LastPaperRect, (TRect{0, 0, 1123, 794}));
-    for (TChange change : {None, OtherPrinter, Letter, Offset, Portrait}) {
+    for (TChange change : {None, OtherPrinter, Letter, Offset, Portrait, None}) {
         Apply(p.Fake, change);
         EXPECT_EQ(layout.SyncWithPrinter(), change != None) << change;
     }
@@ -188,6 +188,21 @@ TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
     }
 }
 
+// The set-up event leaves a device mode without a paper size alone (it forces landscape on
+// the others, see the print flow), and one that cannot be locked stops the document first.
+TEST(JobFlow, SetUpEventLeavesAModeWithoutPaperAloneAndStopsWhenItCannotLock) {
+    TScopedFakePrinter p;
+    TTestLayout layout(1);
+    layout.LastOrientation = poLandscape;
+    p.Fake.Mode = {DM_ORIENTATION, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
+    layout.LightRepSetPrinter();
+    EXPECT_EQ(p.Fake.Mode.Orientation, DMORIENT_PORTRAIT);
+    p.Fake.LockFails = true;
+    p.Fake.Log.clear();
+    EXPECT_THROW(layout.LightRep()->BeginDoc(), ELRError);
+    EXPECT_TRUE(p.Fake.Log.filter("BeginDoc").isEmpty());
+}
+
 TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
     TScopedFakePrinter p;
     p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
@@ -203,14 +218,16 @@ TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
         h.Next();
         h.Next(); // on the last page: stays
         h.First();
+        h.Last();
         h.Print();
     };
     layout.ShowPreview();
-    EXPECT_EQ(host.PagesShown, QList<int>({1, 2, 3, 1}));
+    EXPECT_EQ(host.PagesShown, QList<int>({1, 2, 3, 1, 3}));
+    EXPECT_EQ(layout.CurrentPage, 1);          // the settings window's miniature shows page 1 again
     EXPECT_EQ(size, QSize(1123 * 2, 794 * 2)); // zoom 2500 div 1123 = 2
     // Print from the preview printed the range chosen, after the paper reminder.
     EXPECT_EQ(host.Messages, QStringList({SelectPaperText}));
-    EXPECT_EQ(layout.Drawn.mid(4), QList<int>({2, 3}));
+    EXPECT_EQ(layout.Drawn.mid(5), QList<int>({2, 3}));
 }
 
 // Another queue, A4 and two copies chosen in the dialog of the real printer service: the

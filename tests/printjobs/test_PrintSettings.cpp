@@ -56,6 +56,7 @@ TEST_F(SettingsTest, SaveWritesEveryKeyInOrderAndLoadsItBack) {
     window->EdTitle->setPlainText("Summer 2026");
     window->TitleFont.Bold = true;
     window->TitleFont.Size = 24;
+    window->TitleFont.Color = 0x0000FF;
     window->CbFNCheck->setChecked(false);
     window->CbFNSize->setEditText(" 6");
     window->BtnSaveSettingClick();
@@ -69,6 +70,7 @@ TEST_F(SettingsTest, SaveWritesEveryKeyInOrderAndLoadsItBack) {
     EXPECT_EQ(layout->GridSize(), 3);
     EXPECT_EQ(window->LabelColor(), 0x123456u);
     EXPECT_TRUE(window->TitleFont.Bold);
+    EXPECT_EQ(window->TitleFont.Color, 0x0000FFu);
     EXPECT_FALSE(window->CbFNCheck->isChecked());
     EXPECT_EQ(SizeText(), " 6"); // one blank, not two
     EXPECT_EQ(layout->RTitle->Text, "Summer 2026");
