@@ -1,13 +1,20 @@
-// The job flow on a small layout and the recording printer: the paper check, the page loop
-// with its range and Cancel, the print and preview flows and the set-up event.
+// The job flow on a small layout and the recording printer: the paper check, the page range,
+// Cancel, the print and preview flows; and on the real printer service
+// (VELMORA_NEEDS_CUPS) another queue chosen in the print dialog.
 #include "app/i_Gauge.h"
+#include "platform/PPrinter.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/p_PrintBase.h"
+#include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRBuilder.h"
 #include "report/support_FakePrinter.h"
+#include "support/ProgramDriver.h"
+#include "support/TestSupport.h"
 
-#include <QApplication>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -46,7 +53,7 @@ class TScriptHost : public TSilentJobHost {
 public:
     int Answer = 1;
     bool DialogOK = true;
-    int From = 0, To = 0; // 0: keep what the job offers
+    int From = 2, To = 3;
     std::function<void()> InDialog;
     TPrintRange Offered;
     QList<int> PagesShown;
@@ -60,18 +67,15 @@ public:
         Offered = range;
         if (InDialog)
             InDialog();
-        range.FromPage = From ? From : range.FromPage;
-        range.ToPage = To ? To : range.ToPage;
+        range.FromPage = From;
+        range.ToPage = To;
         return DialogOK;
     }
     void PreviewShowPage(const QImage& page, int number, int count) override {
         TSilentJobHost::PreviewShowPage(page, number, count);
         PagesShown << number;
     }
-    void PreviewRun(const TPreviewHooks& hooks) override {
-        if (InPreview)
-            InPreview(hooks);
-    }
+    void PreviewRun(const TPreviewHooks& hooks) override { InPreview(hooks); }
 };
 
 // What a person may change between two paper checks.
@@ -96,23 +100,9 @@ TEST(JobFlow, PaperCheckReportsWhatChangedSinceTheLastCheck) {
     TTestLayout layout(1, false);
     EXPECT_TRUE(layout.SyncWithPrinter()); // the first check always reports a change
     EXPECT_EQ(layout.LastPaperRect, (TRect{0, 0, 1123, 794}));
-    const struct {
-        const char* Name;
-        TChange Change;
-        bool Changed;
-    } steps[] = {
-        {"nothing changed", None, false},
-        {"another printer chosen", OtherPrinter, true},
-        {"again nothing", None, false},
-        {"letter paper", Letter, true},
-        {"a printable-area offset", Offset, true},
-        {"portrait", Portrait, true},
-        {"still portrait", None, false},
-    };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.Name);
-        Apply(p.Fake, s.Change);
-        EXPECT_EQ(layout.SyncWithPrinter(), s.Changed);
+    for (TChange change : {None, OtherPrinter, Letter, Offset, Portrait, None}) {
+        Apply(p.Fake, change);
+        EXPECT_EQ(layout.SyncWithPrinter(), change != None) << change;
     }
     // The report follows the paper, the layout the printable area, the orientation the printer.
     EXPECT_EQ(layout.LightRep()->Width(), 1056);
@@ -120,26 +110,6 @@ TEST(JobFlow, PaperCheckReportsWhatChangedSinceTheLastCheck) {
     EXPECT_EQ(layout.LaidOut.last(), (TRect{16, 16, 1040, 800}));
     EXPECT_EQ(layout.LightRep()->Orientation(), poPortrait);
     EXPECT_EQ(layout.LastPrinterIndex, 1);
-}
-
-TEST(JobFlow, PageLoopPrintsTheRangeWithNewPagesOnlyBetweenPrintedPages) {
-    const struct {
-        int From, To;
-        QList<int> Pages;
-    } cases[] = {{0, 0, {1, 2, 3, 4, 5}}, {2, 3, {2, 3}}, {5, 5, {5}}, {4, 0, {4, 5}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(QString("%1..%2").arg(c.From).arg(c.To).toStdString());
-        TScopedFakePrinter p;
-        TTestLayout layout(5);
-        layout.FromPage = c.From;
-        layout.ToPage = c.To;
-        layout.PrintPages();
-        EXPECT_EQ(layout.Drawn, c.Pages);
-        EXPECT_EQ(p.Fake.Log.filter("NewPage").size(), c.Pages.size() - 1);
-        EXPECT_EQ(p.Fake.Log.filter("BeginDoc").size(), 1);
-        EXPECT_EQ(p.Fake.Log.last(), "EndDoc");
-        EXPECT_EQ(int(p.Fake.Sheets.size()), int(c.Pages.size()));
-    }
 }
 
 TEST(JobFlow, CancelInTheProgressWindowOrAnErrorAbortsTheDocument) {
@@ -157,10 +127,8 @@ TEST(JobFlow, CancelInTheProgressWindowOrAnErrorAbortsTheDocument) {
     layout.PrintPages();
     EXPECT_EQ(layout.Drawn, QList<int>({1, 2}));
     EXPECT_TRUE(p.Fake.Log.contains("Abort"));
-    EXPECT_FALSE(p.Fake.Log.contains("EndDoc"));
     EXPECT_TRUE(p.Fake.Sheets.empty()); // nothing reached the spooler
     EXPECT_FALSE(gauge.isVisible());
-    EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
 
     // The next print starts afresh and goes through.
     layout.OnPage = nullptr;
@@ -168,7 +136,7 @@ TEST(JobFlow, CancelInTheProgressWindowOrAnErrorAbortsTheDocument) {
     layout.PrintPages();
     frmGauge = nullptr;
     EXPECT_EQ(layout.Drawn, QList<int>({1, 2, 3, 4}));
-    EXPECT_EQ(p.Fake.Log.last(), "EndDoc");
+    EXPECT_EQ(p.Fake.Sheets.size(), 4u); // no range given: every page on a sheet of its own
 
     // An error while a page is drawn discards the document.
     layout.OnPage = [](int page) {
@@ -177,9 +145,9 @@ TEST(JobFlow, CancelInTheProgressWindowOrAnErrorAbortsTheDocument) {
     };
     EXPECT_THROW(layout.PrintPages(), Exception);
     EXPECT_EQ(p.Fake.Log.last(), "Abort");
-    EXPECT_EQ(layout.LightRep()->State(), TReportState::Idle);
 }
 
+// The range 2 to 3 of 5 chosen in the dialog prints those pages with one new page between.
 TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
     const QString paper = SelectPaperText, changed = PrinterChangedText;
     const struct {
@@ -209,44 +177,29 @@ TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
         layout.OnApplySettings = [&] { ++applied; };
         host.DialogOK = c.DialogOK;
         host.Answer = c.Answer;
-        host.From = 2;
-        host.To = 3;
         host.InDialog = [&] { Apply(p.Fake, c.InDialog); };
         layout.Print();
         EXPECT_EQ(host.Messages, c.Messages);
-        EXPECT_TRUE(host.Offered.PageNums);
-        EXPECT_EQ(QList<int>({host.Offered.MinPage, host.Offered.MaxPage, host.Offered.FromPage,
-                              host.Offered.ToPage}),
-                  QList<int>({1, 5, 1, 5}));
+        EXPECT_EQ(host.Offered.MaxPage, 5);
         EXPECT_EQ(layout.Drawn, c.Pages);
+        EXPECT_EQ(p.Fake.Log.filter("NewPage").size(), c.Pages.isEmpty() ? 0 : 1); // between
         EXPECT_EQ(applied, c.Applied);
         EXPECT_EQ(p.Fake.Orientation(), TPrinterOrientationKind::Landscape);
     }
 }
 
-TEST(JobFlow, SetUpEventForcesTheOrientationAndKeepsThePaper) {
+// The set-up event leaves a device mode without a paper size alone (it forces landscape on
+// the others, see the print flow), and one that cannot be locked stops the document first.
+TEST(JobFlow, SetUpEventLeavesAModeWithoutPaperAloneAndStopsWhenItCannotLock) {
     TScopedFakePrinter p;
-    p.Fake.Mode = {DM_PAPERSIZE | DM_ORIENTATION, DMPAPER_LETTER, DMORIENT_PORTRAIT, 100};
     TTestLayout layout(1);
     layout.LastOrientation = poLandscape;
-    p.Fake.Log.clear();
-    layout.LightRepSetPrinter();
-    EXPECT_EQ(p.Fake.Log, QStringList({"SetPrinter Fake-A,WINSPOOL, paper 1 orientation 2"}));
-    // Without the paper-size field the device mode is left alone.
     p.Fake.Mode = {DM_ORIENTATION, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
-    p.Fake.Log.clear();
     layout.LightRepSetPrinter();
     EXPECT_EQ(p.Fake.Mode.Orientation, DMORIENT_PORTRAIT);
-    EXPECT_TRUE(p.Fake.Log.isEmpty());
-    // A device mode that cannot be locked stops the document before it starts.
-    p.Fake.Mode.Fields = DM_PAPERSIZE;
     p.Fake.LockFails = true;
-    try {
-        layout.LightRep()->BeginDoc();
-        FAIL() << "no error";
-    } catch (const ELRError& e) {
-        EXPECT_EQ(e.Message(), "用紙設定ができません!!");
-    }
+    p.Fake.Log.clear();
+    EXPECT_THROW(layout.LightRep()->BeginDoc(), ELRError);
     EXPECT_TRUE(p.Fake.Log.filter("BeginDoc").isEmpty());
 }
 
@@ -266,14 +219,50 @@ TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
         h.Next(); // on the last page: stays
         h.First();
         h.Last();
-        h.Previous();
         h.Print();
     };
     layout.ShowPreview();
-    EXPECT_EQ(host.PagesShown, QList<int>({1, 2, 3, 1, 3, 2}));
+    EXPECT_EQ(host.PagesShown, QList<int>({1, 2, 3, 1, 3}));
+    EXPECT_EQ(layout.CurrentPage, 1);          // the settings window's miniature shows page 1 again
     EXPECT_EQ(size, QSize(1123 * 2, 794 * 2)); // zoom 2500 div 1123 = 2
-    EXPECT_EQ(layout.CurrentPage, 1);
-    // Print from the preview printed all three pages after the paper reminder.
+    // Print from the preview printed the range chosen, after the paper reminder.
     EXPECT_EQ(host.Messages, QStringList({SelectPaperText}));
-    EXPECT_EQ(p.Fake.Sheets.size(), 3u);
+    EXPECT_EQ(layout.Drawn.mid(5), QList<int>({2, 3}));
+}
+
+// Another queue, A4 and two copies chosen in the dialog of the real printer service: the
+// document goes to that queue with what was chosen with it, turned to landscape.
+TEST(JobFlow, AnotherQueueChosenInTheDialogKeepsThePaperChosenWithIt) {
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    TQtPrinter printer;
+    printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF")));
+    TPrinter* old = SetApplicationPrinter(&printer);
+    {
+        TprtThumbnailPrint layout;
+        TPrintItemVector items;
+        items.AddFile("/none/p0.jpg");
+        layout.ItemList = &items;
+        TScriptHost host;
+        host.From = host.To = 1;
+        host.InDialog = [&] {
+            QPrinter* q = printer.QueuePrinter();
+            q->setPrinterName("Velmora-PDF-2"); // US Letter by default
+            q->setPageSize(QPageSize(QPageSize::A4));
+            q->setPageOrientation(QPageLayout::Portrait);
+            q->setCopyCount(2);
+        };
+        layout.Host = &host;
+        printer.SetOrientation(TPrinterOrientationKind::Landscape);
+        layout.SyncWithPrinter();
+        EXPECT_TRUE(layout.Print());
+        EXPECT_EQ(host.Messages, QStringList({SelectPaperText, PrinterChangedText}));
+        EXPECT_EQ(printer.Printers().value(printer.PrinterIndex()), "Velmora-PDF-2");
+        EXPECT_EQ(printer.QueuePrinter()->copyCount(), 2);
+        EXPECT_EQ(layout.LightRep()->SeenPrinterIndex(), printer.PrinterIndex());
+    }
+    SetApplicationPrinter(old);
+    const QString pdf = JobPdf(printer.LastJobId());
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_TRUE(RunTool("pdfinfo", {pdf})
+                    .contains(QRegularExpression("Page size:\\s+842(\\.\\d+)? x 595")));
 }

@@ -1,6 +1,9 @@
 // `velmora print` run as a user runs it: the built program, no display, its own program
-// folder. What it prints is read back from the PDF as pixels and compared with the windows'
-// own print of the same folder and settings.
+// folder. What it prints to a file is compared as pixels with the windows' own print of the
+// same folder and settings; through the private print server (VELMORA_NEEDS_CUPS) it measures
+// as a print to a file; beside the window on the test display (VELMORA_NEEDS_DISPLAY) both
+// keep one cache whole.
+#include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
 #include "printjobs/i_ContactSheetPrint.h"
 #include "printjobs/i_JacketPrint.h"
@@ -10,53 +13,92 @@
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRPdfPrinter.h"
 #include "support/ProgramDriver.h"
-#include "support/TestSupport.h"
-#include "support_Command.h"
-#include "support_Layout.h"
+#include "support_Print.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
 
-QSizeF PaperMm(const QString& pdf) {
-    const auto m =
-        QRegularExpression("Page size:\\s+([0-9.]+) x ([0-9.]+)").match(RunTool("pdfinfo", {pdf}));
-    return QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) / 72 * 25.4;
+struct TRun {
+    int Status = -1;
+    QString Out, Err;
+};
+
+// Pictures shotNNN.png whose pixels all differ, so a stored bitmap of the wrong one shows.
+void MakePictures(const QString& dir, int count) {
+    QDir().mkpath(dir);
+    for (int i = 0; i < count; ++i) {
+        QImage image(400, 300, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y,
+                               qRgb((x + i * 41) & 255, (y * 3 + i * 17) & 255, (i * 29) & 255));
+        ASSERT_TRUE(image.save(QString("%1/shot%2.png").arg(dir).arg(i, 3, 10, QChar('0'))));
+    }
 }
 
-// The colour most common along a row just above the cards' bottom edge (the label strip).
-QRgb StripColour(const QImage& page) {
-    int bottom = -1;
-    const int x = page.width() / 2 + 118; // 30 mm right of the middle
-    for (int y = page.height() - 1; y >= 0 && bottom < 0; --y)
-        if (qGray(page.pixel(x, y)) < 80)
-            bottom = y;
-    QMap<QRgb, int> counts;
-    for (int xx = page.width() / 2; xx < page.width() / 2 + 393; ++xx)
-        ++counts[page.pixel(xx, bottom - 7) & 0xFFFFFF];
-    QRgb best = 0;
-    for (auto it = counts.begin(); it != counts.end(); ++it)
-        if (it.value() > counts.value(best))
-            best = it.key();
-    return best;
+// Every page of a PDF at 100 dpi.
+QList<QImage> Pages100(const QString& pdf) {
+    QTemporaryDir dir;
+    RunTool("pdftoppm", {"-r", "100", "-png", pdf, dir.filePath("p")});
+    QList<QImage> pages;
+    for (const QString& f : QDir(dir.path()).entryList({"p-*.png"}, QDir::Files, QDir::Name))
+        pages << QImage(dir.filePath(f)).convertToFormat(QImage::Format_RGB32);
+    return pages;
 }
 
 struct PrintCommandTest : ::testing::Test {
     QTemporaryDir work;
     QString Home() const { return work.path() + "/home/"; }
     QString Dir() const { return work.path(); }
-    void SetUp() override { QDir().mkpath(Home()); }
-    TRun Run(const QStringList& args, const QString& home = {}) {
-        return RunVelmora(args, home.isEmpty() ? Home() : home, Dir(), Dir() + "/no-cups.sock");
+    // The program started without a display from a shell in the test's folder, with its own
+    // program folder; without cups, a dead print server (only --pdf can print).
+    TRun Run(const QStringList& args, const QString& home = {}, const QString& cups = {}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("VELMORA_HOME", home.isEmpty() ? Home() : home);
+        env.insert("CUPS_SERVER", cups.isEmpty() ? Dir() + "/no-cups.sock" : cups);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(Dir());
+        p.start(VelmoraBinPath(), args);
+        p.waitForFinished(180000);
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
-    int Pages(const QString& name) const { return PdfPages(Dir() + "/" + name); }
 };
+
+// The pixels of a page that show the colour: the label strips.
+int PixelsOf(const QImage& page, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            n += (page.pixel(x, y) & 0xFFFFFF) == colour;
+    return n;
+}
+
+QStringList SpooledPdfs() {
+    return QDir(BuildDirPath("cups") + "/pdf").entryList({"job-*.pdf"}, QDir::Files);
+}
+// The PDF the queue keeps for a job that is not in before, waiting for it to appear.
+QString NewSpooledPdf(const QStringList& before) {
+    QString found;
+    WaitUntil([&] {
+        for (const QString& f : SpooledPdfs())
+            found = before.contains(f) ? found : BuildDirPath("cups") + "/pdf/" + f;
+        return !found.isEmpty();
+    });
+    return found;
+}
 
 } // namespace
 
@@ -86,7 +128,7 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
         {"print index-card photos --paper a3 -o out/a.pdf", 2, "invalid paper \"a3\""},
         {"print index-card photos --rotate 1 -o out/a.pdf", 2,
          "--rotate is for the back card only."},
-        {"print back-card photos/photo00.jpg --pages 1-1", 2,
+        {"print back-card photos/shot000.png --pages 1-1", 2,
          "--pages is for the index card and the contact sheet only."},
         {"print index-card photos -o out/a.pdf -P q", 2,
          "--pdf and --printer cannot be used together."},
@@ -105,28 +147,29 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
         {"print index-card photos", 1, "no print queue is installed; use --pdf FILE"},
         {"print index-card photos --pages 2-3 -o out/a.pdf", 1,
          "the page range 2-3 lies outside the job's 1 page."},
+        {"print index-card photos -P NoSuchQueue", 1,
+         "there is no print queue \"NoSuchQueue\" (queues: Velmora-PDF, Velmora-PDF-2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Args);
-        const TRun r = Run(QString(c.Args).split(' '));
+        const TRun r = Run(
+            QString(c.Args).split(' '), {},
+            c.Status == 1 && c.Message.startsWith("there is no") ? PrivateCupsServer() : QString());
         EXPECT_EQ(r.Status, c.Status) << r.Err.toStdString();
         EXPECT_TRUE(r.Err.startsWith("velmora print: " + c.Message)) << r.Err.toStdString();
-        if (c.Status == 2)
-            EXPECT_TRUE(r.Err.contains("Usage: velmora [FOLDER]")) << r.Err.toStdString();
-        else
-            EXPECT_EQ(r.Err.count('\n'), 1) << r.Err.toStdString();
+        EXPECT_TRUE(c.Status == 1 ? r.Err.count('\n') == 1
+                                  : r.Err.contains("Usage: velmora [FOLDER]"));
         EXPECT_TRUE(QDir(Dir() + "/out").isEmpty());
         EXPECT_TRUE(r.Out.isEmpty());
     }
-    // --help and --version answer on standard output.
     const TRun h = Run({"print", "--help"});
     EXPECT_EQ(h.Status, 0);
     EXPECT_TRUE(h.Out.contains("velmora print back-card     IMAGE  [options]"));
-    const TRun v = Run({"--version"});
-    EXPECT_EQ(v.Status, 0);
-    EXPECT_EQ(v.Out, QString("velmora %1\n").arg(VELMORA_VERSION));
+    EXPECT_EQ(Run({"--version"}).Out, QString("velmora %1\n").arg(VELMORA_VERSION));
 }
 
+// The command prints each job as its window does, with the settings the windows saved, a page
+// range of it, and through a queue as to a file.
 TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     const QString photos = Dir() + "/photos";
     MakePictures(photos, 9);
@@ -140,15 +183,15 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     db.SetWidth(512);
     db.SetHeight(512);
     TPrintItemVector items;
-    for (const QString& name : QDir(photos).entryList({"*.jpg"}, QDir::Files, QDir::Name))
+    for (const QString& name : QDir(photos).entryList({"*.png", "*.jpg"}, QDir::Files, QDir::Name))
         items.AddFile(photos + "/" + name);
     TSilentJobHost host;
-    // Each window's own print; the index card's window first saves 2 x 2, a red label and a
-    // title. Then the command's print of the same job, saved settings and all.
     auto print = [&](TprtPrintBase& layout) {
         layout.Host = &host;
         ASSERT_TRUE(layout.Print());
     };
+    // Each window's own print (the index card's window first saves 2 x 2, a red label and a
+    // title), then the command's print of the same job with the saved settings.
     const struct {
         std::function<void()> Window;
         QStringList Args;
@@ -157,6 +200,7 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     } jobs[] = {
         {[&] {
              TprtThumbnailPrint layout;
+             layout.Pictures = DatabasePictures(&db);
              TfrmPrintThumbnail window(&layout);
              window.CbLayout->setCurrentIndex(1);
              window.SetLabelColor(0x0000FF); // red
@@ -164,7 +208,6 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
              window.CbFNCheck->setChecked(false);
              window.BtnSaveSettingClick();
              layout.ItemList = &items;
-             layout.Pictures = DatabasePictures(&db);
              window.SetFolder(photos);
              print(layout);
          },
@@ -187,11 +230,11 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
              layout.Pictures = DatabasePictures(&db);
              TfrmJacketPrint window(&layout);
              QImage picture;
-             ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/photo03.jpg", picture));
+             ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/shot003.png", picture));
              window.SetImage(picture, photos);
              print(layout);
          },
-         {"print", "back-card", "photos/photo03.jpg", "-o", "back.pdf"},
+         {"print", "back-card", "photos/shot003.png", "-o", "back.pdf"},
          210,
          1},
     };
@@ -204,49 +247,108 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
         SetApplicationPrinter(old);
         const TRun r = Run(job.Args, home);
         ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
-        const QString file = Dir() + "/" + job.Args.last();
-        EXPECT_NEAR(PaperMm(file).width(), job.WidthMm, 0.5);
-        const QList<QImage> command = Pages100(file), window = Pages100(Dir() + "/window.pdf");
+        const QList<QImage> command = Pages100(Dir() + "/" + job.Args.last());
         ASSERT_EQ(command.size(), job.Pages);
-        EXPECT_EQ(command, window); // the same pictures in the same cells
+        EXPECT_NEAR(command[0].width() * 0.254, job.WidthMm, 0.5);
+        EXPECT_EQ(command, Pages100(Dir() + "/window.pdf")); // the same pictures in the same cells
         EXPECT_FALSE(command[0].allGray());
-    }
-
-    // The damaged picture is named, its cell stays empty, the rest prints.
-    const TRun r = Run({"print", "index-card", "photos", "-o", "card.pdf"}, home);
-    EXPECT_TRUE(r.Err.contains("velmora print: cannot read the picture \"" + photos +
-                               "/broken.jpg\"; its cell stays empty."))
-        << r.Err.toStdString();
-    EXPECT_TRUE(r.Err.contains("2 pages written to " + Dir() + "/card.pdf"));
-    for (const QImage& page : Pages100(Dir() + "/card.pdf")) {
-        EXPECT_NEAR(CardSpan(page).second - CardSpan(page).first, 2 * 120.1, 0.6);
-        EXPECT_EQ(StripColour(page), 0xFF0000u);
+        // The damaged picture is named, its cell stays empty, the rest prints.
+        EXPECT_TRUE(job.Args[1] == "back-card" ||
+                    r.Err.contains("velmora print: cannot read the picture \"" + photos +
+                                   "/broken.jpg\"; its cell stays empty."))
+            << r.Err.toStdString();
     }
     // Given on the command line, a setting wins over the stored one; --paper letter.
     const TRun g = Run({"print", "index-card", "photos", "--color", "00FF00", "--paper", "letter",
                         "--layout=2", "-o", "green.pdf"},
                        home);
     ASSERT_EQ(g.Status, 0) << g.Err.toStdString();
-    EXPECT_NEAR(PaperMm(Dir() + "/green.pdf").width(), 279.4, 0.5);
     const QList<QImage> green = Pages100(Dir() + "/green.pdf");
     ASSERT_EQ(green.size(), 1); // 3 x 3, eighteen to a sheet
-    EXPECT_EQ(StripColour(green[0]), 0x00FF00u);
+    EXPECT_NEAR(green[0].width() * 0.254, 279.4, 0.5);
+    EXPECT_GT(PixelsOf(green[0], 0x00FF00), 1000);
+    EXPECT_EQ(PixelsOf(green[0], 0xFF0000), 0);
+
+    // --pages 2-3 of five 1 x 1 sheets gives those two, with one progress line a page when
+    // standard error is not a terminal; the runs share the cache the first one made.
+    const QStringList one = {"print", "index-card", "photos", "--layout", "0"};
+    ASSERT_EQ(Run(one + QStringList{"-o", "all.pdf"}, home).Status, 0);
+    const TRun part = Run(one + QStringList{"--pages", "2-3", "--pdf", "part.pdf"}, home);
+    EXPECT_EQ(part.Err, "page 2 of 5\npage 3 of 5\n2 pages written to " + Dir() + "/part.pdf\n");
+    EXPECT_EQ(Pages100(Dir() + "/part.pdf"), Pages100(Dir() + "/all.pdf").mid(1, 2));
+    EXPECT_TRUE(QFile::exists(home + "Temp/_TDB0100/_TDBCache.dat"));
+
+    // Through the queue as to a file, on A4 and on US Letter.
+    const QImage file = Pages100(Dir() + "/card.pdf").value(0);
+    for (const char* paper : {"a4", "letter"}) {
+        SCOPED_TRACE(paper);
+        const QStringList before = SpooledPdfs();
+        const TRun r = Run({"print", "index-card", "photos", "-P", "Velmora-PDF", "--paper", paper},
+                           home, PrivateCupsServer());
+        ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+        const QList<QImage> queue = Pages100(NewSpooledPdf(before));
+        ASSERT_EQ(queue.size(), 2);
+        // The outer edges of both cards, in millimetres.
+        const QList<double> q = Runs(queue[0], queue[0].height() / 2, true, IsDark),
+                            f = Runs(file, file.height() / 2, true, IsDark);
+        ASSERT_FALSE(q.isEmpty());
+        EXPECT_NEAR((q.last() - q.first()) * 0.254, 2 * 120.1, 0.6);
+        if (QString(paper) == "a4") {
+            EXPECT_EQ(queue[0].size(), file.size()); // A4 landscape both
+            EXPECT_NEAR(q.first() * 0.254, f.value(0) * 0.254, 0.3);
+        } else {
+            EXPECT_NEAR(queue[0].width() * 0.254, 279.4, 0.5);
+        }
+    }
 }
 
-TEST_F(PrintCommandTest, PageRangeTwoToThreeOfFivePages) {
-    MakePictures(Dir() + "/photos", 10); // 1 x 1: two pictures a sheet, five sheets
-    const TRun all = Run({"print", "index-card", "photos", "--layout", "0", "-o", "all.pdf"});
-    ASSERT_EQ(all.Status, 0) << all.Err.toStdString();
-    const TRun part = Run(
-        {"print", "index-card", "photos", "--layout", "0", "--pages", "2-3", "--pdf", "part.pdf"});
-    ASSERT_EQ(part.Status, 0) << part.Err.toStdString();
-    // One progress line a page when standard error is not a terminal.
-    EXPECT_EQ(part.Err, "page 2 of 5\npage 3 of 5\n2 pages written to " + Dir() + "/part.pdf\n");
-    const QList<QImage> a = Pages100(Dir() + "/all.pdf"), p = Pages100(Dir() + "/part.pdf");
-    ASSERT_EQ(a.size(), 5);
-    ASSERT_EQ(p.size(), 2);
-    EXPECT_EQ(p[0], a[1]);
-    EXPECT_EQ(p[1], a[2]);
-    // The second run found every thumbnail in the cache the first one made.
-    EXPECT_TRUE(QFile::exists(Home() + "Temp/_TDB0100/_TDBCache.dat"));
+// The command prints (in another order) while the window makes thumbnails on the same cache:
+// two writers would give one ID to two pictures.
+TEST_F(PrintCommandTest, AWindowAndAPrintOnOneCacheKeepEveryThumbnailWithItsPicture) {
+    ASSERT_FALSE(XvfbDisplay().isEmpty()) << "no test display";
+    QTemporaryDir tmp;
+    const QString photos = Dir() + "/photos";
+    MakePictures(photos, 90);
+    // A first print alone stores a third of them (linked into the folder): both start from it.
+    QDir().mkpath(Dir() + "/some");
+    for (int i = 0; i < 90; i += 3) {
+        const QString name = QString("shot%1.png").arg(i, 3, 10, QChar('0'));
+        ASSERT_TRUE(QFile::rename(photos + "/" + name, Dir() + "/some/" + name));
+        ASSERT_TRUE(QFile::link(Dir() + "/some/" + name, photos + "/" + name));
+    }
+    ASSERT_EQ(Run({"print", "index-card", "some", "-o", "some.pdf"}).Status, 0);
+
+    TProgramRun program(Home(), tmp.path(), {photos});
+    ASSERT_TRUE(program.WaitFor("status\t Load  ", 60000)) << program.Finish().toStdString();
+    const TRun print =
+        Run({"print", "index-card", "photos", "--layout", "2", "--sort", "size", "-o", "all.pdf"});
+    EXPECT_EQ(print.Status, 0) << print.Err.toStdString();
+    EXPECT_TRUE(program.WaitLoaded(120000)) << program.Output().toStdString();
+    QThread::msleep(500);
+    Shot(program.Display, "print_beside_window.png");
+    // Closed as a user closes it (File, Exit), so the window saves its index.
+    const QString id = FindWindow(program.Display, "Velmora", 5000);
+    RunTool("xdotool", {"windowfocus", "--sync", id}, program.Display);
+    RunTool("xdotool", {"key", "--clearmodifiers", "alt+f", "x"}, program.Display);
+    program.WaitForEnd(15000);
+    program.Finish();
+
+    // Every thumbnail the index lists is its own picture's.
+    TThumbnailDB db(nullptr, Dir() + "/");
+    db.SetCacheDirectory(Home() + "Temp");
+    ASSERT_FALSE(db.ReadOnly());
+    TThGraphic maker;
+    maker.SetBoxWidth(512);
+    maker.SetBoxHeight(512);
+    int checked = 0;
+    for (TThImageIterator it(db.Table().List()); it.Next(); ++checked) {
+        TThImage* r = it.CurrentItem();
+        SCOPED_TRACE(r->OrgFileName.toStdString());
+        QImage stored;
+        ASSERT_TRUE(db.Table().LoadThBitmap(r, &stored));
+        ASSERT_TRUE(maker.MakeThumbnail(r->OrgFileName));
+        EXPECT_EQ(stored.convertToFormat(QImage::Format_RGB32),
+                  maker.Thumbnail().convertToFormat(QImage::Format_RGB32));
+    }
+    EXPECT_GE(checked, 20);
 }

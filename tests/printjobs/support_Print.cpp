@@ -1,4 +1,4 @@
-#include "support_Layout.h"
+#include "support_Print.h"
 
 #include "platform/PDialogSeam.h"
 

@@ -1,7 +1,6 @@
 #pragma once
-// Reading the print jobs' layouts back in the layout tests: where a control lies on the page,
-// and the colour each numbered test picture is filled with; and the settings file the
-// windows read and write.
+// Shared by the print job tests: reading layouts back (a control's place on the page, the
+// colour of each numbered test picture) and a settings file of a test's own.
 #include "Common/c_Config.h"
 #include "report/LightRep.h"
 #include "services/CIniFile.h"
@@ -15,6 +14,9 @@ TRect OnPage(const TLRControl* c);
 QColor ColourOf(int item);
 // Whether a page pixel shows the colour, within what printing on white leaves.
 bool NearColour(QRgb a, const QColor& b);
+inline bool NearColour(const QColor& a, const QColor& b) {
+    return NearColour(a.rgb(), b);
+}
 
 // A program folder of its own whose Thumbnail.ini (holding ini) is the settings store, with
 // every dialog answered 0, for the life of the object.
