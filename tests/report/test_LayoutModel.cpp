@@ -1,4 +1,4 @@
-// Placement rules, docking, margins, grid sizes, cell tiling and the page traversal.
+// Placement rules, docking, grid sizes, cell tiling and the page traversal.
 #include "report/LRBuilder.h"
 #include "report/LightRep.h"
 
@@ -37,12 +37,10 @@ void PreviewOnce(TLightRep& rep) {
 
 TEST(LayoutModel, PlacementRulesRaiseTheirMessagesAndKeepTheParent) {
     TLightRep rep;
-    auto* layout = new TLRLayoutPanel(&rep);
-    layout->SetParent(&rep);
-    auto* grid = new TLRGridPanel(&rep);
-    grid->SetParent(layout);
-    auto* item = new TLRItem(&rep);
-    item->SetParent(layout);
+    TLRBuilder b(&rep);
+    auto* layout = b.Layout("Layout", &rep, laClient);
+    auto* grid = b.Grid("Grid", layout, laTop, pdHorz);
+    auto* item = b.Item("Item", layout);
 
     EXPECT_THROW(item->SetParent(&rep), ELRError);
     EXPECT_EQ(item->Parent(), layout);
@@ -130,9 +128,9 @@ TEST(LayoutModel, GridCellsTileExactlyAndCountsAreChecked) {
     };
     PreviewOnce(rep);
     ASSERT_EQ(cells.size(), 4);
-    const int x0 = 37; // the host starts at the report's margin
-    EXPECT_EQ(cells, QList<TRect>({Bounds(x0, 37, 97, 300), Bounds(x0 + 97, 37, 97, 300),
-                                   Bounds(x0 + 194, 37, 97, 300), Bounds(x0 + 291, 37, 98, 300)}));
+    // The host starts at the report's margin (37); the last cell takes the remainder.
+    EXPECT_EQ(cells, QList<TRect>({Bounds(37, 37, 97, 300), Bounds(134, 37, 97, 300),
+                                   Bounds(231, 37, 97, 300), Bounds(328, 37, 98, 300)}));
 
     EXPECT_THROW(grid->SetColCount(40), ELRError);
     EXPECT_THROW(grid->SetColCount(0), ELRError);
@@ -165,14 +163,10 @@ TEST(LayoutModel, StatusFromTheEventsDecidesWhatIsDrawn) {
     auto* grid = b.Grid("Grid", base, laTop, pdHorz);
     grid->SetHeight(200);
     grid->SetColCount(3);
-    auto* cellItem = b.Add<TRecordingItem>("cell", grid);
-    auto* nested = b.Layout("Nested", grid, laTop);
-    auto* nestedItem = b.Add<TRecordingItem>("nested", nested);
-    auto* disabledItem = b.Add<TRecordingItem>("disabled", grid);
-    disabledItem->SetEnabled(false);
+    b.Add<TRecordingItem>("cell", grid);
+    b.Add<TRecordingItem>("nested", b.Layout("Nested", grid, laTop));
+    b.Add<TRecordingItem>("disabled", grid)->SetEnabled(false);
     b.Finish();
-    Q_UNUSED(cellItem);
-    Q_UNUSED(nestedItem);
 
     QStringList events;
     grid->OnPrintPanel = [&](TLRGridPanel*, int col, int, const TRect&, TPrintStatus& s) {

@@ -15,13 +15,11 @@ bool Dark(QRgb c) {
 
 // The smallest rectangle holding every dark pixel (exclusive right and bottom).
 TRect Ink(const QImage& image) {
-    TRect r{image.width(), image.height(), -1, -1};
+    QRect r;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (Dark(image.pixel(x, y)))
-                r = {std::min(r.Left, x), std::min(r.Top, y), std::max(r.Right, x + 1),
-                     std::max(r.Bottom, y + 1)};
-    return r;
+            r |= Dark(image.pixel(x, y)) ? QRect(x, y, 1, 1) : QRect();
+    return Rect(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
 }
 
 // Bands of rows with ink, separated by empty rows.
@@ -89,27 +87,19 @@ TEST(TextItems, TextSitsInsideTheMarginsAndFrameOnlyDrawsNoText) {
     TLRItem item(nullptr);
     item.SetFont(TLRFont::Pixels(Face, 16));
     item.Text = "Hello";
+    // The text rectangle is (0, 0, 199, 39) less margins of 2; ink left, right, top, bottom.
+    auto in = [](int v, int lo, int hi) { return v >= lo && v <= hi; };
     for (auto [a, l] : {std::pair{taLeftJustify, tlTop}, std::pair{taRightJustify, tlBottom},
                         std::pair{taCenter, tlCenter}}) {
         item.Alignment = a;
         item.Layout = l;
         const TRect ink = Ink(Draw(item, 220, 60, Rect(0, 0, 200, 40)));
-        ASSERT_GT(ink.Right, ink.Left);
-        // P = (0, 0, 199, 39); margins 2.
-        if (a == taLeftJustify) {
-            EXPECT_GE(ink.Left, 2);
-            EXPECT_LE(ink.Left, 5);
-            EXPECT_GE(ink.Top, 2);
-            EXPECT_LE(ink.Top, 8);
-        } else if (a == taRightJustify) {
-            EXPECT_LE(ink.Right, 197);
-            EXPECT_GE(ink.Right, 193);
-            EXPECT_LE(ink.Bottom, 37);
-            EXPECT_GE(ink.Bottom, 30);
-        } else {
-            EXPECT_NEAR((ink.Left + ink.Right) / 2.0, 199 / 2.0, 2.5);
-            EXPECT_NEAR((ink.Top + ink.Bottom) / 2.0, 39 / 2.0, 4);
-        }
+        const int mx = ink.Left + ink.Right - 199,
+                  my = ink.Top + ink.Bottom - 39; // twice off centre
+        EXPECT_TRUE(a == taLeftJustify    ? in(ink.Left, 2, 5) && in(ink.Top, 2, 8)
+                    : a == taRightJustify ? in(ink.Right, 193, 197) && in(ink.Bottom, 30, 37)
+                                          : in(mx, -5, 5) && in(my, -8, 8))
+            << a << ": " << ink.Left << "," << ink.Top << "," << ink.Right << "," << ink.Bottom;
     }
     item.SetLines(lsSingle, lsNone, lsNone, lsNone);
     EXPECT_EQ(Ink(Draw(item, 220, 60, Rect(5, 5, 205, 45), 1.0, stFrameOnly)),
@@ -133,11 +123,11 @@ TEST(TextItems, TurnedItemLimitsWrappedLinesAndEndsAtTheBottom) {
     EXPECT_LE(Ink(top).Bottom, 2 + 2 * th);
     item.Layout = tlBottom;
     const QImage bottom = Draw(item, 120, 120, rect);
+    const TRect ink = Ink(bottom);
     EXPECT_EQ(InkBands(bottom), 2);
     // The second line ends at the text rectangle's bottom (P.Bottom = 99).
-    EXPECT_LE(Ink(bottom).Bottom, 99);
-    EXPECT_GE(Ink(bottom).Bottom, 99 - th / 2);
-    EXPECT_GE(Ink(bottom).Top, 99 - 2 * th);
+    EXPECT_TRUE(ink.Bottom <= 99 && ink.Bottom >= 99 - th / 2 && ink.Top >= 99 - 2 * th)
+        << ink.Top << "-" << ink.Bottom;
     item.WordWrapNum = 0; // frame-only items of the layouts
     EXPECT_EQ(InkBands(Draw(item, 120, 120, rect)), 0);
 }
@@ -163,8 +153,8 @@ TEST(TextItems, SplitLinesKeepsWholeCharactersAndNeverTestsTheLast) {
     const QFontMetrics m(f);
     const int e = m.horizontalAdvance("ABCD");
     const QStringList real = SplitLines("ABCDEFGHIJ", e, m);
-    ASSERT_GE(real.size(), 2);
+    EXPECT_EQ(real.join(""), "ABCDEFGHIJ");
+    EXPECT_GE(real.size(), 2);
     for (int i = 0; i + 1 < real.size(); ++i)
         EXPECT_LE(m.horizontalAdvance(real[i]), e);
-    EXPECT_EQ(real.join(""), "ABCDEFGHIJ");
 }
