@@ -2,8 +2,6 @@
 #include "report/LRBuilder.h"
 #include "report/LightRep.h"
 
-#include <QImage>
-#include <QPainter>
 #include <gtest/gtest.h>
 
 namespace {
@@ -12,13 +10,8 @@ class TRecordingItem : public TCustomLRItem {
 public:
     using TCustomLRItem::TCustomLRItem;
     void Print(TLRCanvas&, const TRect& rect, TPrintStatus status, double) override {
-        Calls << QString("%1 %2,%3,%4,%5 s%6")
-                     .arg(Name)
-                     .arg(rect.Left)
-                     .arg(rect.Top)
-                     .arg(rect.Width())
-                     .arg(rect.Height())
-                     .arg(int(status));
+        Calls << Name + QString::asprintf(" %d,%d,%d,%d s%d", rect.Left, rect.Top, rect.Width(),
+                                          rect.Height(), int(status));
     }
     static QStringList Calls;
 };
@@ -32,7 +25,6 @@ void PreviewOnce(TLightRep& rep) {
     rep.PreviewPage(canvas);
     rep.EndPreview();
 }
-
 } // namespace
 
 TEST(LayoutModel, PlacementRulesRaiseTheirMessagesAndKeepTheParent) {
