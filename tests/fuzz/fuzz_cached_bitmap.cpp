@@ -8,54 +8,50 @@
 #include <cstdint>
 #include <cstdlib>
 
+namespace {
+bool Read(const QByteArray& bytes, qint64 size, int boxW, int boxH, QImage& bitmap,
+          QString& error) {
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    error.clear();
+    return ReadCachedBitmap(device, size, boxW, boxH, bitmap, error);
+}
+} // namespace
+
 // False when one of the properties above fails for the input.
 inline bool CheckCachedBitmap(const uint8_t* data, size_t size) {
     // The last two bytes choose the box, so small and odd boxes are tried too.
     const int32_t boxW = size >= 2 ? 1 + data[size - 2] * 2 : 512;
     const int32_t boxH = size >= 1 ? 1 + data[size - 1] * 2 : 512;
-    QByteArray bytes =
+    const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    QBuffer device(&bytes);
-    device.open(QIODevice::ReadOnly);
-    QImage bitmap;
+    QImage bitmap, back;
     QString error;
-    // Stored with another size than the file has: always refused.
-    if (size > 0) {
-        QBuffer again(&bytes);
-        again.open(QIODevice::ReadOnly);
-        if (ReadCachedBitmap(again, qint64(size) - 1, boxW, boxH, bitmap, error))
-            return false;
-        if (error.isEmpty())
-            return false;
-    }
-    error.clear();
-    if (!ReadCachedBitmap(device, qint64(size), boxW, boxH, bitmap, error))
+    // Stored with another size than the file has: always refused, with a reason.
+    if (size > 0 && (Read(bytes, qint64(size) - 1, boxW, boxH, bitmap, error) || error.isEmpty()))
+        return false;
+    if (!Read(bytes, qint64(size), boxW, boxH, bitmap, error))
         return !error.isEmpty();
     if (bitmap.isNull() || bitmap.width() > boxW || bitmap.height() > boxH)
         return false;
-
     QByteArray written;
     QBuffer out(&written);
     out.open(QIODevice::WriteOnly);
     if (!QImageWriter(&out, "BMP").write(bitmap))
         return true; // a format the writer does not take is not the reader's fault
-    out.close();
-    QBuffer in(&written);
-    in.open(QIODevice::ReadOnly);
-    QImage back;
-    if (!ReadCachedBitmap(in, written.size(), boxW, boxH, back, error))
+    if (!Read(written, written.size(), boxW, boxH, back, error))
         return false;
     const QImage a = bitmap.convertToFormat(QImage::Format_ARGB32);
     const QImage b = back.convertToFormat(QImage::Format_ARGB32);
     if (a.size() != b.size())
         return false;
+    // The writer keeps colour; alpha survives only where the format carries it.
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            // The writer keeps colour; alpha survives only where the format carries it.
+        for (int x = 0; x < a.width(); ++x)
             if ((a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF) &&
                 qAlpha(a.pixel(x, y)) == 255)
                 return false;
-        }
     return true;
 }
 

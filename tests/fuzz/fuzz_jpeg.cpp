@@ -17,15 +17,13 @@ inline bool CheckJpegInput(const uint8_t* data, size_t size) {
         int w = 0, h = 0, d = 0;
         QImage raster;
         DecodeJpegData(data, size, QStringLiteral("fuzz.jpg"), box, box, w, h, raster, &d);
-        if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxImagePixels)
-            return false;
-        if (raster.format() != QImage::Format_RGB888 ||
-            raster.size() != QSize((w + d - 1) / d, (h + d - 1) / d))
-            return false;
         const QSize fit = FitIntoBox(box, box, w, h);
-        if (fit.width() > box || fit.height() > box)
+        if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxImagePixels ||
+            raster.format() != QImage::Format_RGB888 ||
+            raster.size() != QSize((w + d - 1) / d, (h + d - 1) / d) || fit.width() > box ||
+            fit.height() > box)
             return false;
-        if (fit.width() > 0 && fit.height() > 0) {
+        if (!fit.isEmpty()) {
             QImage thumb(fit, QImage::Format_RGB888);
             StretchDrawNearest(raster, thumb, QRect(QPoint(0, 0), fit));
         }
@@ -36,10 +34,8 @@ inline bool CheckJpegInput(const uint8_t* data, size_t size) {
         return false;
     }
     TExifReader exif;
-    if (exif.ReadData(data, size)) {
-        exif.DateTimeOriginal();
-        exif.DateTime();
-    }
+    if (exif.ReadData(data, size))
+        exif.DateTimeOriginal(), exif.DateTime();
     return true;
 }
 

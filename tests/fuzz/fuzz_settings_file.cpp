@@ -11,49 +11,33 @@
 #include <unistd.h>
 
 namespace {
-
-// One file per process, in memory where the system offers it.
-const QString& FuzzFile() {
-    static const QString path =
-        (QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
-        QStringLiteral("/velmora-fuzz-%1.ini").arg(::getpid());
-    return path;
-}
-
-struct TValue {
-    QString Section, Key, Value;
-};
-using TValues = QHash<QString, TValue>; // "section\nkey" (folded) -> where and what
-
-// The values of the first keys of the first sections (every read goes to the file, so a few
-// per section keep the run fast).
-TValues ReadEverything(const TIniFile& ini) {
-    TValues out;
+const QString Missing = QStringLiteral("\x01missing");
+// "section\nkey" (folded) -> the section, key and value: of the first keys of the first
+// sections only (every read goes to the file, so a few per section keep the run fast).
+QHash<QString, QStringList> ReadEverything(const TIniFile& ini) {
+    QHash<QString, QStringList> out;
     for (const QString& section : ini.ReadSections().mid(0, 3))
-        for (const QString& key : ini.ReadSection(section).mid(0, 3)) {
-            const QString id = (section + u'\n' + key).toCaseFolded();
-            if (!out.contains(id))
-                out.insert(id, {section, key,
-                                ini.ReadString(section, key, QStringLiteral("\x01missing"))});
-        }
+        for (const QString& key : ini.ReadSection(section).mid(0, 3))
+            if (const QString id = (section + u'\n' + key).toCaseFolded(); !out.contains(id))
+                out.insert(id, {section, key, ini.ReadString(section, key, Missing)});
     return out;
 }
-
 } // namespace
 
 // False when one of the properties above fails for the input.
 inline bool CheckSettingsFile(const uint8_t* data, size_t size) {
-    const QString path = FuzzFile();
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return true;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    // One file per process, in memory where the system offers it.
+    static const QString path = (QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) +
+                                QStringLiteral("/velmora-fuzz-%1.ini").arg(::getpid());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    f.write(reinterpret_cast<const char*>(data), qint64(size));
+    f.close();
     TIniFile ini(path);
-    const TValues before = ReadEverything(ini);
-    for (const TValue& v : before) // a listed key that does not read, or reads too long
-        if (v.Value == QStringLiteral("\x01missing") || v.Value.size() > TIniFile::MaxValueLength)
+    const auto before = ReadEverything(ini);
+    for (const QStringList& v : before) // a listed key that does not read, or reads too long
+        if (v[2] == Missing || v[2].size() > TIniFile::MaxValueLength)
             return false;
     int number = 0;
     (void)ini.ReadInteger(QStringLiteral("Cache"), QStringLiteral("Size"), -1);
@@ -62,15 +46,13 @@ inline bool CheckSettingsFile(const uint8_t* data, size_t size) {
                                                    qsizetype(std::min<size_t>(size, 64))),
                                  number);
 
-    // Write one key, named after the input's first section when it has one.
-    const QStringList sections = ini.ReadSections();
-    const QString section = sections.isEmpty() ? QStringLiteral("Fuzz") : sections.first();
-    // Names the file format cannot hold are not written by the program.
+    // Write one key, named after the input's first section when it has one; names the file
+    // format cannot hold are not written by the program.
+    const QString section = ini.ReadSections().value(0, QStringLiteral("Fuzz"));
     if (section.contains(u']') || section.contains(u'\n') || section.contains(u'\r') ||
         section.trimmed() != section || section.isEmpty())
         return true;
-    const QString key = QStringLiteral("Written");
-    const QString value = QStringLiteral("value %1").arg(size);
+    const QString key = QStringLiteral("Written"), value = QStringLiteral("value %1").arg(size);
     try {
         ini.WriteString(section, key, value);
     } catch (...) {
@@ -80,8 +62,7 @@ inline bool CheckSettingsFile(const uint8_t* data, size_t size) {
         return false;
     const QString written = (section + u'\n' + key).toCaseFolded();
     for (auto it = before.begin(); it != before.end(); ++it)
-        if (it.key() != written &&
-            ini.ReadString(it->Section, it->Key, QStringLiteral("\x01missing")) != it->Value)
+        if (it.key() != written && ini.ReadString((*it)[0], (*it)[1], Missing) != (*it)[2])
             return false;
     return true;
 }

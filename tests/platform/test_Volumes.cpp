@@ -7,10 +7,8 @@
 #include <gtest/gtest.h>
 
 TEST(Volumes, MountedFileSystemsTheDriveOfAPathAndReadability) {
-    const QList<PVolume> volumes = PMountedVolumes();
-    ASSERT_FALSE(volumes.isEmpty());
     QStringList mounts;
-    for (const PVolume& v : volumes) {
+    for (const PVolume& v : PMountedVolumes()) {
         mounts << v.MountPoint;
         EXPECT_TRUE(QDir(v.MountPoint).exists()) << v.MountPoint.toStdString();
         for (const char* system : {"/proc", "/sys", "/dev"})
@@ -22,25 +20,18 @@ TEST(Volumes, MountedFileSystemsTheDriveOfAPathAndReadability) {
 
     QTemporaryDir tmp;
     const QString drive = PVolumeOf(tmp.path());
-    struct {
-        QString Path;
-        QString Drive;
-    } cases[] = {
-        {tmp.path(), drive},
+    EXPECT_TRUE(mounts.contains(drive)) << drive.toStdString() << " is offered";
+    EXPECT_TRUE(tmp.path().startsWith(drive));
+    const std::pair<QString, QString> cases[] = {
         {tmp.path() + "/not/yet/made", drive}, // the nearest existing parent's
         {"/", "/"},
         {"relative/folder", ""},
         {"", ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PVolumeOf(c.Path), c.Drive) << c.Path.toStdString();
-    EXPECT_TRUE(mounts.contains(drive)) << drive.toStdString() << " is offered";
-    EXPECT_TRUE(tmp.path().startsWith(drive));
-
+    for (const auto& [path, want] : cases)
+        EXPECT_EQ(PVolumeOf(path), want) << path.toStdString();
     EXPECT_TRUE(PVolumeReadable(drive));
-    EXPECT_TRUE(PVolumeReadable("/"));
     // A folder that is no mount point (as an unmounted medium leaves behind), or nothing.
-    EXPECT_FALSE(PVolumeReadable(tmp.path()));
-    EXPECT_FALSE(PVolumeReadable(tmp.path() + "/gone"));
-    EXPECT_FALSE(PVolumeReadable(""));
+    for (const QString& gone : {tmp.path(), tmp.path() + "/gone", QString()})
+        EXPECT_FALSE(PVolumeReadable(gone)) << gone.toStdString();
 }

@@ -4,6 +4,7 @@
 #include "report/LRPrinter.h"
 
 #include <QImage>
+#include <QMap>
 #include <QPainter>
 #include <QStringList>
 #include <memory>
@@ -19,7 +20,10 @@ public:
     QSize CanvasSize{800, 800}; // how much of each sheet is kept as an image
     bool LockFails = false;
     bool CapsUnreadable = false;
-    TDeviceMode Mode{DM_PAPERSIZE | DM_ORIENTATION | DM_SCALE, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
+    static TDeviceMode Defaults() {
+        return {DM_PAPERSIZE | DM_ORIENTATION | DM_SCALE, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
+    }
+    TDeviceMode Mode = Defaults();
 
     QStringList Log;
     struct TSent {
@@ -36,9 +40,7 @@ public:
     void SetPrinterIndex(int index) override { Index = index; }
     void GetPrinter(QString& device, QString& driver, QString& port,
                     TDeviceModeHandle& mode) override {
-        device = Names.value(Index);
-        driver = "FAKE";
-        port = "";
+        device = Names.value(Index), driver = "FAKE", port = "";
         mode = std::make_shared<TDeviceMode>(Mode);
     }
     void SetPrinter(const QString& device, const QString& driver, const QString& port,
@@ -48,9 +50,7 @@ public:
                                 .arg(mode->PaperSize)
                                 .arg(mode->Orientation)
                      : to + "defaults");
-        Mode = mode ? *mode
-                    : TDeviceMode{DM_PAPERSIZE | DM_ORIENTATION | DM_SCALE, DMPAPER_A4,
-                                  DMORIENT_PORTRAIT, 100};
+        Mode = mode ? *mode : Defaults();
     }
     TDeviceMode* LockDeviceMode(const TDeviceModeHandle& mode) override {
         return LockFails ? nullptr : mode.get();
@@ -74,14 +74,12 @@ public:
     }
     void NewPage() override {
         Log << "NewPage";
-        FPainter.end();
-        Sheets.push_back(FSheet);
+        EndSheet();
         StartSheet();
     }
     void EndDoc() override {
         Log << "EndDoc";
-        FPainter.end();
-        Sheets.push_back(FSheet);
+        EndSheet();
         FPrinting = false;
     }
     void Abort() override {
@@ -93,27 +91,15 @@ public:
     bool Printing() const override { return FPrinting; }
     QPainter* Canvas() override { return FPrinting ? &FPainter : nullptr; }
     int GetDeviceCaps(int index) const override {
-        if (CapsUnreadable)
-            return 0;
-        switch (index) {
-        case LOGPIXELSX:
-        case LOGPIXELSY:
-            return Dpi;
-        case PHYSICALWIDTH:
-            return Paper.width();
-        case PHYSICALHEIGHT:
-            return Paper.height();
-        case PHYSICALOFFSETX:
-            return Offset.x();
-        case PHYSICALOFFSETY:
-            return Offset.y();
-        case HORZRES:
-            return Paper.width() - 2 * Offset.x();
-        case VERTRES:
-            return Paper.height() - 2 * Offset.y();
-        default:
-            return 0;
-        }
+        const QMap<int, int> caps{{LOGPIXELSX, Dpi},
+                                  {LOGPIXELSY, Dpi},
+                                  {PHYSICALWIDTH, Paper.width()},
+                                  {PHYSICALHEIGHT, Paper.height()},
+                                  {PHYSICALOFFSETX, Offset.x()},
+                                  {PHYSICALOFFSETY, Offset.y()},
+                                  {HORZRES, Paper.width() - 2 * Offset.x()},
+                                  {VERTRES, Paper.height() - 2 * Offset.y()}};
+        return CapsUnreadable ? 0 : caps.value(index);
     }
     void StretchDIBits(const QRect& dest, const QImage& image) override {
         Sent.push_back({dest, image, int(Sheets.size())});
@@ -125,6 +111,10 @@ private:
         FSheet = QImage(CanvasSize, QImage::Format_RGB32);
         FSheet.fill(Qt::white);
         FPainter.begin(&FSheet);
+    }
+    void EndSheet() {
+        FPainter.end();
+        Sheets.push_back(FSheet);
     }
     QString FTitle;
     bool FPrinting = false;

@@ -1,116 +1,195 @@
-// A real print through the private print server's "Velmora-PDF" queue (VELMORA_NEEDS_CUPS):
-// the PDF the spooler received is checked with pdfinfo and measured on a pdftoppm raster.
+// The PDF printer and a real print through the private print server's queues
+// (VELMORA_NEEDS_CUPS): the pages have the paper, the page count and the measures of the
+// layout, whatever unprintable margin the printer has; a document that fails or is aborted
+// leaves no file and sends no job.
 #include "platform/PPrinter.h"
 #include "report/LRBuilder.h"
+#include "report/LRPdfPrinter.h"
+#include "services/CException.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
-TEST(RealPrint, TwoPagesReachTheSpoolerAtActualSizeWithTheOffsetCompensated) {
+namespace {
+// A frame of 454 units (120.1 mm between its outer edges) at (100, 120) units of the base
+// panel on every page of a layout of the paper's size, on the printer as the report finds it
+// once set up; gives where the base panel begins on the paper, in units.
+QPoint PrintFrames(TPrinter& printer, int pages, QSizeF mm = {210, 297}, bool abort = false,
+                   const std::function<void(TLightRep&)>& setup = nullptr) {
+    TPrinter* old = SetApplicationPrinter(&printer); // the printer the report starts from
+    TLightRep rep;
+    SetApplicationPrinter(old);
+    TLRBuilder b(&rep);
+    rep.SetPaperSize(psNone);
+    rep.SetBounds(0, 0, int(mm.width() * 96 / 25.4), int(mm.height() * 96 / 25.4));
+    b.Item("Frame", b.Layout("Base", &rep, laClient), [&](TLRItem& i) {
+        i.SetBounds(100, 120, 454, 454);
+        Lines(i, clBlack, lsSingle, lsSingle, lsSingle, lsSingle);
+    });
+    b.Finish();
+    if (setup)
+        setup(rep);
+    rep.BeginDoc();
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0)
+            rep.NewPage();
+        rep.PrintPage();
+    }
+    abort ? rep.Abort() : rep.EndDoc();
+    return QPoint(rep.MarginLeft(), rep.MarginTop());
+}
+
+// The frame's lines on a page of the PDF, across its middle row and down its middle column:
+// 120.1 mm apart at their outer edges and where the layout puts them on the paper, whatever
+// unprintable margin the printer has.
+void ExpectFrame(const QString& pdf, int page, const QPoint& origin) {
+    const QImage img = PdfPage(pdf, page, BuildDirPath("report-frame"));
+    // A line (1/96 in) is drawn outside the frame at the left and top and inside it at the
+    // right and bottom; the span between the centres is within a device dot of the frame's.
+    const double line = 25.4 / 96;
+    for (const bool row : {true, false}) {
+        const QPoint at = origin + QPoint(100, 120);
+        const QList<double> runs = Runs(img, UnitsToPx((row ? at.y() : at.x()) + 227), row, IsDark);
+        ASSERT_EQ(runs.size(), 2) << pdf.toStdString() << " page " << page
+                                  << (row ? " row" : " column");
+        EXPECT_NEAR(PxToMm(runs[1] - runs[0]) + line / 2, UnitsMm(454), 0.3);
+        EXPECT_NEAR(PxToMm(runs[0]) - line / 2, UnitsMm(row ? at.x() : at.y()), 0.3);
+    }
+}
+} // namespace
+
+TEST(PdfPrinter, PagesHaveThePaperAndTheLayoutsMeasuresWhateverTheMargin) {
+    const std::tuple<QPageSize::PageSizeId, TPrinterOrientationKind, QMarginsF, int, QSizeF>
+        cases[] = {
+            // paper, orientation, margins (mm), pages, paper size (mm)
+            {QPageSize::A4, TPrinterOrientationKind::Landscape, {}, 2, {297, 210}},
+            {QPageSize::A4, TPrinterOrientationKind::Portrait, {4.2, 6.5, 4.2, 4.2}, 1, {210, 297}},
+            {QPageSize::Letter,
+             TPrinterOrientationKind::Portrait,
+             {6.35, 3, 6.35, 3},
+             3,
+             {215.9, 279.4}}};
+    QTemporaryDir dir;
+    for (const auto& [paper, orientation, margins, pages, mm] : cases) {
+        TPdfPrinter printer;
+        printer.SetDefaultPaper(paper);
+        printer.SetOrientation(orientation);
+        printer.SetMargins(margins);
+        printer.FileName = dir.filePath(QString("%1x%2.pdf").arg(mm.width()).arg(pages));
+        SCOPED_TRACE(printer.FileName.toStdString());
+        const int dpi = printer.GetDeviceCaps(LOGPIXELSX);
+        EXPECT_NEAR(printer.GetDeviceCaps(PHYSICALOFFSETX) * 25.4 / dpi, margins.left(), 0.2);
+        EXPECT_NEAR(printer.GetDeviceCaps(HORZRES) * 25.4 / dpi,
+                    mm.width() - margins.left() - margins.right(), 0.2);
+
+        const QPoint origin = PrintFrames(printer, pages, mm);
+        EXPECT_EQ(printer.PageCount(), pages);
+        EXPECT_EQ(PdfPages(printer.FileName), pages);
+        // Qt keeps the paper in whole points on some paths: within a fifth of a millimetre.
+        const QRegularExpressionMatch size =
+            QRegularExpression("Page size:\\s+([0-9.]+) x ([0-9.]+)")
+                .match(RunTool("pdfinfo", {printer.FileName}));
+        EXPECT_NEAR(size.captured(1).toDouble() / 72 * 25.4, mm.width(), 0.2);
+        EXPECT_NEAR(size.captured(2).toDouble() / 72 * 25.4, mm.height(), 0.2);
+        ExpectFrame(printer.FileName, 1, origin);
+    }
+}
+
+TEST(PdfPrinter, FailureAndAbortLeaveNoFileAndKeepAnEarlierOne) {
+    QTemporaryDir dir;
+    const auto entries = [&] {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    // A folder that does not exist, a folder given as the file, a file given as a folder.
+    WriteRaw(dir.filePath("plain"), "x");
+    QDir(dir.path()).mkdir("sub.pdf");
+    for (const QString& target : {dir.filePath("missing/out.pdf"), dir.filePath("sub.pdf"),
+                                  dir.filePath("plain/out.pdf")}) {
+        SCOPED_TRACE(target.toStdString());
+        TPdfPrinter printer;
+        printer.FileName = target;
+        QString error;
+        try {
+            printer.BeginDoc();
+        } catch (const Exception& e) {
+            error = e.Message();
+        }
+        EXPECT_TRUE(error.startsWith("Cannot write the PDF file \"" + target + "\""))
+            << error.toStdString();
+        EXPECT_FALSE(printer.Printing());
+    }
+    EXPECT_EQ(entries(), QStringList{"plain"});
+
+    // Aborted halfway: no new file, and an earlier file of the name is kept as it was.
+    TPdfPrinter printer;
+    printer.FileName = dir.filePath("new.pdf");
+    PrintFrames(printer, 2, {210, 297}, true);
+    EXPECT_EQ(entries(), QStringList{"plain"});
+    WriteRaw(dir.filePath("old.pdf"), "earlier");
+    printer.FileName = dir.filePath("old.pdf");
+    PrintFrames(printer, 2, {210, 297}, true);
+    EXPECT_EQ(ReadAll(dir.filePath("old.pdf")), QByteArray("earlier"));
+    // Finished, the document replaces it.
+    PrintFrames(printer, 1);
+    EXPECT_TRUE(ReadAll(dir.filePath("old.pdf")).startsWith("%PDF"));
+    EXPECT_EQ(entries(), (QStringList{"old.pdf", "plain"}));
+}
+
+TEST(RealPrint, PagesReachTheSpoolerAtActualSizeAnAbortSendsNothingANewQueueStartsFromItsDefaults) {
     ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "the print server fixture did not run";
     TQtPrinter printer;
-    const int queue = int(printer.Printers().indexOf("Velmora-PDF"));
-    ASSERT_GE(queue, 0) << printer.Printers().join(",").toStdString();
-    printer.SetPrinterIndex(queue);
+    auto queue = [&](const char* name) {
+        printer.SetPrinterIndex(int(printer.Printers().indexOf(name)));
+    };
+    queue("Velmora-PDF");
+    ASSERT_GE(printer.PrinterIndex(), 0) << printer.Printers().join(",").toStdString();
     TPrinter* old = SetApplicationPrinter(&printer);
-    {
-        TLightRep rep;
-        TLRBuilder b(&rep);
-        rep.SetPaperSize(psNone);
-        rep.SetBounds(0, 0, 794, 1123);
+    TLightRep later; // made while the first queue is chosen
+    SetApplicationPrinter(old);
+    // An unprintable margin of 12 mm left and 20 mm top: the origin is not the corner.
+    const QPoint origin = PrintFrames(printer, 2, {210, 297}, false, [&](TLightRep& rep) {
         rep.Title = "realprint";
-        // An unprintable margin of 12 mm left and 20 mm top: the origin is not the corner.
         rep.OnSetPrinter = [&](TLRControl*) {
             printer.QueuePrinter()->setPageSize(QPageSize(QPageSize::A4));
             printer.QueuePrinter()->setPageOrientation(QPageLayout::Portrait);
             printer.QueuePrinter()->setPageMargins(QMarginsF(12, 20, 12, 12),
                                                    QPageLayout::Millimeter);
         };
-        auto* base = b.Layout("BasePanel", &rep, laClient);
-        b.Item("Frame", base, [](TLRItem& i) {
-            i.SetBounds(0, 0, 378, 378); // 100 mm between line centres at 600 dpi
-            Lines(i, clBlack, lsSingle, lsSingle, lsSingle, lsSingle);
-        });
-        int offsetX = 0, offsetY = 0, dpi = 0;
-        base->BeforePrint = [&](TLRControl*, const TRect&, TPrintStatus&) {
-            offsetX = printer.GetDeviceCaps(PHYSICALOFFSETX);
-            offsetY = printer.GetDeviceCaps(PHYSICALOFFSETY);
-            dpi = printer.GetDeviceCaps(LOGPIXELSY);
-        };
-        b.Finish();
-        rep.BeginDoc();
-        rep.PrintPage();
-        rep.NewPage();
-        rep.PrintPage();
-        rep.EndDoc();
-        ASSERT_GT(dpi, 0);
-        EXPECT_NEAR(offsetX * 25.4 / dpi, 12.0, 0.2); // Qt keeps margins in whole points
-        EXPECT_NEAR(offsetY * 25.4 / dpi, 20.0, 0.2);
-    }
-    SetApplicationPrinter(old);
-    ASSERT_GT(printer.LastJobId(), 0);
+    });
+    const double dpi = printer.GetDeviceCaps(LOGPIXELSY);
+    EXPECT_NEAR(printer.GetDeviceCaps(PHYSICALOFFSETX) * 25.4 / dpi, 12.0, 0.2); // whole points
+    EXPECT_NEAR(printer.GetDeviceCaps(PHYSICALOFFSETY) * 25.4 / dpi, 20.0, 0.2);
     const QString pdf = JobPdf(printer.LastJobId());
     ASSERT_FALSE(pdf.isEmpty()) << "the spooler kept no PDF for job " << printer.LastJobId();
     EXPECT_EQ(PdfPages(pdf), 2);
     EXPECT_TRUE(RunTool("pdfinfo", {pdf}).contains("(A4)"));
+    ExpectFrame(pdf, 1, origin);
+    ExpectFrame(pdf, 2, origin);
 
-    const QString prefix = BuildDirPath("report-realprint");
-    const QImage page1 = PdfPage(pdf, 1, prefix + "-1"), page2 = PdfPage(pdf, 2, prefix + "-2");
-    ASSERT_FALSE(page1.isNull());
-    ASSERT_FALSE(page2.isNull());
+    // Aborted: no job, no PDF.
+    const int files = int(QDir(BuildDirPath("cups") + "/pdf").count()), job = printer.LastJobId();
+    PrintFrames(printer, 1, {210, 297}, true);
+    EXPECT_EQ(printer.LastJobId(), job);
+    QThread::msleep(300);
+    EXPECT_EQ(int(QDir(BuildDirPath("cups") + "/pdf").count()), files);
 
-    // The frame's lines along a row and along a column.
-    const double frameLeftMm = UnitsMm(37) - 6 / 600.0 * 25.4; // paper edge to line centre
-    const QList<double> across = Runs(page1, UnitsToPx(37 + 360), true, IsDark);
-    const QList<double> down = Runs(page1, UnitsToPx(37 + 300), false, IsDark);
-    ASSERT_GE(across.size(), 2);
-    ASSERT_GE(down.size(), 2);
-    EXPECT_NEAR(PxToMm(across.last() - across.first()), 100.0, 0.3);
-    EXPECT_NEAR(PxToMm(down.last() - down.first()), 100.0, 0.3);
-    // Where the layout puts it on the paper, not 12 mm / 20 mm further in.
-    EXPECT_NEAR(PxToMm(across.first()), frameLeftMm, 0.3);
-    EXPECT_NEAR(PxToMm(down.first()), frameLeftMm, 0.3);
-    EXPECT_EQ(Runs(page2, UnitsToPx(37 + 360), true, IsDark), across); // page 2 the same
-}
-
-TEST(RealPrint, AbortSendsNothingAndANewPrinterStartsFromItsDefaults) {
-    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "the print server fixture did not run";
-    TQtPrinter printer;
-    printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF")));
-    TPrinter* old = SetApplicationPrinter(&printer);
-    {
-        TLightRep rep; // fixed A4 paper, portrait
-        auto* base = new TLRLayoutPanel(&rep);
-        base->SetParent(&rep);
-        const int before = int(QDir(BuildDirPath("cups") + "/pdf").count());
-        rep.BeginDoc();
-        rep.PrintPage();
-        rep.Abort();
-        EXPECT_EQ(printer.LastJobId(), 0);
-        QThread::msleep(300);
-        EXPECT_EQ(int(QDir(BuildDirPath("cups") + "/pdf").count()), before);
-
-        // The second queue (US Letter) chosen and turned to landscape as the print dialog
-        // would: the next document resets it to its defaults but keeps what was chosen.
-        printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF-2")));
-        printer.QueuePrinter()->setPageOrientation(QPageLayout::Landscape);
-        rep.SetPaperSize(psNone);
-        QPageSize::PageSizeId seen = QPageSize::Custom;
-        QPageLayout::Orientation orientation = QPageLayout::Landscape;
-        rep.OnSetPrinter = [&](TLRControl*) {
-            seen = printer.QueuePrinter()->pageLayout().pageSize().id();
-            orientation = printer.QueuePrinter()->pageLayout().orientation();
-        };
-        rep.BeginDoc();
-        rep.Abort();
-        EXPECT_EQ(seen, QPageSize::Letter);
-        EXPECT_EQ(orientation, QPageLayout::Landscape);
-        EXPECT_EQ(rep.SeenPrinterIndex(), printer.PrinterIndex());
-    }
-    SetApplicationPrinter(old);
+    // The second queue (US Letter) chosen and turned to landscape as the print dialog would:
+    // the next document resets it to its defaults but keeps what was chosen.
+    queue("Velmora-PDF-2");
+    printer.QueuePrinter()->setPageOrientation(QPageLayout::Landscape);
+    QPageLayout seen;
+    later.SetPaperSize(psNone);
+    later.OnSetPrinter = [&](TLRControl*) { seen = printer.QueuePrinter()->pageLayout(); };
+    later.BeginDoc();
+    later.Abort();
+    EXPECT_EQ(seen.pageSize().id(), QPageSize::Letter);
+    EXPECT_EQ(seen.orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(later.SeenPrinterIndex(), printer.PrinterIndex());
 }

@@ -26,31 +26,26 @@ inline QColor Quarter(int i) {
     return colours[i];
 }
 
-inline QImage Upright() {
-    QImage img(UprightWidth, UprightHeight, QImage::Format_RGB32);
-    for (int y = 0; y < UprightHeight; ++y)
-        for (int x = 0; x < UprightWidth; ++x)
-            img.setPixelColor(
-                x, y, Quarter((y >= UprightHeight / 2 ? 2 : 0) + (x >= UprightWidth / 2 ? 1 : 0)));
-    return img;
-}
-
 // The raster a camera stores for the tag: where stored row 0 and stored column 0 lie in the
 // upright picture, as the tag's definition says (1: top/left, 2: top/right, 3: bottom/right,
 // 4: bottom/left, 5: left/top, 6: right/top, 7: right/bottom, 8: left/bottom).
 inline QImage Stored(int tag) {
-    const QImage up = Upright();
-    const int W = up.width(), H = up.height();
+    const int W = UprightWidth, H = UprightHeight;
     const bool sideways = tag >= 5;
-    QImage raster(sideways ? H : W, sideways ? W : H, QImage::Format_RGB32);
     const bool flipX = tag == 2 || tag == 3 || tag == 6 || tag == 7;
     const bool flipY = tag == 3 || tag == 4 || tag == 7 || tag == 8;
+    QImage raster(sideways ? H : W, sideways ? W : H, QImage::Format_RGB32);
     for (int r = 0; r < raster.height(); ++r)
         for (int c = 0; c < raster.width(); ++c) {
             const int a = sideways ? r : c, b = sideways ? c : r;
-            raster.setPixel(c, r, up.pixel(flipX ? W - 1 - a : a, flipY ? H - 1 - b : b));
+            const int x = flipX ? W - 1 - a : a, y = flipY ? H - 1 - b : b;
+            raster.setPixelColor(c, r, Quarter((y >= H / 2 ? 2 : 0) + (x >= W / 2 ? 1 : 0)));
         }
     return raster;
+}
+
+inline QImage Upright() {
+    return Stored(1);
 }
 
 // A JPEG of the stored raster whose EXIF block carries the tag (0: no block at all). Odd
@@ -60,7 +55,6 @@ inline QByteArray Jpeg(int tag) {
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     Stored(tag == 0 ? 1 : tag).save(&buffer, "JPG", 95);
-    buffer.close();
     if (tag == 0)
         return jpeg;
     ExifData* ed = exif_data_new();
@@ -92,26 +86,23 @@ inline bool WriteJpeg(const QString& path, int tag) {
 // the middle of each quarter has that quarter's colour (within JPEG's tolerance). why
 // receives what differs.
 inline bool ShowsUpright(const QImage& img, QString* why = nullptr) {
-    auto fail = [why](const QString& text) {
-        if (why)
-            *why = text;
-        return false;
-    };
+    QString differs;
     if (img.isNull())
-        return fail("no picture");
-    if (img.width() != 2 * img.height())
-        return fail(QString("size %1 x %2, not lying 2:1").arg(img.width()).arg(img.height()));
-    for (int i = 0; i < 4; ++i) {
-        const int x = img.width() * (i % 2 ? 3 : 1) / 4;
-        const int y = img.height() * (i / 2 ? 3 : 1) / 4;
-        const QColor got = img.pixelColor(x, y);
+        differs = "no picture";
+    else if (img.width() != 2 * img.height())
+        differs = QString("size %1 x %2, not lying 2:1").arg(img.width()).arg(img.height());
+    for (int i = 0; i < 4 && differs.isEmpty(); ++i) {
+        const QColor got =
+            img.pixelColor(img.width() * (i % 2 ? 3 : 1) / 4, img.height() * (i / 2 ? 3 : 1) / 4);
         const QColor want = Quarter(i);
-        const int d = std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
-                      std::abs(got.blue() - want.blue());
-        if (d > 60)
-            return fail(QString("quarter %1 is %2, not %3").arg(i).arg(got.name(), want.name()));
+        if (std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                std::abs(got.blue() - want.blue()) >
+            60)
+            differs = QString("quarter %1 is %2, not %3").arg(i).arg(got.name(), want.name());
     }
-    return true;
+    if (why && !differs.isEmpty())
+        *why = differs;
+    return differs.isEmpty();
 }
 
 } // namespace oriented

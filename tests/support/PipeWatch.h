@@ -34,22 +34,19 @@ public:
         FPipes << path;
         return true;
     }
-    // Starts the clock.
+    // Starts the clock; once the time is up, readers are freed until the test is over (a
+    // stuck loader may try again).
     void Start() {
         FThread = std::thread([this] {
             std::unique_lock<std::mutex> lock(FLock);
-            if (FWake.wait_for(lock, std::chrono::milliseconds(FTimeoutMs),
-                               [this] { return FDone; }))
-                return;
-            FFired = true;
-            // Keep freeing readers until the test is over: a stuck loader may try again.
-            while (!FDone) {
-                for (const QString& p : FPipes) {
-                    const int fd = ::open(p.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
-                    if (fd >= 0)
+            for (int ms = FTimeoutMs;
+                 !FWake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FDone; });
+                 ms = 50) {
+                FFired = true;
+                for (const QString& p : FPipes)
+                    if (const int fd = ::open(p.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK);
+                        fd >= 0)
                         ::close(fd);
-                }
-                FWake.wait_for(lock, std::chrono::milliseconds(50), [this] { return FDone; });
             }
         });
     }

@@ -24,15 +24,12 @@ QString RunTool(const QString& program, const QStringList& args, const QString& 
 }
 
 QString FindWindow(const QString& display, const QString& title, int ms) {
+    const QStringList args{"search", "--onlyvisible", "--name",
+                           "^" + QRegularExpression::escape(title) + "$"};
     QString id;
     WaitUntil(
         [&] {
-            id = RunTool("xdotool",
-                         {"search", "--onlyvisible", "--name",
-                          "^" + QRegularExpression::escape(title) + "$"},
-                         display)
-                     .section('\n', 0, 0);
-            return id.toLongLong() > 0;
+            return (id = RunTool("xdotool", args, display).section('\n', 0, 0)).toLongLong() > 0;
         },
         ms);
     return id.toLongLong() > 0 ? id : QString();
@@ -47,12 +44,10 @@ QRect Geometry(const QString& display, const QString& window) {
 }
 
 void Click(const QString& display, const QString& window, int x, int y) {
-    QStringList args{"mousemove"};
-    if (!window.isEmpty())
-        args << "--window" << window;
+    const QStringList on = window.isEmpty() ? QStringList() : QStringList{"--window", window};
     RunTool("xdotool",
-            args << QString::number(x) << QString::number(y) << "click"
-                 << "1",
+            QStringList{"mousemove"} + on +
+                QStringList{QString::number(x), QString::number(y), "click", "1"},
             display);
 }
 
@@ -83,27 +78,24 @@ double UnitsMm(double units) {
 QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), int from, int to) {
     QList<double> centres;
     const int n = to >= 0 ? to : row ? img.width() : img.height();
-    int start = -1;
-    for (int i = from; i <= n; ++i) {
+    for (int i = from, start = -1; i <= n; ++i) {
         const bool in = i < n && test(row ? img.pixel(i, index) : img.pixel(index, i));
         if (in && start < 0)
             start = i;
-        if (!in && start >= 0) {
-            centres << (start + i - 1) / 2.0;
-            start = -1;
-        }
+        if (!in && start >= 0)
+            centres << (start + i - 1) / 2.0, start = -1;
     }
     return centres;
 }
 
 QColor Average(const QImage& img, const QPoint& centre) {
-    int r = 0, g = 0, b = 0, n = 0;
+    int r = 0, g = 0, b = 0;
     for (int y = -2; y <= 2; ++y)
         for (int x = -2; x <= 2; ++x) {
             const QRgb c = img.pixel(centre + QPoint(x, y));
-            r += qRed(c), g += qGreen(c), b += qBlue(c), ++n;
+            r += qRed(c), g += qGreen(c), b += qBlue(c);
         }
-    return QColor(r / n, g / n, b / n);
+    return QColor(r / 25, g / 25, b / 25);
 }
 
 bool Near(const QColor& a, const QColor& b, int tolerance) {
@@ -113,15 +105,22 @@ bool Near(const QColor& a, const QColor& b, int tolerance) {
 }
 
 namespace {
-QStringList ReadLines(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-}
-
 QString PdfDir() {
     return BuildDirPath("cups") + "/pdf";
+}
+
+// The first PDF of the print server matching the pattern that is not among those named.
+QString NewPdf(const QString& pattern, const QStringList& before, int ms) {
+    QString pdf;
+    WaitUntil(
+        [&] {
+            for (const QString& f : QDir(PdfDir()).entryList({pattern}, QDir::Files))
+                if (pdf.isEmpty() && !before.contains(f))
+                    pdf = PdfDir() + "/" + f;
+            return !pdf.isEmpty();
+        },
+        ms);
+    return pdf;
 }
 } // namespace
 
@@ -140,17 +139,18 @@ void TProgramRun::Start(const QString& home, const QString& tmp, const QStringLi
     FLog = tmp + "/status.log";
     FBefore = QDir(PdfDir()).entryList({"*.pdf"}, QDir::Files);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", Display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("CUPS_SERVER", PrivateCupsServer());
-    env.insert("VELMORA_HOME", QDir(home).path() + "/");
-    env.insert("HOME", home);
-    env.insert("TMPDIR", tmp);
-    env.insert("XDG_RUNTIME_DIR", tmp);
-    env.insert("VELMORA_TEST_HOOK", "1");
-    env.insert("VELMORA_STATUS_LOG", FLog);
-    for (auto it = extra.begin(); it != extra.end(); ++it)
-        env.insert(it.key(), it.value());
+    const QMap<QString, QString> ours{{"DISPLAY", Display},
+                                      {"QT_QPA_PLATFORM", "xcb"},
+                                      {"CUPS_SERVER", PrivateCupsServer()},
+                                      {"VELMORA_HOME", QDir(home).path() + "/"},
+                                      {"HOME", home},
+                                      {"TMPDIR", tmp},
+                                      {"XDG_RUNTIME_DIR", tmp},
+                                      {"VELMORA_TEST_HOOK", "1"},
+                                      {"VELMORA_STATUS_LOG", FLog}};
+    for (const auto* vars : {&ours, &extra})
+        for (auto it = vars->begin(); it != vars->end(); ++it)
+            env.insert(it.key(), it.value());
     Program.setProcessEnvironment(env);
     Program.setProcessChannelMode(QProcess::MergedChannels);
     Program.start(VelmoraBinPath(), args);
@@ -166,13 +166,9 @@ bool TProgramRun::WaitLoaded(int ms) {
 }
 
 bool TProgramRun::WaitFor(const QString& text, int ms) {
-    const bool seen = WaitUntil(
-        [&] {
-            return Output().contains(text) || StatusLines().join('\n').contains(text) ||
-                   Program.state() == QProcess::NotRunning;
-        },
-        ms);
-    return seen && (Output().contains(text) || StatusLines().join('\n').contains(text));
+    auto seen = [&] { return Output().contains(text) || StatusLines().join('\n').contains(text); };
+    WaitUntil([&] { return seen() || Program.state() == QProcess::NotRunning; }, ms);
+    return seen();
 }
 
 QString TProgramRun::Output() {
@@ -185,7 +181,7 @@ QString TProgramRun::Output() {
 }
 
 QStringList TProgramRun::StatusLines() const {
-    return ReadLines(FLog);
+    return QString::fromUtf8(ReadAll(FLog)).split('\n', Qt::SkipEmptyParts);
 }
 
 bool TProgramRun::WaitForEnd(int ms) {
@@ -206,17 +202,7 @@ QString TProgramRun::OpenFromFileMenu(const QString& key, const QString& title) 
 }
 
 QString TProgramRun::WaitForPdf(const QString& titlePart, int ms) {
-    QString pdf;
-    WaitUntil(
-        [&] {
-            for (const QString& f :
-                 QDir(PdfDir()).entryList({"*" + titlePart + "*.pdf"}, QDir::Files))
-                if (pdf.isEmpty() && !FBefore.contains(f))
-                    pdf = PdfDir() + "/" + f;
-            return !pdf.isEmpty();
-        },
-        ms);
-    return pdf;
+    return NewPdf("*" + titlePart + "*.pdf", FBefore, ms);
 }
 
 QString TProgramRun::Finish() {
@@ -228,26 +214,19 @@ QString TProgramRun::Finish() {
 }
 
 QString JobPdf(int job, int ms) {
-    QString pdf;
-    WaitUntil(
-        [&] {
-            const QStringList found =
-                QDir(PdfDir()).entryList({QString("job-%1-*.pdf").arg(job)}, QDir::Files);
-            pdf = found.isEmpty() ? QString() : PdfDir() + "/" + found.first();
-            return !pdf.isEmpty();
-        },
-        ms);
-    return pdf;
+    return NewPdf(QString("job-%1-*.pdf").arg(job), {}, ms);
 }
 
 QImage PdfPage(const QString& pdf, int page, const QString& prefix) {
-    RunTool("pdftoppm", {"-r", QString::number(Dpi), "-png", "-f", QString::number(page), "-l",
-                         QString::number(page), "-singlefile", pdf, prefix});
+    const QString n = QString::number(page);
+    RunTool("pdftoppm",
+            {"-r", QString::number(Dpi), "-png", "-f", n, "-l", n, "-singlefile", pdf, prefix});
     return QImage(prefix + ".png");
 }
 
 int PdfPages(const QString& pdf) {
-    const QRegularExpressionMatch m =
-        QRegularExpression("Pages:\\s+(\\d+)").match(RunTool("pdfinfo", {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
+    return QRegularExpression("Pages:\\s+(\\d+)")
+        .match(RunTool("pdfinfo", {pdf}))
+        .captured(1)
+        .toInt();
 }

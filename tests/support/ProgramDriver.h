@@ -29,12 +29,9 @@ constexpr double Dpi = 300;
 inline double PxToMm(double px) {
     return px / Dpi * 25.4;
 }
-inline int MmToPx(double mm) {
-    return int(mm / 25.4 * Dpi + 0.5);
-}
 double UnitsMm(double units);
 inline int UnitsToPx(double units) {
-    return MmToPx(UnitsMm(units));
+    return int(UnitsMm(units) / 25.4 * Dpi + 0.5);
 }
 // Centres of the runs along a row (or a column) of a page whose pixels pass the test, from
 // pixel from up to (not including) to; to < 0 means the page's end.
@@ -43,7 +40,7 @@ QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), i
 inline bool IsDark(QRgb p) {
     return qGray(p) < 90;
 }
-// The mean colour of the 5 x 5 pixels around a point.
+// The mean colour of the 5 x 5 pixels around a point; whether two colours are near.
 QColor Average(const QImage& img, const QPoint& centre);
 bool Near(const QColor& a, const QColor& b, int tolerance = 22);
 
