@@ -20,21 +20,16 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs) {
 bool TFakeSource::GetOriginalInfo(const QString& path, TOriginalFacts& facts) {
     if (Missing.contains(path))
         return false;
-    const QString name = QFileInfo(path).completeBaseName();
-    facts.FileSize = 1000 + name.size() * 1024;
-    facts.FileTime = "2004/03/05 19:08:" + QString::number(10 + name.size() % 50);
-    facts.Width = 400;
-    facts.Height = 300;
+    const qsizetype name = QFileInfo(path).completeBaseName().size();
+    facts = {
+        1000 + name * 1024, "2004/03/05 19:08:" + QString::number(10 + name % 50), {}, 400, 300};
     return true;
 }
 
 bool TFakeSource::GetThumbnail(const QString& path, QImage& bitmap) {
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        FRequests << path;
-    }
-    if (DelayUs > 0)
-        QThread::usleep(DelayUs);
+    std::lock_guard<std::mutex> lock(FLock); // only the loading thread makes pictures
+    FRequests << path;
+    QThread::usleep(DelayUs);
     if (Broken.contains(path))
         throw std::runtime_error("broken picture");
     if (Missing.contains(path))

@@ -17,10 +17,10 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 20000);
 class TFakeSource : public TThumbnailSource {
 public:
     QSet<QString> Broken, Missing;
-    int DelayUs = 0;                           // time a thumbnail takes
-    std::atomic<int> BoxSets{0}, Refreshes{0}; // SetBox and RefreshThumbnail calls
+    int DelayUs = 0;               // time a thumbnail takes
+    std::atomic<int> Refreshes{0}; // RefreshThumbnail calls
 
-    void SetBox(int, int) override { ++BoxSets; }
+    void SetBox(int, int) override {}
     bool GetOriginalInfo(const QString& path, TOriginalFacts& facts) override;
     bool GetThumbnail(const QString& path, QImage& bitmap) override;
     bool RefreshThumbnail(const QString& path, QImage& bitmap) override;

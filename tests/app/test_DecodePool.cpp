@@ -175,7 +175,9 @@ TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOr
         ASSERT_TRUE(c.Do != Stress || WaitFor([&] { return rig.Done(); }, 60000));
         if (c.Do == Cancel) {
             ASSERT_TRUE(WaitFor([&] { return rig.Reports.value(rig.Reports.size() - 1) >= 60; }));
+            rig.Thread.Reload(); // a request taken up after the cancel is cancelled too
             rig.Thread.CancelAndWait();
+            EXPECT_TRUE(rig.Thread.Idle());
             EXPECT_EQ(rig.Reports.last(), -1);
         }
         if (c.Do != Change)

@@ -1,6 +1,6 @@
 // The loader against the real thumbnail database on pictures made here: a corrupt picture,
-// named pipes called like pictures, a size change over a warm cache, "Reload this image", the
-// index on disk after every load that ends, facts of real files, and names that are not UTF-8.
+// named pipes called like pictures, a size change over a warm cache, "Reload this image", facts
+// of real files, and names that are not UTF-8.
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
 #include "app/c_ImageListThread.h"
@@ -77,12 +77,9 @@ TEST(LoaderDatabase, CorruptPictureAndPipesStayBlankAndLoadingCompletesOnce) {
     QStringList list;
     for (int i = 0; i < 4; ++i)
         list << rig.Photo(QString("p%1.jpg").arg(i), 640, 480, QColor(40 * i, 100, 200));
-    const QString bad = rig.Photos.filePath("broken.jpg");
-    WriteRaw(bad,
-             QByteArray("\xFF\xD8\xFF\xE0 this is not a picture", 28) + QByteArray(500, '\x11'));
-    list.insert(2, bad);
-    const char* const pipes[] = {"pipe.jpg", "pipe.png", "pipe.tif"}; // named like pictures
-    for (const char* name : pipes) {
+    list << rig.Photos.filePath("broken.jpg");
+    WriteRaw(list.last(), QByteArray("\xFF\xD8\xFF\xE0 not a picture", 18) + QByteArray(500, 1));
+    for (const char* name : {"pipe.jpg", "pipe.png", "pipe.tif"}) { // named like pictures
         ASSERT_TRUE(watch.Make(rig.Photos.filePath(name)));
         list << rig.Photos.filePath(name);
     }
@@ -91,20 +88,10 @@ TEST(LoaderDatabase, CorruptPictureAndPipesStayBlankAndLoadingCompletesOnce) {
     EXPECT_FALSE(watch.Fired()) << "a pipe was opened for reading";
     EXPECT_EQ(rig.Reports.size(), 16);
     EXPECT_EQ(rig.Reports.count(100), 1);
-    const TThumbnailData* broken = rig.ByName("broken.jpg");
-    ASSERT_NE(broken, nullptr);
-    EXPECT_TRUE(broken->Info[0].isEmpty());
-    for (const char* name : {"broken.jpg", "pipe.jpg", "pipe.png", "pipe.tif"}) {
-        ASSERT_NE(rig.ByName(name), nullptr) << name;
-        EXPECT_TRUE(rig.ByName(name)->Bitmap.isNull()) << name;
-    }
-    for (int i = 0; i < 4; ++i) {
-        const TThumbnailData* item = rig.ByName(QString("p%1.jpg").arg(i));
-        ASSERT_NE(item, nullptr);
-        EXPECT_EQ(item->Bitmap.size(), QSize(128, 96));
-        EXPECT_EQ(item->Info[0], "Finished");
-        EXPECT_EQ(item->Info[6] + "x" + item->Info[7], "640x480");
-        EXPECT_EQ(item->Info[3], QString::number(QFileInfo(list[i < 2 ? i : i + 1]).size()));
+    for (const QString name : {"broken.jpg", "pipe.jpg", "pipe.png", "pipe.tif", "p0.jpg"}) {
+        ASSERT_NE(rig.ByName(name), nullptr) << qPrintable(name);
+        EXPECT_EQ(rig.ByName(name)->Bitmap.size(), name == "p0.jpg" ? QSize(128, 96) : QSize(0, 0))
+            << qPrintable(name);
     }
     // "Reload this image" makes the selected picture again (item 0 is broken.jpg).
     rig.Grid.Item(1)->Bitmap = QImage();
@@ -140,30 +127,6 @@ TEST(LoaderDatabase, SizeChangeRestartsBothPassesAndAWarmCacheMakesNoDecode) {
     EXPECT_EQ(CountBitmaps(rig.Cache), 6);
 }
 
-TEST(LoaderDatabase, EveryLoadThatEndsLeavesItsThumbnailsInTheIndexOnDisk) {
-    TDbRig rig;
-    QStringList lists[3];
-    for (int i = 0; i < 5; ++i)
-        lists[i % 3] << rig.Photo(QString("f%1.jpg").arg(i), 320, 240, QColor(40 * i, 80, 120));
-    for (int i = 0; i < 4; ++i)
-        lists[2] << rig.Photo(QString("t%1.jpg").arg(i), 320, 240, QColor(10, 10, 60 * i));
-    // The database is still alive: what is on disk now is what a kill would leave.
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(lists[0]); }));
-    EXPECT_EQ(IndexRecords(rig.Cache), 2);
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(lists[1]); }));
-    EXPECT_EQ(IndexRecords(rig.Cache), 4);
-    // A cancelled load keeps what it made so far.
-    rig.Reports.clear();
-    rig.Thread->SetFileList(lists[2]);
-    ASSERT_TRUE(WaitFor([&] { return rig.Reports.size() >= 7; })); // into the thumbnail pass
-    rig.Thread->CancelAndWait();
-    int made = 0;
-    for (int i = 0; i < rig.Grid.Count(); ++i)
-        made += rig.Grid.Item(i)->Bitmap.isNull() ? 0 : 1;
-    EXPECT_GT(made, 0);
-    EXPECT_EQ(IndexRecords(rig.Cache), 4 + made);
-}
-
 TEST(DatabaseSource, FactsOfRealFilesWithTheShotDateAsTheProgramWritesDates) {
     TDbRig rig;
     const auto source = MakeDatabaseSource(rig.DB.get());
@@ -188,7 +151,7 @@ TEST(DatabaseSource, FactsOfRealFilesWithTheShotDateAsTheProgramWritesDates) {
 TEST(ForeignNames, Latin1AndShiftJisNamesAreListedMadeCachedAndFoundAgain) {
     const QList<QByteArray> natives = {"plain.jpg", "caf\xE9.jpg", "\x93\xFA\x96\x7B.jpg",
                                        "\xE5\x86\x99\xE7\x9C\x9F.jpg"};
-    std::unique_ptr<TDbRig> rig = std::make_unique<TDbRig>();
+    auto rig = std::make_unique<TDbRig>();
     const QByteArray dir = QFile::encodeName(rig->Photos.path()) + "/";
     for (int i = 0; i < natives.size(); ++i) {
         const QString plain = rig->Photo("p.jpg", 160, 120, QColor(60 * i, 200 - 40 * i, 90));
@@ -198,38 +161,26 @@ TEST(ForeignNames, Latin1AndShiftJisNamesAreListedMadeCachedAndFoundAgain) {
     // Listed: every file, each name going back to its own bytes.
     const QString folder = PDecodeName(dir);
     QStringList paths;
-    QList<QByteArray> found;
-    for (const QString& n : ListImageFiles(folder, ExtensionList)) {
-        paths << folder + n;
-        found << PEncodeName(n);
-    }
+    QList<QByteArray> found, sorted = natives;
+    for (const QString& n : ListImageFiles(folder, ExtensionList))
+        paths << folder + n, found << PEncodeName(n);
     std::sort(found.begin(), found.end());
-    QList<QByteArray> sorted = natives;
     std::sort(sorted.begin(), sorted.end());
     ASSERT_EQ(found, sorted);
     // Made by the loader into the grid, and cached.
     ASSERT_TRUE(rig->Run([&] { rig->Thread->SetFileList(paths); }));
-    for (int i = 0; i < rig->Grid.Count(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(rig->Grid.Item(i)->Info[0], "Finished");
-        EXPECT_EQ(rig->Grid.Item(i)->Info[6], "160");
-    }
+    for (int i = 0; i < rig->Grid.Count(); ++i)
+        EXPECT_EQ(rig->Grid.Item(i)->Info[6], "160") << i;
     EXPECT_EQ(rig->DB->Graphic().DecodeCount(), natives.size());
     const QString cache = rig->Cache, home = rig->Home.Path();
     rig->Thread.reset();
-    rig->DB.reset(); // the index is saved here and holds the names as their bytes on disk
-    const QByteArray index = ReadAll(cache + "/_TDB0100/_TDBCache.dat");
-    for (const QByteArray& n : natives)
-        EXPECT_TRUE(index.contains(dir + n)) << n.toHex().toStdString();
-
+    rig->DB.reset(); // the index is saved here, holding the names as their bytes on disk
     // After a restart every picture is found in the cache (no decode), as print jobs ask.
     TThumbnailDB again(nullptr, home);
     again.SetCacheDirectory(cache);
     again.SetWidth(TImageListThread::StoreBoxSize);
     again.SetHeight(TImageListThread::StoreBoxSize);
-    for (const QString& p : paths) {
-        ASSERT_TRUE(again.GetThumbnail(p)) << PEncodeName(p).toHex().toStdString();
-        EXPECT_EQ(again.ThumbnailInfo().Bitmap->size(), QSize(512, 384));
-    }
+    for (const QString& p : paths)
+        EXPECT_TRUE(again.GetThumbnail(p)) << PEncodeName(p).toHex().toStdString();
     EXPECT_EQ(again.Graphic().DecodeCount(), 0);
 }

@@ -76,20 +76,3 @@ TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbn
         Shot(second.Display, "signal_program_restart.png");
     }
 }
-
-TEST(SignalProgram, SigtermDuringALoadStopsItAndKeepsWhatWasMade) {
-    ASSERT_FALSE(XvfbDisplay().isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
-    QTemporaryDir photos, home, tmp;
-    for (int i = 0; i < 60; ++i) {
-        QImage img(2400, 1600, QImage::Format_RGB32);
-        img.fill(QColor(4 * i, 120, 255 - 4 * i));
-        ASSERT_TRUE(img.save(photos.filePath(QString("big%1.jpg").arg(i)), "JPG"));
-    }
-    TProgramRun run(home.path(), tmp.path(), {photos.path()});
-    ASSERT_TRUE(run.WaitFor("status\t Load  55", 60000)); // into the thumbnail pass
-    ::kill(pid_t(run.Program.processId()), SIGTERM);
-    EXPECT_TRUE(run.WaitForEnd(20000));
-    const int made = CountBitmaps(home.path() + "/Temp");
-    EXPECT_GT(made, 0);
-    EXPECT_EQ(IndexRecords(home.path() + "/Temp"), made) << "every bitmap made has its record";
-}
