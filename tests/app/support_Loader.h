@@ -1,7 +1,10 @@
 #pragma once
-// Helpers for the loader tests: a controllable picture source and event-loop waiting.
+// Helpers for the loader tests: a controllable picture source, event-loop waiting and a grid
+// with its loader.
 #include "app/c_ImageListThread.h"
+#include "app/c_ThumbListView.h"
 
+#include <QAction>
 #include <QImage>
 #include <QSet>
 #include <QStringList>
@@ -32,3 +35,25 @@ private:
 };
 
 QStringList NumberedPaths(const QString& folder, int count, const QString& ext = "jpg");
+
+// A grid of 3 columns and 2 rows on screen, and its loader once Start gives it a source; every
+// report is collected and passed on to OnReport.
+struct TLoaderRig {
+    TThumbListView Grid;
+    QAction Reload{"Reload this image"};
+    std::unique_ptr<TImageListThread> Thread;
+    QList<int> Reports;
+    std::function<void(int)> OnReport;
+
+    TLoaderRig();
+    // The loader over this source, at the medium size.
+    void Start(std::unique_ptr<TThumbnailSource> source);
+    // The loader is idle after the end or a stop.
+    bool Settled() const;
+    // Reports cleared, the request made, then waits until settled.
+    bool Await(const std::function<void()>& request, int timeoutMs = 60000);
+    bool Load(const QStringList& list) {
+        return Await([&] { Thread->SetFileList(list); });
+    }
+    int Pictures() const; // cells with a picture
+};

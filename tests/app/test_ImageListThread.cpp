@@ -6,7 +6,6 @@
 #include "support/TestSupport.h"
 #include "support_Loader.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -16,45 +15,15 @@
 
 namespace {
 
-struct TRig {
-    TThumbListView Grid;
-    QAction Reload{"Reload this image"};
+struct TRig : TLoaderRig {
     TFakeSource* Source = new TFakeSource;
-    std::unique_ptr<TImageListThread> Thread;
-    QList<int> Reports;
-    std::function<void(int)> OnReport;
 
     TRig() {
-        Grid.resize(600 + TThumbListView::ScrollBarWidth, 400); // 3 columns, 2 rows on screen
-        Grid.show();
-        Thread = std::make_unique<TImageListThread>(&Grid, &Reload,
-                                                    std::unique_ptr<TThumbnailSource>(Source));
-        Thread->OnProgress = [this](int p) {
-            Reports << p;
-            if (OnReport)
-                OnReport(p);
-        };
+        Start(std::unique_ptr<TThumbnailSource>(Source));
         Thread->OnDrawIcon = [](const QString&, QImage& bitmap) {
             bitmap = QImage(48, 48, QImage::Format_RGB32);
             bitmap.fill(Qt::gray);
         };
-        Thread->SetThumbSize(128, 128);
-    }
-    ~TRig() { Thread.reset(); }
-    bool Settled() const {
-        return Thread->Sleeping() && !Reports.isEmpty() &&
-               (Reports.last() >= 100 || Reports.last() < 0);
-    }
-    bool Load(const QStringList& list) {
-        Reports.clear();
-        Thread->SetFileList(list);
-        return WaitFor([&] { return Settled(); });
-    }
-    int Pictures() const {
-        int n = 0;
-        for (int i = 0; i < Grid.Count(); ++i)
-            n += Grid.Item(i)->Bitmap.isNull() ? 0 : 1;
-        return n;
     }
     QStringList Names() const {
         QStringList n;

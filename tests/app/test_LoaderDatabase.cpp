@@ -1,51 +1,58 @@
 // The loader against the real thumbnail database on pictures made here: a corrupt picture,
 // named pipes called like pictures, a size change over a warm cache, "Reload this image", facts
-// of real files, and names that are not UTF-8.
+// of real files, names that are not UTF-8; and the cache settings window while the loader fills
+// the database from 200 photographs: "Clear cache", a new location and a new size stop the load
+// and wait for the loader before they touch the database, and the next load fills it without
+// error; an unchanged Close leaves the load running. Also run under ThreadSanitizer.
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
 #include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
+#include "cache/i_Cache.h"
+#include "cache/i_SelectCachePath.h"
+#include "platform/PDialogSeam.h"
 #include "platform/PFileSystem.h"
+#include "services/CIniFile.h"
 #include "support/CacheFiles.h"
 #include "support/PipeWatch.h"
 #include "support/TestSupport.h"
 #include "support_Loader.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPushButton>
+#include <QSlider>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
 
-struct TDbRig {
+constexpr int PhotoCount = 200;
+
+// The program folder with its settings file, a cache in it and the loader over the database.
+struct TDbRig : TLoaderRig {
     TempHome Home;
     QTemporaryDir Photos;
     QString Cache = Home.Path() + "Temp";
     std::unique_ptr<TThumbnailDB> DB;
-    TThumbListView Grid;
-    QAction Reload{"Reload this image"};
-    std::unique_ptr<TImageListThread> Thread;
-    QList<int> Reports;
 
     TDbRig() {
+        LoadConfiguration();
         QDir().mkpath(Cache);
         DB = std::make_unique<TThumbnailDB>(nullptr, Home.Path());
         DB->SetCacheDirectory(Cache);
-        DB->SetMaxSizeKB(100000);
-        Grid.resize(621, 400);
-        Thread = std::make_unique<TImageListThread>(&Grid, &Reload, MakeDatabaseSource(DB.get()));
-        Thread->OnProgress = [this](int p) { Reports << p; };
-        Thread->SetThumbSize(128, 128);
+        DB->SetMaxSizeKB(512000);
+        Start(MakeDatabaseSource(DB.get()));
     }
     ~TDbRig() {
         Thread.reset(); // before the database it uses
         DB.reset();
+        delete IniFile;
+        IniFile = nullptr;
     }
     QString Photo(const QString& name, int w, int h, QColor c) {
         QImage img(w, h, QImage::Format_RGB32);
@@ -55,17 +62,43 @@ struct TDbRig {
         EXPECT_TRUE(img.save(path, nullptr, 90));
         return path;
     }
-    bool Run(const std::function<void()>& request) {
-        Reports.clear();
-        request();
-        return WaitFor(
-            [&] { return Thread->Idle() && !Reports.isEmpty() && Reports.last() >= 100; }, 60000);
-    }
     const TThumbnailData* ByName(const QString& name) const {
         for (int i = 0; i < Grid.Count(); ++i)
             if (Grid.Item(i)->FileName == name)
                 return Grid.Item(i);
         return nullptr;
+    }
+};
+
+// The main window's parts that matter for the cache settings, put together as start-up does.
+struct TLoadRig : TDbRig {
+    QStringList List, Messages;
+    int Stops = 0;
+    std::unique_ptr<TfrmSelectCachePath> Select;
+    std::unique_ptr<TfrmCache> Window;
+
+    TLoadRig() {
+        SetDialogAnswerer([this](TDialogRequest& r) {
+            Messages << r.Text;
+            return 0;
+        });
+        for (int i = 0; i < PhotoCount; ++i)
+            List << Photo(QString("p%1.jpg").arg(i, 3, 10, QChar('0')), 240, 180,
+                          QColor((i * 37) % 256, (i * 91) % 256, (i * 53) % 256));
+        Select = std::make_unique<TfrmSelectCachePath>(nullptr, DB.get());
+        Window = std::make_unique<TfrmCache>(nullptr, DB.get(), Select.get());
+        Window->OnStopLoading = [this] { ++Stops, Thread->CancelAndWait(); };
+        Window->show();
+    }
+    ~TLoadRig() {
+        Close();
+        SetDialogAnswerer({});
+    }
+    void Close() { // the windows, then the loader before the database it uses
+        Window.reset();
+        Select.reset();
+        Thread.reset();
+        DB.reset();
     }
 };
 
@@ -84,7 +117,7 @@ TEST(LoaderDatabase, CorruptPictureAndPipesStayBlankAndLoadingCompletesOnce) {
         list << rig.Photos.filePath(name);
     }
     watch.Start();
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
+    ASSERT_TRUE(rig.Load(list));
     EXPECT_FALSE(watch.Fired()) << "a pipe was opened for reading";
     EXPECT_EQ(rig.Reports.size(), 16);
     EXPECT_EQ(rig.Reports.count(100), 1);
@@ -107,7 +140,7 @@ TEST(LoaderDatabase, SizeChangeRestartsBothPassesAndAWarmCacheMakesNoDecode) {
     QStringList list;
     for (int i = 0; i < 6; ++i)
         list << rig.Photo(QString("w%1.jpg").arg(i), 800, 600, QColor(30 * i, 60, 90));
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
+    ASSERT_TRUE(rig.Load(list));
     EXPECT_EQ(CountBitmaps(rig.Cache), 6);
     // Same size and time, but content no decoder accepts: only the cache can answer now.
     for (const QString& path : list) {
@@ -119,7 +152,7 @@ TEST(LoaderDatabase, SizeChangeRestartsBothPassesAndAWarmCacheMakesNoDecode) {
         ASSERT_TRUE(f.flush());
         ASSERT_TRUE(f.setFileTime(mtime, QFileDevice::FileModificationTime));
     }
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetThumbSize(96, 96); }));
+    ASSERT_TRUE(rig.Await([&] { rig.Thread->SetThumbSize(96, 96); }));
     EXPECT_EQ(rig.Thread->JobCount(), 2);
     EXPECT_EQ(rig.Reports.size(), 12); // both passes again
     for (int i = 0; i < rig.Grid.Count(); ++i)
@@ -168,7 +201,7 @@ TEST(ForeignNames, Latin1AndShiftJisNamesAreListedMadeCachedAndFoundAgain) {
     std::sort(sorted.begin(), sorted.end());
     ASSERT_EQ(found, sorted);
     // Made by the loader into the grid, and cached.
-    ASSERT_TRUE(rig->Run([&] { rig->Thread->SetFileList(paths); }));
+    ASSERT_TRUE(rig->Load(paths));
     for (int i = 0; i < rig->Grid.Count(); ++i)
         EXPECT_EQ(rig->Grid.Item(i)->Info[6], "160") << i;
     EXPECT_EQ(rig->DB->Graphic().DecodeCount(), natives.size());
@@ -183,4 +216,64 @@ TEST(ForeignNames, Latin1AndShiftJisNamesAreListedMadeCachedAndFoundAgain) {
     for (const QString& p : paths)
         EXPECT_TRUE(again.GetThumbnail(p)) << PEncodeName(p).toHex().toStdString();
     EXPECT_EQ(again.Graphic().DecodeCount(), 0);
+}
+
+TEST(LoaderCacheSettings, ClearMoveOrResizeWhileLoadingStopsTheLoadAndTheNextLoadFillsTheCache) {
+    enum { Clear, Move, Resize, Unchanged };
+    const std::function<void(TLoadRig&)> acts[] = {
+        [](TLoadRig& r) { r.Window->BtnClear->click(); },
+        [](TLoadRig& r) {
+            QDir().mkpath(AppDir + "moved");
+            r.Select->SetDirectory(AppDir + "moved");
+            r.Select->BtnOK->click();
+            r.Window->TrackBar->setValue(20);
+            r.Window->BtnClose->click();
+        },
+        [](TLoadRig& r) {
+            r.Window->TrackBar->setValue(1);
+            r.Window->BtnClose->click();
+        },
+        [](TLoadRig& r) { r.Window->BtnClose->click(); },
+    };
+    for (int c : {Clear, Move, Resize, Unchanged}) {
+        SCOPED_TRACE(c);
+        TLoadRig rig;
+        rig.Thread->SetFileList(rig.List);
+        // Into the thumbnail pass, with thumbnails being stored.
+        ASSERT_TRUE(WaitFor([&] { return CountBitmaps(TempDir) >= 10; }, 120000));
+        ASSERT_FALSE(rig.Thread->Idle());
+        acts[c](rig);
+        EXPECT_EQ(rig.Stops, c == Unchanged ? 0 : 1);
+        if (c != Unchanged) {
+            // The loader was idle before the database was touched, and stays so.
+            EXPECT_TRUE(rig.Thread->Idle());
+            ASSERT_TRUE(WaitFor([&] { return rig.Settled(); }));
+            EXPECT_EQ(rig.Reports.last(), -1) << "the load ends as cancelled";
+            EXPECT_LT(rig.Pictures(), PhotoCount);
+            EXPECT_EQ(QFileInfo::exists(TempDir + "/_TDB0100"), c != Clear);
+            if (c == Clear) {
+                EXPECT_EQ(rig.DB->Table().List().Count(), 0);
+            }
+            rig.Reports.clear(); // the user reloads
+            rig.Thread->Reload();
+        }
+        ASSERT_TRUE(WaitFor([&] { return rig.Settled(); }, 180000));
+        EXPECT_EQ(rig.Reports.last(), 100);
+        EXPECT_EQ(rig.Pictures(), PhotoCount);
+        EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
+        const QString base = c == Move ? AppDir + "moved" : TempDir;
+        EXPECT_EQ(rig.DB->GetCacheDirectory(), base);
+        // The new limit (25 MB) keeps only the newest thumbnails; the others keep all.
+        const int kept = rig.DB->Table().List().Count();
+        EXPECT_EQ(kept < PhotoCount, c == Resize);
+        EXPECT_LE(rig.DB->Table().List().TotalBytes, rig.DB->GetMaxSizeKB() * 1024);
+        rig.Close(); // saves the index
+        EXPECT_EQ(IndexRecords(base), kept);
+        EXPECT_EQ(CountBitmaps(base + "/_TDB0100"), kept);
+        // The old index names exactly the bitmaps made before the move.
+        if (c == Move) {
+            EXPECT_EQ(IndexRecords(TempDir), CountBitmaps(TempDir));
+            EXPECT_GE(IndexRecords(TempDir), 10);
+        }
+    }
 }
