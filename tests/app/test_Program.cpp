@@ -1,9 +1,13 @@
-// The built program as a returning user meets it (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS):
-// started, handed a picture by a second start (which ends without a window of its own), size
-// and order changed with the mouse, moved, quit with Ctrl+Q, started again in the same folder,
-// size, order and place; there the cache settings worked with xdotool (Settings › Cache
-// settings, the location window, a new folder and size, Close), which "Thumbnail.ini" keeps
-// and the next start, at QT_SCALE_FACTOR=2, uses. Screenshots are left under build/screenshots.
+// The built program, started as a user would (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS);
+// VELMORA_TEST_HOOK answers its message boxes and reports its steps. The logo, the main window,
+// a start after a crash and the two refusals. Browsing real photographs with a video and a
+// damaged picture, then ended by a signal: SIGTERM, SIGINT and SIGHUP end it the clean way,
+// and even after SIGKILL the next start finds every thumbnail in the cache. A returning user:
+// handed a picture by a second start (which ends without a window of its own), size and order
+// changed with the mouse, moved, quit with Ctrl+Q, started again in the same folder, size,
+// order and place; there the cache settings worked with xdotool (Settings › Cache settings,
+// the location window, a new folder and size, Close), which "Thumbnail.ini" keeps and the next
+// start, at QT_SCALE_FACTOR=2, uses. Screenshots are left under build/screenshots.
 #include "support/CacheFiles.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
@@ -12,9 +16,30 @@
 #include <QFile>
 #include <QSettings>
 #include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
+
+// The visible windows named exactly "Velmora", with their sizes.
+QList<QSize> VelmoraWindows(const QString& display) {
+    QList<QSize> found;
+    for (const QString& id :
+         RunTool("xdotool", {"search", "--onlyvisible", "--name", "^Velmora$"}, display)
+             .split('\n', Qt::SkipEmptyParts))
+        if (id.toLongLong() > 0)
+            found << Geometry(display, id).size();
+    return found;
+}
+
+struct StartupProgram : ::testing::Test {
+    QString display = XvfbDisplay();
+    QTemporaryDir shared; // the runtime folder that holds the single-instance lock
+    void SetUp() override {
+        ASSERT_FALSE(display.isEmpty()) << "the display fixture did not run";
+        ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "the print server fixture did not run";
+    }
+};
 
 // The main window's id and its place and size (the logo and Qt's helper windows are
 // smaller or named otherwise).
@@ -45,6 +70,124 @@ void OpenCacheSettings(const QString& display) {
 }
 
 } // namespace
+
+TEST_F(StartupProgram, ShowsTheLogoThenTheMainWindowAndACrashLeavesNothingInTheWay) {
+    QTemporaryDir home;
+    {
+        TProgramRun run(home.path(), shared.path(), {},
+                        {{"VELMORA_TEST_HOOK", "pause-after-logo=1500"}});
+        ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: logo shown")) << run.Output().toStdString();
+        // The logo sits in the middle of the screen: a blue banner.
+        const QImage logo(Shot(display, "startup-logo.png"));
+        ASSERT_FALSE(logo.isNull());
+        const QColor middle = logo.pixelColor(logo.width() / 2 - 150, logo.height() / 2 - 50);
+        EXPECT_GT(middle.blue(), middle.red() + 60) << middle.name().toStdString();
+
+        ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: main window shown"));
+        EXPECT_TRUE(run.WaitFor("VELMORA_EVENT: logo released", 5000));
+        EXPECT_TRUE(
+            WaitUntil([&] { return VelmoraWindows(display) == QList{QSize(873, 550)}; }, 5000));
+        Shot(display, "startup-main.png");
+        // The first start made the settings file in the program folder, and the cache folder.
+        EXPECT_TRUE(ReadAll(home.filePath("Thumbnail.ini")).contains("APPName=ヴェルモラ"));
+        EXPECT_TRUE(QDir(home.filePath("Temp")).exists());
+        EXPECT_FALSE(run.Output().contains("VELMORA_MESSAGE")) << run.Output().toStdString();
+        ::kill(pid_t(run.Program.processId()), SIGKILL);
+        run.Program.waitForFinished(5000);
+    }
+    TProgramRun next(home.path(), shared.path(), {});
+    EXPECT_TRUE(next.WaitFor("VELMORA_EVENT: main window shown")) << next.Output().toStdString();
+    EXPECT_FALSE(next.Output().contains("another instance runs"));
+}
+
+TEST_F(StartupProgram, NoPrinterOrANetworkShareRefusesToStart) {
+    const std::tuple<const char*, const char*, QString> cases[] = {
+        {"CUPS_SERVER", "/nonexistent/no-server.sock", "Cannot set up printer."},
+        {"VELMORA_TEST_FS_TYPE", "nfs",
+         "Copy this application to a disk on your computer and start it again."},
+    };
+    for (const auto& [name, value, message] : cases) {
+        SCOPED_TRACE(name);
+        QTemporaryDir home, tmp;
+        TProgramRun run(home.path(), tmp.path(), {}, {{name, value}});
+        ASSERT_TRUE(run.Program.waitForFinished(20000));
+        EXPECT_TRUE(run.Output().contains("VELMORA_MESSAGE: [message] [Velmora] " + message))
+            << run.Output().toStdString();
+        EXPECT_FALSE(run.Output().contains("main window shown"));
+        EXPECT_EQ(run.Program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.Program.exitCode(), 1);
+        if (QString(name) == "VELMORA_TEST_FS_TYPE") {
+            EXPECT_FALSE(QFile::exists(home.filePath("Thumbnail.ini"))) << "refused before set-up";
+        }
+    }
+}
+
+TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbnail) {
+    ASSERT_FALSE(XvfbDisplay().isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
+    QTemporaryDir photos;
+    const QStringList real{"dune.jpg",        "wood_gray.jpg",      "storm_progressive.jpg",
+                           "blinds_cmyk.jpg", "garden_palette.bmp", "seed.png"};
+    for (const QString& name : real)
+        ASSERT_TRUE(QFile::copy(TestDataPath(name), photos.filePath(name))) << name.toStdString();
+    WriteRaw(photos.filePath("holiday.avi"),
+             QByteArray("RIFF\x10\0\0\0AVI LIST", 16) + QByteArray(4000, '\0'));
+    // The header of a real photograph and then nothing.
+    WriteRaw(photos.filePath("damaged.jpg"),
+             ReadAll(TestDataPath("dune.jpg")).left(600) + QByteArray(3000, '\x7F'));
+
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir home, tmp;
+        const QString cache = home.path() + "/Temp";
+        {
+            TProgramRun first(home.path(), tmp.path(), {photos.path()});
+            ASSERT_TRUE(first.WaitLoaded()) << first.Output().toStdString();
+            if (signal == SIGTERM) {
+                // 8 files, 16 steps: the first report is 6 (6.25), the last before the end 94.
+                QStringList statuses;
+                QMap<QString, QStringList> cells; // name -> bitmap size, picture size
+                for (const QString& l : first.StatusLines()) {
+                    const QStringList f = l.split('\t');
+                    if (f[0] == "status")
+                        statuses << f.value(1);
+                    if (f[0] == "cell" && f.size() >= 5)
+                        cells[f[2]] = {f[3], f[4]};
+                }
+                ASSERT_GE(statuses.size(), 16);
+                EXPECT_EQ(statuses.first(), " Load  6%");
+                EXPECT_EQ(statuses[statuses.size() - 2], " Load  94%");
+                EXPECT_TRUE(first.StatusLines().contains("address\t Address: " + photos.path()));
+                ASSERT_EQ(cells.size(), 8);
+                for (const QString& name : real)
+                    EXPECT_TRUE(cells.value(name).value(0) != "0x0" &&
+                                cells.value(name).value(1) != "x")
+                        << name.toStdString();
+                EXPECT_EQ(cells["damaged.jpg"][0], "0x0");
+                EXPECT_EQ(cells["holiday.avi"], QStringList({"128x128", "48x48"})); // the icon
+                QThread::msleep(700); // let the last pictures reach the screen
+                Shot(first.Display, "browse_program.png");
+            }
+            ::kill(pid_t(first.Program.processId()), signal);
+            if (signal != SIGKILL) {
+                ASSERT_TRUE(first.WaitForEnd(20000));
+                EXPECT_TRUE(
+                    first.Output().contains(QString("VELMORA_EVENT: signal %1").arg(signal)));
+            }
+            first.Program.waitForFinished(20000);
+        }
+        const int made = CountBitmaps(cache);
+        EXPECT_GE(made, 6);
+        EXPECT_EQ(IndexRecords(cache), made);
+        if (signal != SIGTERM)
+            continue;
+        // The next start answers every picture from the cache: no bitmap is made again.
+        QFile::remove(tmp.filePath("status.log"));
+        TProgramRun second(home.path(), tmp.path(), {photos.path()});
+        ASSERT_TRUE(second.WaitLoaded());
+        EXPECT_EQ(CountBitmaps(cache), made);
+        Shot(second.Display, "signal_program_restart.png");
+    }
+}
 
 TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
     const QString display = XvfbDisplay();
