@@ -437,10 +437,6 @@ TEST(BrowsingMemory, CommandLinePictureMissingFolderAndOpeningTheRightFile) {
         EXPECT_EQ(w.ThumbList->Selected(), index);
         const QRect cell = w.ThumbList->CellRect(index);
         EXPECT_TRUE(cell.top() >= 0 && cell.bottom() < w.ThumbList->Surface()->height());
-        // Enter opens it in the desktop's viewer, through the seam.
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(w.ThumbList, &enter);
-        EXPECT_EQ(runs.Opened, QList<QUrl>{QUrl::fromLocalFile(wanted)});
         runs.Quit();
     }
     // A folder that does not exist: its nearest existing parent, and the status bar says so.
@@ -463,7 +459,7 @@ TEST(BrowsingMemory, CommandLinePictureMissingFolderAndOpeningTheRightFile) {
                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w.ThumbList->Surface(), &ev);
     }
-    EXPECT_EQ(runs.Opened.value(1), QUrl::fromLocalFile(expected));
+    EXPECT_EQ(runs.Opened, QList<QUrl>{QUrl::fromLocalFile(expected)});
     // A desktop without a program for it: a clear message naming the file.
     TfrmThumbnail::OpenUrl = [](const QUrl&) { return false; };
     w.OpenItem(3);
