@@ -21,17 +21,6 @@
 
 namespace {
 
-// The visible windows named exactly "Velmora", with their sizes.
-QList<QSize> VelmoraWindows(const QString& display) {
-    QList<QSize> found;
-    for (const QString& id :
-         RunTool("xdotool", {"search", "--onlyvisible", "--name", "^Velmora$"}, display)
-             .split('\n', Qt::SkipEmptyParts))
-        if (id.toLongLong() > 0)
-            found << Geometry(display, id).size();
-    return found;
-}
-
 struct StartupProgram : ::testing::Test {
     QString display = XvfbDisplay();
     QTemporaryDir shared; // the runtime folder that holds the single-instance lock
@@ -85,8 +74,7 @@ TEST_F(StartupProgram, ShowsTheLogoThenTheMainWindowAndACrashLeavesNothingInTheW
 
         ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: main window shown"));
         EXPECT_TRUE(run.WaitFor("VELMORA_EVENT: logo released", 5000));
-        EXPECT_TRUE(
-            WaitUntil([&] { return VelmoraWindows(display) == QList{QSize(873, 550)}; }, 5000));
+        EXPECT_TRUE(WaitUntil([&] { return MainWindow(display).Rect.size() == QSize(873, 550); }));
         Shot(display, "startup-main.png");
         // The first start made the settings file in the program folder, and the cache folder.
         EXPECT_TRUE(ReadAll(home.filePath("Thumbnail.ini")).contains("APPName=ヴェルモラ"));

