@@ -133,7 +133,7 @@ TEST(Logo, GoesOnceTheMainWindowIsActiveOrAfterItsTime) {
     EXPECT_EQ(LogoWindow(), nullptr);
 }
 
-// The refusals themselves are checked on the real program (test_StartupProgram).
+// The refusals themselves are checked on the real program (test_Program).
 TEST_F(MessageTest, JapaneseFontNamesAndTheTestHookAnswersOnlyWhenAskedFor) {
     for (const char* name : {"ＭＳ Ｐゴシック", "MS PGothic"})
         EXPECT_EQ(QFontInfo(QFont(QString::fromUtf8(name), 12)).family(), "IPAPGothic") << name;
