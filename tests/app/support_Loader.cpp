@@ -20,21 +20,16 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs) {
 bool TFakeSource::GetOriginalInfo(const QString& path, TOriginalFacts& facts) {
     if (Missing.contains(path))
         return false;
-    const QString name = QFileInfo(path).completeBaseName();
-    facts.FileSize = 1000 + name.size() * 1024;
-    facts.FileTime = "2004/03/05 19:08:" + QString::number(10 + name.size() % 50);
-    facts.Width = 400;
-    facts.Height = 300;
+    const qsizetype name = QFileInfo(path).completeBaseName().size();
+    facts = {
+        1000 + name * 1024, "2004/03/05 19:08:" + QString::number(10 + name % 50), {}, 400, 300};
     return true;
 }
 
 bool TFakeSource::GetThumbnail(const QString& path, QImage& bitmap) {
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        FRequests << path;
-    }
-    if (DelayUs > 0)
-        QThread::usleep(DelayUs);
+    std::lock_guard<std::mutex> lock(FLock); // only the loading thread makes pictures
+    FRequests << path;
+    QThread::usleep(DelayUs);
     if (Broken.contains(path))
         throw std::runtime_error("broken picture");
     if (Missing.contains(path))
@@ -61,4 +56,36 @@ QStringList NumberedPaths(const QString& folder, int count, const QString& ext) 
     for (int i = 0; i < count; ++i)
         list << QString("%1/img%2.%3").arg(folder).arg(i, 4, 10, QChar('0')).arg(ext);
     return list;
+}
+
+TLoaderRig::TLoaderRig() {
+    Grid.resize(600 + TThumbListView::ScrollBarWidth, 400);
+    Grid.show();
+}
+
+void TLoaderRig::Start(std::unique_ptr<TThumbnailSource> source) {
+    Thread = std::make_unique<TImageListThread>(&Grid, &Reload, std::move(source));
+    Thread->OnProgress = [this](int p) {
+        Reports << p;
+        if (OnReport)
+            OnReport(p);
+    };
+    Thread->SetThumbSize(128, 128);
+}
+
+bool TLoaderRig::Settled() const {
+    return Thread->Idle() && !Reports.isEmpty() && (Reports.last() >= 100 || Reports.last() < 0);
+}
+
+bool TLoaderRig::Await(const std::function<void()>& request, int timeoutMs) {
+    Reports.clear();
+    request();
+    return WaitFor([&] { return Settled(); }, timeoutMs);
+}
+
+int TLoaderRig::Pictures() const {
+    int n = 0;
+    for (int i = 0; i < Grid.Count(); ++i)
+        n += Grid.Item(i)->Bitmap.isNull() ? 0 : 1;
+    return n;
 }

@@ -1,7 +1,10 @@
 #pragma once
-// Helpers for the loader tests: a controllable picture source and event-loop waiting.
+// Helpers for the loader tests: a controllable picture source, event-loop waiting and a grid
+// with its loader.
 #include "app/c_ImageListThread.h"
+#include "app/c_ThumbListView.h"
 
+#include <QAction>
 #include <QImage>
 #include <QSet>
 #include <QStringList>
@@ -17,10 +20,10 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 20000);
 class TFakeSource : public TThumbnailSource {
 public:
     QSet<QString> Broken, Missing;
-    int DelayUs = 0;                           // time a thumbnail takes
-    std::atomic<int> BoxSets{0}, Refreshes{0}; // SetBox and RefreshThumbnail calls
+    int DelayUs = 0;               // time a thumbnail takes
+    std::atomic<int> Refreshes{0}; // RefreshThumbnail calls
 
-    void SetBox(int, int) override { ++BoxSets; }
+    void SetBox(int, int) override {}
     bool GetOriginalInfo(const QString& path, TOriginalFacts& facts) override;
     bool GetThumbnail(const QString& path, QImage& bitmap) override;
     bool RefreshThumbnail(const QString& path, QImage& bitmap) override;
@@ -32,3 +35,25 @@ private:
 };
 
 QStringList NumberedPaths(const QString& folder, int count, const QString& ext = "jpg");
+
+// A grid of 3 columns and 2 rows on screen, and its loader once Start gives it a source; every
+// report is collected and passed on to OnReport.
+struct TLoaderRig {
+    TThumbListView Grid;
+    QAction Reload{"Reload this image"};
+    std::unique_ptr<TImageListThread> Thread;
+    QList<int> Reports;
+    std::function<void(int)> OnReport;
+
+    TLoaderRig();
+    // The loader over this source, at the medium size.
+    void Start(std::unique_ptr<TThumbnailSource> source);
+    // The loader is idle after the end or a stop.
+    bool Settled() const;
+    // Reports cleared, the request made, then waits until settled.
+    bool Await(const std::function<void()>& request, int timeoutMs = 60000);
+    bool Load(const QStringList& list) {
+        return Await([&] { Thread->SetFileList(list); });
+    }
+    int Pictures() const; // cells with a picture
+};

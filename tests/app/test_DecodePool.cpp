@@ -84,19 +84,14 @@ private:
     }
 };
 
-struct TPoolRig {
-    TThumbListView Grid;
+struct TPoolRig : TLoaderRig {
     TPoolSource* Source = new TPoolSource;
-    TImageListThread Thread{&Grid, nullptr, std::unique_ptr<TThumbnailSource>(Source)};
-    QList<int> Reports;
 
     explicit TPoolRig(int workers) {
-        Grid.resize(600 + TThumbListView::ScrollBarWidth, 400);
-        Grid.show();
-        Thread.SetDecodeWorkers(workers);
-        Thread.SetThumbSize(128, 128);
+        Start(std::unique_ptr<TThumbnailSource>(Source));
+        Thread->SetDecodeWorkers(workers);
     }
-    bool Done() const { return Thread.Idle() && Reports.value(Reports.size() - 1) == 100; }
+    bool Done() const { return Thread->Idle() && Reports.value(Reports.size() - 1) == 100; }
     // The grid's paths, each marked when its cell shows not its own picture or failure.
     QStringList Cells() const {
         QStringList cells;
@@ -152,34 +147,35 @@ TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOr
         rig.Source->DelayUs = c.Delay;
         qsizetype handedAtScroll = -1;
         bool changed = false;
-        rig.Thread.OnProgress = [&](int p) {
-            rig.Reports << p;
-            if (c.Do & Resort && p == c.At && rig.Thread.SortMode() == 0)
-                rig.Thread.SetSortMode(1);
+        rig.OnReport = [&](int p) {
+            if (c.Do & Resort && p == c.At && rig.Thread->SortMode() == 0)
+                rig.Thread->SetSortMode(1);
             if (c.Do & Scroll && p == c.At + 5 && handedAtScroll < 0) {
                 rig.Grid.SetScrollPosition(rig.Grid.ScrollRange() / 2);
                 handedAtScroll = rig.Source->Log().Handed.size();
             }
             if (c.Do & Change && p >= c.At && !std::exchange(changed, true))
-                rig.Source->Log(true), rig.Reports = {}, rig.Thread.SetFileList(list);
+                rig.Source->Log(true), rig.Reports = {}, rig.Thread->SetFileList(list);
         };
         if (c.Do >= Cancel)
-            rig.Thread.SetFileList(NumberedPaths("/first", 60));
+            rig.Thread->SetFileList(NumberedPaths("/first", 60));
         for (int round = 0; c.Do == Stress && round < 300; ++round) {
-            rig.Thread.SetFileList(NumberedPaths(QString("/f%1").arg(round), 3 + round % 25));
+            rig.Thread->SetFileList(NumberedPaths(QString("/f%1").arg(round), 3 + round % 25));
             if (round % 7 == 0)
-                rig.Thread.CancelAndWait();
+                rig.Thread->CancelAndWait();
             QCoreApplication::processEvents(QEventLoop::AllEvents, round % 4);
         }
         // The last of the quick changes ends whole by itself: no wake-up was lost.
         ASSERT_TRUE(c.Do != Stress || WaitFor([&] { return rig.Done(); }, 60000));
         if (c.Do == Cancel) {
             ASSERT_TRUE(WaitFor([&] { return rig.Reports.value(rig.Reports.size() - 1) >= 60; }));
-            rig.Thread.CancelAndWait();
+            rig.Thread->Reload(); // a request taken up after the cancel is cancelled too
+            rig.Thread->CancelAndWait();
+            EXPECT_TRUE(rig.Thread->Idle());
             EXPECT_EQ(rig.Reports.last(), -1);
         }
         if (c.Do != Change)
-            rig.Source->Log(true), rig.Reports.clear(), rig.Thread.SetFileList(list);
+            rig.Source->Log(true), rig.Reports.clear(), rig.Thread->SetFileList(list);
         ASSERT_TRUE(WaitFor([&] { return (changed || c.Do != Change) && rig.Done(); }, 60000));
         EXPECT_EQ(rig.Reports.size(), 2 * c.Count);
         EXPECT_TRUE(std::is_sorted(rig.Reports.begin(), rig.Reports.end()));

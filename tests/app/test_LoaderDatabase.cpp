@@ -1,51 +1,58 @@
 // The loader against the real thumbnail database on pictures made here: a corrupt picture,
-// named pipes called like pictures, a size change over a warm cache, "Reload this image", the
-// index on disk after every load that ends, facts of real files, and names that are not UTF-8.
+// named pipes called like pictures, a size change over a warm cache, "Reload this image", facts
+// of real files, names that are not UTF-8; and the cache settings window while the loader fills
+// the database from 200 photographs: "Clear cache", a new location and a new size stop the load
+// and wait for the loader before they touch the database, and the next load fills it without
+// error; an unchanged Close leaves the load running. Also run under ThreadSanitizer.
 #include "Common/c_Config.h"
 #include "Common/c_Other.h"
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
 #include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
+#include "cache/i_Cache.h"
+#include "cache/i_SelectCachePath.h"
+#include "platform/PDialogSeam.h"
 #include "platform/PFileSystem.h"
+#include "services/CIniFile.h"
 #include "support/CacheFiles.h"
 #include "support/PipeWatch.h"
 #include "support/TestSupport.h"
 #include "support_Loader.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPushButton>
+#include <QSlider>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
 
-struct TDbRig {
+constexpr int PhotoCount = 200;
+
+// The program folder with its settings file, a cache in it and the loader over the database.
+struct TDbRig : TLoaderRig {
     TempHome Home;
     QTemporaryDir Photos;
     QString Cache = Home.Path() + "Temp";
     std::unique_ptr<TThumbnailDB> DB;
-    TThumbListView Grid;
-    QAction Reload{"Reload this image"};
-    std::unique_ptr<TImageListThread> Thread;
-    QList<int> Reports;
 
     TDbRig() {
+        LoadConfiguration();
         QDir().mkpath(Cache);
         DB = std::make_unique<TThumbnailDB>(nullptr, Home.Path());
         DB->SetCacheDirectory(Cache);
-        DB->SetMaxSizeKB(100000);
-        Grid.resize(621, 400);
-        Thread = std::make_unique<TImageListThread>(&Grid, &Reload, MakeDatabaseSource(DB.get()));
-        Thread->OnProgress = [this](int p) { Reports << p; };
-        Thread->SetThumbSize(128, 128);
+        DB->SetMaxSizeKB(512000);
+        Start(MakeDatabaseSource(DB.get()));
     }
     ~TDbRig() {
         Thread.reset(); // before the database it uses
         DB.reset();
+        delete IniFile;
+        IniFile = nullptr;
     }
     QString Photo(const QString& name, int w, int h, QColor c) {
         QImage img(w, h, QImage::Format_RGB32);
@@ -55,17 +62,43 @@ struct TDbRig {
         EXPECT_TRUE(img.save(path, nullptr, 90));
         return path;
     }
-    bool Run(const std::function<void()>& request) {
-        Reports.clear();
-        request();
-        return WaitFor(
-            [&] { return Thread->Idle() && !Reports.isEmpty() && Reports.last() >= 100; }, 60000);
-    }
     const TThumbnailData* ByName(const QString& name) const {
         for (int i = 0; i < Grid.Count(); ++i)
             if (Grid.Item(i)->FileName == name)
                 return Grid.Item(i);
         return nullptr;
+    }
+};
+
+// The main window's parts that matter for the cache settings, put together as start-up does.
+struct TLoadRig : TDbRig {
+    QStringList List, Messages;
+    int Stops = 0;
+    std::unique_ptr<TfrmSelectCachePath> Select;
+    std::unique_ptr<TfrmCache> Window;
+
+    TLoadRig() {
+        SetDialogAnswerer([this](TDialogRequest& r) {
+            Messages << r.Text;
+            return 0;
+        });
+        for (int i = 0; i < PhotoCount; ++i)
+            List << Photo(QString("p%1.jpg").arg(i, 3, 10, QChar('0')), 240, 180,
+                          QColor((i * 37) % 256, (i * 91) % 256, (i * 53) % 256));
+        Select = std::make_unique<TfrmSelectCachePath>(nullptr, DB.get());
+        Window = std::make_unique<TfrmCache>(nullptr, DB.get(), Select.get());
+        Window->OnStopLoading = [this] { ++Stops, Thread->CancelAndWait(); };
+        Window->show();
+    }
+    ~TLoadRig() {
+        Close();
+        SetDialogAnswerer({});
+    }
+    void Close() { // the windows, then the loader before the database it uses
+        Window.reset();
+        Select.reset();
+        Thread.reset();
+        DB.reset();
     }
 };
 
@@ -77,34 +110,21 @@ TEST(LoaderDatabase, CorruptPictureAndPipesStayBlankAndLoadingCompletesOnce) {
     QStringList list;
     for (int i = 0; i < 4; ++i)
         list << rig.Photo(QString("p%1.jpg").arg(i), 640, 480, QColor(40 * i, 100, 200));
-    const QString bad = rig.Photos.filePath("broken.jpg");
-    WriteRaw(bad,
-             QByteArray("\xFF\xD8\xFF\xE0 this is not a picture", 28) + QByteArray(500, '\x11'));
-    list.insert(2, bad);
-    const char* const pipes[] = {"pipe.jpg", "pipe.png", "pipe.tif"}; // named like pictures
-    for (const char* name : pipes) {
+    list << rig.Photos.filePath("broken.jpg");
+    WriteRaw(list.last(), QByteArray("\xFF\xD8\xFF\xE0 not a picture", 18) + QByteArray(500, 1));
+    for (const char* name : {"pipe.jpg", "pipe.png", "pipe.tif"}) { // named like pictures
         ASSERT_TRUE(watch.Make(rig.Photos.filePath(name)));
         list << rig.Photos.filePath(name);
     }
     watch.Start();
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
+    ASSERT_TRUE(rig.Load(list));
     EXPECT_FALSE(watch.Fired()) << "a pipe was opened for reading";
     EXPECT_EQ(rig.Reports.size(), 16);
     EXPECT_EQ(rig.Reports.count(100), 1);
-    const TThumbnailData* broken = rig.ByName("broken.jpg");
-    ASSERT_NE(broken, nullptr);
-    EXPECT_TRUE(broken->Info[0].isEmpty());
-    for (const char* name : {"broken.jpg", "pipe.jpg", "pipe.png", "pipe.tif"}) {
-        ASSERT_NE(rig.ByName(name), nullptr) << name;
-        EXPECT_TRUE(rig.ByName(name)->Bitmap.isNull()) << name;
-    }
-    for (int i = 0; i < 4; ++i) {
-        const TThumbnailData* item = rig.ByName(QString("p%1.jpg").arg(i));
-        ASSERT_NE(item, nullptr);
-        EXPECT_EQ(item->Bitmap.size(), QSize(128, 96));
-        EXPECT_EQ(item->Info[0], "Finished");
-        EXPECT_EQ(item->Info[6] + "x" + item->Info[7], "640x480");
-        EXPECT_EQ(item->Info[3], QString::number(QFileInfo(list[i < 2 ? i : i + 1]).size()));
+    for (const QString name : {"broken.jpg", "pipe.jpg", "pipe.png", "pipe.tif", "p0.jpg"}) {
+        ASSERT_NE(rig.ByName(name), nullptr) << qPrintable(name);
+        EXPECT_EQ(rig.ByName(name)->Bitmap.size(), name == "p0.jpg" ? QSize(128, 96) : QSize(0, 0))
+            << qPrintable(name);
     }
     // "Reload this image" makes the selected picture again (item 0 is broken.jpg).
     rig.Grid.Item(1)->Bitmap = QImage();
@@ -120,7 +140,7 @@ TEST(LoaderDatabase, SizeChangeRestartsBothPassesAndAWarmCacheMakesNoDecode) {
     QStringList list;
     for (int i = 0; i < 6; ++i)
         list << rig.Photo(QString("w%1.jpg").arg(i), 800, 600, QColor(30 * i, 60, 90));
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(list); }));
+    ASSERT_TRUE(rig.Load(list));
     EXPECT_EQ(CountBitmaps(rig.Cache), 6);
     // Same size and time, but content no decoder accepts: only the cache can answer now.
     for (const QString& path : list) {
@@ -132,36 +152,12 @@ TEST(LoaderDatabase, SizeChangeRestartsBothPassesAndAWarmCacheMakesNoDecode) {
         ASSERT_TRUE(f.flush());
         ASSERT_TRUE(f.setFileTime(mtime, QFileDevice::FileModificationTime));
     }
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetThumbSize(96, 96); }));
+    ASSERT_TRUE(rig.Await([&] { rig.Thread->SetThumbSize(96, 96); }));
     EXPECT_EQ(rig.Thread->JobCount(), 2);
     EXPECT_EQ(rig.Reports.size(), 12); // both passes again
     for (int i = 0; i < rig.Grid.Count(); ++i)
         EXPECT_EQ(rig.Grid.Item(i)->Bitmap.size(), QSize(96, 72)) << i;
     EXPECT_EQ(CountBitmaps(rig.Cache), 6);
-}
-
-TEST(LoaderDatabase, EveryLoadThatEndsLeavesItsThumbnailsInTheIndexOnDisk) {
-    TDbRig rig;
-    QStringList lists[3];
-    for (int i = 0; i < 5; ++i)
-        lists[i % 3] << rig.Photo(QString("f%1.jpg").arg(i), 320, 240, QColor(40 * i, 80, 120));
-    for (int i = 0; i < 4; ++i)
-        lists[2] << rig.Photo(QString("t%1.jpg").arg(i), 320, 240, QColor(10, 10, 60 * i));
-    // The database is still alive: what is on disk now is what a kill would leave.
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(lists[0]); }));
-    EXPECT_EQ(IndexRecords(rig.Cache), 2);
-    ASSERT_TRUE(rig.Run([&] { rig.Thread->SetFileList(lists[1]); }));
-    EXPECT_EQ(IndexRecords(rig.Cache), 4);
-    // A cancelled load keeps what it made so far.
-    rig.Reports.clear();
-    rig.Thread->SetFileList(lists[2]);
-    ASSERT_TRUE(WaitFor([&] { return rig.Reports.size() >= 7; })); // into the thumbnail pass
-    rig.Thread->CancelAndWait();
-    int made = 0;
-    for (int i = 0; i < rig.Grid.Count(); ++i)
-        made += rig.Grid.Item(i)->Bitmap.isNull() ? 0 : 1;
-    EXPECT_GT(made, 0);
-    EXPECT_EQ(IndexRecords(rig.Cache), 4 + made);
 }
 
 TEST(DatabaseSource, FactsOfRealFilesWithTheShotDateAsTheProgramWritesDates) {
@@ -188,7 +184,7 @@ TEST(DatabaseSource, FactsOfRealFilesWithTheShotDateAsTheProgramWritesDates) {
 TEST(ForeignNames, Latin1AndShiftJisNamesAreListedMadeCachedAndFoundAgain) {
     const QList<QByteArray> natives = {"plain.jpg", "caf\xE9.jpg", "\x93\xFA\x96\x7B.jpg",
                                        "\xE5\x86\x99\xE7\x9C\x9F.jpg"};
-    std::unique_ptr<TDbRig> rig = std::make_unique<TDbRig>();
+    auto rig = std::make_unique<TDbRig>();
     const QByteArray dir = QFile::encodeName(rig->Photos.path()) + "/";
     for (int i = 0; i < natives.size(); ++i) {
         const QString plain = rig->Photo("p.jpg", 160, 120, QColor(60 * i, 200 - 40 * i, 90));
@@ -198,38 +194,86 @@ TEST(ForeignNames, Latin1AndShiftJisNamesAreListedMadeCachedAndFoundAgain) {
     // Listed: every file, each name going back to its own bytes.
     const QString folder = PDecodeName(dir);
     QStringList paths;
-    QList<QByteArray> found;
-    for (const QString& n : ListImageFiles(folder, ExtensionList)) {
-        paths << folder + n;
-        found << PEncodeName(n);
-    }
+    QList<QByteArray> found, sorted = natives;
+    for (const QString& n : ListImageFiles(folder, ExtensionList))
+        paths << folder + n, found << PEncodeName(n);
     std::sort(found.begin(), found.end());
-    QList<QByteArray> sorted = natives;
     std::sort(sorted.begin(), sorted.end());
     ASSERT_EQ(found, sorted);
     // Made by the loader into the grid, and cached.
-    ASSERT_TRUE(rig->Run([&] { rig->Thread->SetFileList(paths); }));
-    for (int i = 0; i < rig->Grid.Count(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(rig->Grid.Item(i)->Info[0], "Finished");
-        EXPECT_EQ(rig->Grid.Item(i)->Info[6], "160");
-    }
+    ASSERT_TRUE(rig->Load(paths));
+    for (int i = 0; i < rig->Grid.Count(); ++i)
+        EXPECT_EQ(rig->Grid.Item(i)->Info[6], "160") << i;
     EXPECT_EQ(rig->DB->Graphic().DecodeCount(), natives.size());
     const QString cache = rig->Cache, home = rig->Home.Path();
     rig->Thread.reset();
-    rig->DB.reset(); // the index is saved here and holds the names as their bytes on disk
-    const QByteArray index = ReadAll(cache + "/_TDB0100/_TDBCache.dat");
-    for (const QByteArray& n : natives)
-        EXPECT_TRUE(index.contains(dir + n)) << n.toHex().toStdString();
-
+    rig->DB.reset(); // the index is saved here, holding the names as their bytes on disk
     // After a restart every picture is found in the cache (no decode), as print jobs ask.
     TThumbnailDB again(nullptr, home);
     again.SetCacheDirectory(cache);
     again.SetWidth(TImageListThread::StoreBoxSize);
     again.SetHeight(TImageListThread::StoreBoxSize);
-    for (const QString& p : paths) {
-        ASSERT_TRUE(again.GetThumbnail(p)) << PEncodeName(p).toHex().toStdString();
-        EXPECT_EQ(again.ThumbnailInfo().Bitmap->size(), QSize(512, 384));
-    }
+    for (const QString& p : paths)
+        EXPECT_TRUE(again.GetThumbnail(p)) << PEncodeName(p).toHex().toStdString();
     EXPECT_EQ(again.Graphic().DecodeCount(), 0);
+}
+
+TEST(LoaderCacheSettings, ClearMoveOrResizeWhileLoadingStopsTheLoadAndTheNextLoadFillsTheCache) {
+    enum { Clear, Move, Resize, Unchanged };
+    const std::function<void(TLoadRig&)> acts[] = {
+        [](TLoadRig& r) { r.Window->BtnClear->click(); },
+        [](TLoadRig& r) {
+            QDir().mkpath(AppDir + "moved");
+            r.Select->SetDirectory(AppDir + "moved");
+            r.Select->BtnOK->click();
+            r.Window->TrackBar->setValue(20);
+            r.Window->BtnClose->click();
+        },
+        [](TLoadRig& r) {
+            r.Window->TrackBar->setValue(1);
+            r.Window->BtnClose->click();
+        },
+        [](TLoadRig& r) { r.Window->BtnClose->click(); },
+    };
+    for (int c : {Clear, Move, Resize, Unchanged}) {
+        SCOPED_TRACE(c);
+        TLoadRig rig;
+        rig.Thread->SetFileList(rig.List);
+        // Into the thumbnail pass, with thumbnails being stored.
+        ASSERT_TRUE(WaitFor([&] { return CountBitmaps(TempDir) >= 10; }, 120000));
+        ASSERT_FALSE(rig.Thread->Idle());
+        acts[c](rig);
+        EXPECT_EQ(rig.Stops, c == Unchanged ? 0 : 1);
+        if (c != Unchanged) {
+            // The loader was idle before the database was touched, and stays so.
+            EXPECT_TRUE(rig.Thread->Idle());
+            ASSERT_TRUE(WaitFor([&] { return rig.Settled(); }));
+            EXPECT_EQ(rig.Reports.last(), -1) << "the load ends as cancelled";
+            EXPECT_LT(rig.Pictures(), PhotoCount);
+            EXPECT_EQ(QFileInfo::exists(TempDir + "/_TDB0100"), c != Clear);
+            if (c == Clear) {
+                EXPECT_EQ(rig.DB->Table().List().Count(), 0);
+            }
+            rig.Reports.clear(); // the user reloads
+            rig.Thread->Reload();
+        }
+        ASSERT_TRUE(WaitFor([&] { return rig.Settled(); }, 180000));
+        EXPECT_EQ(rig.Reports.last(), 100);
+        EXPECT_EQ(rig.Pictures(), PhotoCount);
+        EXPECT_TRUE(rig.Messages.isEmpty()) << rig.Messages.join('\n').toStdString();
+        const QString base = c == Move ? AppDir + "moved" : TempDir;
+        EXPECT_EQ(rig.DB->GetCacheDirectory(), base);
+        // The new limit (25 MB) keeps only the newest thumbnails; the others keep all.
+        const int kept = rig.DB->Table().List().Count();
+        EXPECT_EQ(kept < PhotoCount, c == Resize);
+        EXPECT_LE(rig.DB->Table().List().TotalBytes, rig.DB->GetMaxSizeKB() * 1024);
+        rig.Close(); // saves the index
+        EXPECT_EQ(IndexRecords(base), kept);
+        EXPECT_EQ(CountBitmaps(base + "/_TDB0100"), kept);
+        // The old index names exactly the bitmaps made before the move.
+        if (c == Move) {
+            EXPECT_EQ(IndexRecords(TempDir), CountBitmaps(TempDir));
+            EXPECT_GE(IndexRecords(TempDir), 10);
+        }
+    }
 }
