@@ -764,9 +764,9 @@ void TImageListThread::AimPool(int step) {
 // screen of a sweep is this thread's, made in order as without workers: a worker's first
 // picture is slow (its decoder memory is fresh) and would hold the screen up.
 void TImageListThread::FeedPool(int step) {
-    // Until the last cell of the first screen is being made the workers wait: the window
-    // thread paints each picture as it comes, and a worker would take its core.
-    if (step + 1 < FVisibleCount)
+    // Until the first screen is made and handed out the workers wait: the window thread
+    // paints each picture as it comes, and a worker would take its core.
+    if (step < FVisibleCount)
         return;
     while (FAheadNext < FAhead.size() && FPool->Outstanding() < PoolWindow()) {
         const auto& [k, path] = FAhead[FAheadNext++];
