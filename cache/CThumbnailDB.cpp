@@ -156,12 +156,8 @@ void TThumbnailDB::MakeApart(TThGraphic& maker, const QString& fileName, TMadeTh
         return;
     // The attributes stored with the thumbnail are read now, not taken from an earlier
     // request: a stale file time would make the record miss for ever.
-    TOriginalImageInfo& info = made.Info;
-    if (!maker.GetImageInfo(fileName, info.Width, info.Height, info.ExifDateTimeOriginal,
-                            info.ExifDateTime, info.FileTime, info.FileSize, info.VolumeLabel,
-                            info.VolumeSerial))
+    if (!ReadImageInfo(maker, fileName, made.Info))
         return;
-    info.FileName = fileName;
     made.Thumbnail = maker.Thumbnail();
     made.Made = true;
 }
@@ -179,15 +175,8 @@ bool TThumbnailDB::StoreMade(const QString& fileName, TMadeThumbnail& made) {
         return false;
     FMadeBitmap = std::move(made.Thumbnail);
     FThumbnailInfo.Bitmap = &FMadeBitmap;
-    FOriginalInfo.FileName = made.Info.FileName;
-    FOriginalInfo.Width = made.Info.Width;
-    FOriginalInfo.Height = made.Info.Height;
-    FOriginalInfo.ExifDateTimeOriginal = made.Info.ExifDateTimeOriginal;
-    FOriginalInfo.ExifDateTime = made.Info.ExifDateTime;
-    FOriginalInfo.FileTime = made.Info.FileTime;
-    FOriginalInfo.FileSize = made.Info.FileSize;
-    FOriginalInfo.VolumeLabel = made.Info.VolumeLabel;
-    FOriginalInfo.VolumeSerial = made.Info.VolumeSerial;
+    made.Info.Owner = this;
+    FOriginalInfo = std::move(made.Info);
     const QImage& thumbnail = FMadeBitmap;
     // A thumbnail with a side of 0 has no bitmap file to write; it is answered, not kept.
     if (thumbnail.isNull())
@@ -220,21 +209,23 @@ bool TThumbnailDB::RefreshThumbnail(const QString& fileName) {
     return GetThumbnail(fileName);
 }
 
-bool TThumbnailDB::ReadOriginalInfo(const QString& fileName) {
-    int32_t width = 0, height = 0, fileSize = 0;
-    QString exifOriginal, exifDateTime, fileTime, label, serial;
-    if (!FGraphic->GetImageInfo(fileName, width, height, exifOriginal, exifDateTime, fileTime,
-                                fileSize, label, serial))
+bool TThumbnailDB::ReadImageInfo(TThGraphic& maker, const QString& fileName,
+                                 TOriginalImageInfo& info) {
+    if (!maker.GetImageInfo(fileName, info.Width, info.Height, info.ExifDateTimeOriginal,
+                            info.ExifDateTime, info.FileTime, info.FileSize, info.VolumeLabel,
+                            info.VolumeSerial))
         return false;
-    FOriginalInfo.FileName = fileName;
-    FOriginalInfo.Width = width;
-    FOriginalInfo.Height = height;
-    FOriginalInfo.ExifDateTimeOriginal = exifOriginal;
-    FOriginalInfo.ExifDateTime = exifDateTime;
-    FOriginalInfo.FileTime = fileTime;
-    FOriginalInfo.FileSize = fileSize;
-    FOriginalInfo.VolumeLabel = label;
-    FOriginalInfo.VolumeSerial = serial;
+    info.FileName = fileName;
+    return true;
+}
+
+bool TThumbnailDB::ReadOriginalInfo(const QString& fileName) {
+    // Read aside, so a failure leaves the last answer as it was.
+    TOriginalImageInfo info;
+    if (!ReadImageInfo(*FGraphic, fileName, info))
+        return false;
+    info.Owner = this;
+    FOriginalInfo = std::move(info);
     return true;
 }
 

@@ -112,6 +112,8 @@ public:
     TThGraphic& Graphic() { return *FGraphic; }
 
 private:
+    // Fills info with the file's attributes as maker reads them; false when they cannot be read.
+    static bool ReadImageInfo(TThGraphic& maker, const QString& fileName, TOriginalImageInfo& info);
     bool ReadOriginalInfo(const QString& fileName);
     bool FetchThumbnail(const QString& fileName);
     bool StoreMade(const QString& fileName, TMadeThumbnail& made);
