@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -20,28 +19,16 @@
 
 namespace {
 
-constexpr int KillKeys = 200;
-constexpr int KillValueLength = 1500;
-
-QString KillKey(int k) {
-    return QString("K%1").arg(k, 3, 10, QChar('0'));
-}
-
-// When started by the kill test, this executable becomes a writer that rewrites the file
-// until it is killed; it never reaches main.
+// Started by the kill test, this executable rewrites 200 long keys until it is killed; it
+// never reaches main.
 const int KillWriter = [] {
     const QByteArray path = qgetenv("VELMORA_INI_KILL_WRITER");
     if (path.isEmpty())
         return 0;
-    try {
-        TIniFile ini(QString::fromLocal8Bit(path));
-        for (unsigned g = 1;; ++g)
-            for (int k = 0; k < KillKeys; ++k)
-                ini.WriteString("S", KillKey(k),
-                                QString(KillValueLength, QChar(g % 2 ? 'a' : 'b')));
-    } catch (...) {
-        _exit(3);
-    }
+    TIniFile ini(QString::fromLocal8Bit(path));
+    for (unsigned g = 1;; ++g)
+        for (int k = 100; k < 300; ++k)
+            ini.WriteString("S", QString("K%1").arg(k), QString(1500, QChar(g % 2 ? 'a' : 'b')));
 }();
 
 struct IniFileTest : ::testing::Test {
@@ -58,20 +45,18 @@ TEST_F(IniFileTest, IntegersBooleansAndStrings) {
                               {"12abc", 9},
                               {"-5", -5},
                               {"0x", 9},
-                              {"", 9},
                               {"99999999999", 9},
                               {"0xFFFFFFFF", -1}}) {
         ini.WriteString("Cache", "Size", text);
         EXPECT_EQ(ini.ReadInteger("Cache", "Size", 9), read) << text;
     }
-    ini.WriteBool("PrintJacket", "FontStyleI", false);
-    ini.WriteString("PrintJacket", "Two", "2");
-    ini.WriteString("PrintJacket", "Text", "yes");
-    EXPECT_EQ((QList<bool>{ini.ReadBool("PrintJacket", "FontStyleI", true),
-                           ini.ReadBool("PrintJacket", "Two", false),
-                           ini.ReadBool("PrintJacket", "Text", true),
-                           ini.ReadBool("PrintJacket", "Text", false)}),
-              (QList<bool>{false, true, true, false}));
+    for (auto [text, fallback, read] : {std::tuple{"0", true, false},
+                                        {"2", false, true},
+                                        {"yes", true, true},
+                                        {"yes", false, false}}) {
+        ini.WriteString("PrintJacket", "B", text);
+        EXPECT_EQ(ini.ReadBool("PrintJacket", "B", fallback), read) << text;
+    }
 
     // Case-insensitive names, UTF-8 text, surrounding blanks removed.
     ini.WriteString("APP", "APPName", "ヴェルモラ");
@@ -95,17 +80,13 @@ TEST_F(IniFileTest, EraseSectionLeavesTheOthers) {
                    "\r\n[PrintThumbnail]\r\nLayout=3\r\n[printjacket]\r\nRotateCount=1\r\n");
     TIniFile ini(path);
     ini.EraseSection("PrintJacket");
-    EXPECT_FALSE(ini.SectionExists("PrintJacket"));
-    // Every other line is kept byte for byte, line ends included.
-    EXPECT_EQ(ReadAll(path), QByteArray("; settings\r\n[APP]\r\nAPPName=v\r\n[PrintThumbnail]\r\n"
-                                        "Layout=3\r\n"));
-    // A new key joins its section; new lines follow the file's line ends.
+    // Every other line is kept byte for byte; a new key joins its section, new lines follow
+    // the file's line ends.
     ini.WriteString("APP", "New", "n");
     ini.WriteString("Cache", "Size", "5");
     EXPECT_EQ(ReadAll(path),
               QByteArray("; settings\r\n[APP]\r\nAPPName=v\r\nNew=n\r\n[PrintThumbnail]\r\n"
                          "Layout=3\r\n[Cache]\r\nSize=5\r\n"));
-    EXPECT_EQ(ini.ReadSections(), (QStringList{"APP", "PrintThumbnail", "Cache"}));
     ini.DeleteKey("app", "new");
     EXPECT_EQ(ini.ReadSection("APP"), QStringList{"APPName"});
 }
@@ -116,8 +97,6 @@ TEST_F(IniFileTest, MissingReadOnlyOrForeignFilesLoseNothing) {
     ini.EraseSection("Cache");
     ini.DeleteKey("Cache", "Size");
     EXPECT_FALSE(QFileInfo::exists(path));
-    ini.WriteString("APP", "APPName", "x");
-    EXPECT_EQ(ReadAll(path), QByteArray("[APP]\nAPPName=x\n"));
 
     // Read-only: read, never written, no temporary left behind.
     const QByteArray before = "[Cache]\nDirectory=/x\n[PrintJacket]\nLayout=1\n";
@@ -131,26 +110,29 @@ TEST_F(IniFileTest, MissingReadOnlyOrForeignFilesLoseNothing) {
 
     // A rewrite keeps the file's permissions, and through a link replaces the file it names.
     ::chmod(QFile::encodeName(path).constData(), 0640);
-    ini.WriteInteger("Cache", "Size", 2);
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
     const QString link = dir.filePath("link.ini");
     ASSERT_TRUE(QFile::link(path, link));
     TIniFile(link).WriteInteger("Cache", "Size", 3);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(ini.ReadInteger("Cache", "Size", 0), 3);
+    EXPECT_EQ(QFileInfo(path).permissions() & 0x7777, QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ReadUser | QFile::WriteUser |
+                                                          QFile::ReadGroup);
 
-    // Garbage reads as defaults; a write keeps what it does not understand.
+    // Garbage, or a file ending in a byte-order mark or without a line end: a write reads
+    // back and keeps what it does not understand.
     QByteArray garbage(4096, 0);
     for (int i = 0; i < 4096; ++i)
         garbage[i] = char((i * 131 + 7) % 256);
     garbage.replace('[', 'y').replace('=', 'x');
-    WriteRaw(path, garbage + "\n");
-    EXPECT_TRUE(ini.ReadSections().isEmpty());
-    ini.WriteString("APP", "APPName", "v");
-    EXPECT_EQ(ini.ReadString("APP", "APPName", ""), "v");
-    EXPECT_TRUE(ReadAll(path).startsWith(garbage + "\n"));
+    for (const QByteArray& content :
+         {garbage + "\n", QByteArray("[A]\nx=1\n\xEF\xBB\xBF"), QByteArray("[A]\nx=1")}) {
+        WriteRaw(path, content);
+        ini.WriteString("A", "y", "2");
+        EXPECT_EQ(ini.ReadString("A", "x", "") + ini.ReadString("A", "y", ""),
+                  content.size() > 100 ? "2" : "12");
+        EXPECT_TRUE(ReadAll(path).startsWith(content.left(content.size() - 3)));
+    }
 
     // A folder in the file's place reads as defaults and refuses writes.
     QDir().mkdir(dir.filePath("Folder.ini"));
@@ -159,37 +141,13 @@ TEST_F(IniFileTest, MissingReadOnlyOrForeignFilesLoseNothing) {
     EXPECT_THROW(notAFile.WriteString("A", "B", "c"), Exception);
 }
 
-TEST_F(IniFileTest, AWriteReadsBackWhateverTheFileEndsWith) {
-    // Files the fuzzer brought up: a write reads back and no other value changes.
-    for (const QByteArray& content : {QByteArray("[A]\nx=1\n\xEF\xBB\xBF"), QByteArray("[A]\nx=1"),
-                                      QByteArray("\xEF\xBB\xBF[A]\r\nx=1\r\n")}) {
-        SCOPED_TRACE(content.toHex().toStdString());
-        WriteRaw(path, content);
-        TIniFile ini(path);
-        ini.WriteString("Fuzz", "Written", "yes");
-        ini.WriteString("A", "y", "2");
-        EXPECT_EQ(ini.ReadString("A", "x", "") + ini.ReadString("A", "y", "") +
-                      ini.ReadString("Fuzz", "Written", ""),
-                  "12yes");
-    }
-    // U+FEFF at the start of a name or value is text, not a byte-order mark.
-    WriteRaw(path, QByteArray("\xEF\xBB\xBF[\xEF\xBB\xBF\xEF\xBB\xBF[{]\n=\n"));
-    TIniFile ini(path);
-    const QString mark(QChar(0xFEFF));
-    ASSERT_EQ(ini.ReadSections(), QStringList{mark + mark + "[{"});
-    ini.WriteString(mark + mark + "[{", "Written", mark + "value");
-    EXPECT_EQ(ini.ReadString(mark + mark + "[{", "Written", "lost"), mark + "value");
-    EXPECT_EQ(ini.ReadSections(), QStringList{mark + mark + "[{"});
-}
-
 // A writer killed at any moment leaves the old file or the new one, never a torn one.
 TEST_F(IniFileTest, KilledWriterLeavesOldOrNewFile) {
     QByteArray seed = "[S]\n";
-    for (int k = 0; k < KillKeys; ++k)
-        seed += KillKey(k).toUtf8() + "=" + QByteArray(KillValueLength, 'b') + "\n";
+    for (int k = 100; k < 300; ++k)
+        seed += "K" + QByteArray::number(k) + "=" + QByteArray(1500, 'b') + "\n";
     WriteRaw(path, seed);
-    const QRegularExpression whole(
-        QString("^\\[S\\]\n(K\\d{3}=(a{%1}|b{%1})\n){%2}$").arg(KillValueLength).arg(KillKeys));
+    const QRegularExpression whole("^\\[S\\]\n(K\\d{3}=(a{1500}|b{1500})\n){200}$");
     for (int run = 0; run < 8; ++run) {
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -197,12 +155,11 @@ TEST_F(IniFileTest, KilledWriterLeavesOldOrNewFile) {
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(), {"--gtest_list_tests"});
         ASSERT_TRUE(child.waitForStarted());
-        // Kill it only once it is busy writing, at a different moment each run.
+        // Killed once it is busy writing, at a different moment each run.
         const QByteArray before = ReadAll(path);
-        QElapsedTimer busy;
-        busy.start();
-        while (ReadAll(path) == before && busy.elapsed() < 20000)
+        for (int i = 0; i < 10000 && ReadAll(path) == before; ++i)
             QThread::msleep(2);
+        ASSERT_NE(ReadAll(path), before) << "the writer never wrote";
         QThread::msleep(3 + 11 * run);
         ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
         ASSERT_TRUE(child.waitForFinished());
