@@ -5,7 +5,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <QtEndian>
 
 namespace imgtest {
@@ -32,25 +31,6 @@ inline QImage Reference(const QString& path, const QSize& size) {
     QPainter(&white).drawImage(0, 0, img);
     return img.isNull() ? QImage()
                         : white.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-// A damaged copy: bytes flipped or overwritten (mostly near the header, where the sizes,
-// counts and markers lie), cut short, or a chunk repeated or left out.
-inline QByteArray Mutate(QByteArray d, QRandomGenerator& rng) {
-    const int n = int(d.size()), at = rng.bounded(n), len = 1 + rng.bounded(256);
-    switch (rng.bounded(4)) {
-    case 0:
-        for (int k = 1 + rng.bounded(8); k > 0; --k)
-            d[rng.bounded(rng.bounded(2) ? n : std::min(n, 200))] = char(rng.generate());
-        break;
-    case 1:
-        return d.left(at);
-    case 2:
-        return d.insert(at, d.mid(at, len));
-    default:
-        return d.remove(at, len);
-    }
-    return d;
 }
 
 // A copy of a JPEG whose frame header claims the given size.

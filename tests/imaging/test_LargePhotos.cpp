@@ -17,11 +17,16 @@ namespace {
 
 constexpr int kWidth = 16400, kHeight = 8200; // 134.48 megapixels, over the 2^27 limit
 
-// The picture, left and right colours, as a baseline colour or a progressive grey file.
+// The picture, left half dark and right half light, as a baseline colour or a progressive
+// grey file; returns the thumbnail expected in a 512 box.
 QImage WriteLargeJpeg(const QString& path, bool progressiveGray) {
-    const int components = progressiveGray ? 1 : 3;
+    const int n = progressiveGray ? 1 : 3;
     const QColor left = progressiveGray ? QColor(40, 40, 40) : QColor(220, 20, 20);
     const QColor right = progressiveGray ? QColor(220, 220, 220) : QColor(20, 20, 220);
+    std::vector<JSAMPLE> row(size_t(kWidth) * n);
+    for (int x = 0; x < kWidth; ++x)
+        for (int k = 0; k < n; ++k)
+            row[size_t(x) * n + k] = JSAMPLE((x < kWidth / 2 ? left : right).rgb() >> (16 - 8 * k));
     FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
     jpeg_compress_struct c;
     jpeg_error_mgr err;
@@ -30,20 +35,13 @@ QImage WriteLargeJpeg(const QString& path, bool progressiveGray) {
     jpeg_stdio_dest(&c, out);
     c.image_width = kWidth;
     c.image_height = kHeight;
-    c.input_components = components;
+    c.input_components = n;
     c.in_color_space = progressiveGray ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 50, TRUE);
     if (progressiveGray)
         jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(size_t(kWidth) * components);
-    for (int x = 0; x < kWidth; ++x) {
-        const QColor& col = x < kWidth / 2 ? left : right;
-        const int rgb[] = {col.red(), col.green(), col.blue()};
-        for (int k = 0; k < components; ++k)
-            row[size_t(x) * components + k] = JSAMPLE(rgb[k]);
-    }
     for (JSAMPROW r = row.data(); c.next_scanline < c.image_height;)
         jpeg_write_scanlines(&c, &r, 1);
     jpeg_finish_compress(&c);
