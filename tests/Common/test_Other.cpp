@@ -28,56 +28,24 @@ TEST(Other, ListImageFilesGroupsByExtensionAndSkipsFolders) {
     EXPECT_TRUE(ListImageFiles(dir.filePath("missing"), {"jpg"}).isEmpty());
 }
 
-TEST(Other, DefaultCacheSizeFromFreeSpace) {
+TEST(Other, DefaultCacheSizeFromFreeSpaceAndFontSizeTexts) {
     constexpr uint64_t MB = 1024ull * 1024ull;
-    QString asked;
-    uint64_t free = 0;
-    bool ok = true;
-    SetFreeSpaceQuery([&](const QString& path, uint64_t& bytes) {
-        asked = path;
-        bytes = free;
-        return ok;
-    });
     // Free space -> a quarter of it in MB, at most 250, at least 1; a failed query: 0.
-    for (auto [bytes, readable, size] : {std::tuple{800 * MB, true, 200},
-                                         {1000 * MB - 1, true, 249},
+    for (auto [bytes, readable, size] : {std::tuple{1000 * MB - 1, true, 249},
                                          {50ull * 1024 * 1024 * MB, true, 250},
                                          {7 * MB, true, 1},
                                          {800 * MB, false, 0}}) {
-        free = bytes;
-        ok = readable;
+        SetFreeSpaceQuery([&](const QString& path, uint64_t& free) {
+            free = bytes;
+            return readable && path == "/cache/here";
+        });
         EXPECT_EQ(DefaultCacheSize("/cache/here"), size) << bytes;
     }
-    EXPECT_EQ(asked, "/cache/here");
     SetFreeSpaceQuery({});
     // The real query answers for a folder that does not exist yet, through its parent.
     const int real = DefaultCacheSize(QDir::tempPath() + "/velmora-no-such/deeper");
     EXPECT_TRUE(real > 0 && real <= 250) << real;
-}
 
-TEST(Other, DrawFileIconDrawsTheVideoIconCentredOrRaises) {
-    QImage bitmap(5, 5, QImage::Format_RGB32);
-    DrawFileIcon("/nowhere/clip.AVI", bitmap); // the file need not exist
-    // 48 x 48 white, the theme's video icon at (8, 8).
-    const QMimeType mime =
-        QMimeDatabase().mimeTypeForFile("clip.avi", QMimeDatabase::MatchExtension);
-    const QIcon expected = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme("video-x-generic"));
-    ASSERT_FALSE(expected.isNull()) << "no themed video icon";
-    QImage want(48, 48, QImage::Format_RGB32);
-    want.fill(Qt::white);
-    QPainter(&want).drawPixmap(8, 8, expected.pixmap(32, 32));
-    EXPECT_EQ(bitmap, want);
-    // Once drawn, the icon can be had from the loading thread too.
-    QImage fromThread;
-    std::thread([&] { DrawFileIcon("other.avi", fromThread); }).join();
-    EXPECT_EQ(fromThread, bitmap);
-
-    SetFileIconLookup([](const QString&) { return QIcon(); });
-    EXPECT_THROW(DrawFileIcon("x.avi", bitmap), Exception);
-    SetFileIconLookup({});
-}
-
-TEST(Other, StrToIntInRange) {
     // Font sizes 3 to 28; anything else is 0.
     for (auto [text, value] : {std::pair{"3", 3},
                                {"28", 28},
@@ -88,4 +56,25 @@ TEST(Other, StrToIntInRange) {
                                {"12pt", 0},
                                {"99999999999999999999", 0}})
         EXPECT_EQ(StrToIntInRange(text), value) << text;
+}
+
+TEST(Other, DrawFileIconDrawsTheVideoIconCentredOrRaises) {
+    // 48 x 48 white, the theme's video icon at (8, 8); the file need not exist, and once
+    // drawn the icon can be had from the loading thread too.
+    QImage bitmap(5, 5, QImage::Format_RGB32), fromThread;
+    DrawFileIcon("/nowhere/clip.AVI", bitmap);
+    std::thread([&] { DrawFileIcon("other.avi", fromThread); }).join();
+    const QMimeType mime =
+        QMimeDatabase().mimeTypeForFile("clip.avi", QMimeDatabase::MatchExtension);
+    const QIcon expected = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme("video-x-generic"));
+    ASSERT_FALSE(expected.isNull()) << "no themed video icon";
+    QImage want(48, 48, QImage::Format_RGB32);
+    want.fill(Qt::white);
+    QPainter(&want).drawPixmap(8, 8, expected.pixmap(32, 32));
+    EXPECT_EQ(bitmap, want);
+    EXPECT_EQ(fromThread, want);
+
+    SetFileIconLookup([](const QString&) { return QIcon(); });
+    EXPECT_THROW(DrawFileIcon("x.avi", bitmap), Exception);
+    SetFileIconLookup({});
 }

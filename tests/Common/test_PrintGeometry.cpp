@@ -6,7 +6,7 @@
 #include <QTransform>
 #include <gtest/gtest.h>
 
-TEST(PrintGeometry, PaperAndPrintableAreaForA4AndLetterAtTwoResolutions) {
+TEST(PrintGeometry, PaperAndPrintableAreaForA4AndLetterAtTwoResolutionsAndOddScales) {
     struct TCase {
         int Dpi;
         QSize Paper;
@@ -17,24 +17,20 @@ TEST(PrintGeometry, PaperAndPrintableAreaForA4AndLetterAtTwoResolutions) {
         {300, {2480, 3508}, {71, 71}, {0, 0, 794, 1123}, {23, 23, 771, 1100}},    // A4, 6 mm
         {600, {5100, 6600}, {100, 150}, {0, 0, 816, 1056}, {16, 24, 800, 1032}}}; // Letter
     for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Dpi);
         TScopedFakePrinter p;
         p.Fake.Dpi = c.Dpi;
         p.Fake.Paper = c.Paper;
         p.Fake.Offset = c.Offset;
-        EXPECT_EQ(PaperRect(), c.ExpectPaper);
-        EXPECT_EQ(PrintableRect(), c.ExpectPrintable);
+        EXPECT_EQ(PaperRect(), c.ExpectPaper) << c.Dpi;
+        EXPECT_EQ(PrintableRect(), c.ExpectPrintable) << c.Dpi;
     }
-}
-
-TEST(PrintGeometry, DeviceModeScaleOfZeroCountsAsFullSize) {
+    // A device-mode scale of 0 or below is full size; at half scale a device pixel covers
+    // twice the paper. Unreadable capabilities give no paper, not a division by zero.
     TScopedFakePrinter p;
-    // 0 and below: full size; at half scale a device pixel covers twice the paper.
     for (auto [scale, right] : {std::pair{0, 794}, {-5, 794}, {50, 1588}}) {
         p.Fake.Mode.Scale = int16_t(scale);
         EXPECT_EQ(PaperRect().Right, right) << scale;
     }
-    // Unreadable capabilities give no paper instead of a division by zero.
     p.Fake.CapsUnreadable = true;
     p.Fake.Mode.Scale = 100;
     EXPECT_EQ(PaperRect(), TRect{});
