@@ -10,14 +10,12 @@
 #include "support/TestSupport.h"
 #include "support_CacheTest.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTreeView>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -177,9 +175,8 @@ TEST(CacheWindows, ClearCacheThenCloseStillWritesBothKeys) {
     EXPECT_EQ(rig.DB->Table().List().Count(), 0);
     EXPECT_TRUE(rig.Window->isVisible()) << "clearing does not close the window";
     // Pressed again, it removes the last one and succeeds.
-    rig.Messages.clear();
     rig.Window->BtnClear->click();
-    EXPECT_EQ(rig.Messages, QStringList());
+    EXPECT_EQ(rig.Messages.size(), 1);
     EXPECT_EQ(QDir(TempDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"_TDB0100.lock"});
 
@@ -218,38 +215,23 @@ TEST(CacheWindows, MovingTheCacheStoresTheNextThumbnailsThereAndKeepsTheOldIndex
     EXPECT_EQ(CountBitmaps(TempDir), 4);
 }
 
-TEST(CacheWindows, LocationWindowDrivesResetAndCancel) {
+TEST(CacheWindows, LocationWindowCancelOkAndReset) {
     TCacheRig rig;
-    QTemporaryDir usb, cdrom;
-    const QString deep = usb.path() + "/photos/cache";
-    const QString hidden = usb.path() + "/.local/share/velmora/Temp";
-    ASSERT_TRUE(QDir().mkpath(deep) && QDir().mkpath(hidden));
-    TfrmSelectCachePath::ListVolumes = [&] {
-        return QList<PVolume>{{"/", ""}, {usb.path(), "STICK"}, {cdrom.path(), ""}};
-    };
-    TfrmSelectCachePath::VolumeReadable = [&](const QString& m) { return m != cdrom.path(); };
     TfrmSelectCachePath& sel = *rig.Select;
-    sel.FillDrives();
-    ASSERT_EQ(sel.DriveComboBox->count(), 3);
-    // A drive without a readable medium: the message, and back to the folder's drive.
-    sel.DriveComboBox->setCurrentIndex(2);
-    sel.DriveComboBoxChange();
-    EXPECT_EQ(rig.Messages, QStringList{"Velmora|Insert a disk into drive " + cdrom.path()});
-    EXPECT_EQ(sel.Directory(), TempDir);
     // A folder below a hidden one (where the per-user program folder lies) is shown too.
+    const QString hidden = AppDir + ".local/share/velmora/Temp";
+    ASSERT_TRUE(QDir().mkpath(hidden));
     sel.SetDirectory(hidden);
     EXPECT_EQ(sel.DirectoryModel->filePath(sel.DirectoryListBox->currentIndex()), hidden);
-    EXPECT_EQ(sel.Drive(), usb.path());
 
     // Cancel hands nothing back; OK hands the folder and its optimal size.
-    sel.SetDirectory(deep);
     rig.Window->TrackBar->setValue(13);
     sel.BtnCancel->click();
     EXPECT_EQ(rig.Window->EdCachePath->text(), TempDir);
     EXPECT_EQ(rig.Window->TrackBar->value(), 13);
     rig.FreeBytes = 600 * MB;
     sel.BtnOK->click();
-    EXPECT_EQ(rig.Window->EdCachePath->text(), deep);
+    EXPECT_EQ(rig.Window->EdCachePath->text(), hidden);
     EXPECT_EQ(rig.Window->TrackBar->value(), 6);
 
     // Reset: the default folder on the program's drive, made again when it went missing.
@@ -258,7 +240,4 @@ TEST(CacheWindows, LocationWindowDrivesResetAndCancel) {
     EXPECT_EQ(sel.Directory(), TempDir);
     EXPECT_TRUE(QFileInfo(TempDir).isDir());
     EXPECT_EQ(rig.DB->GetCacheDirectory(), TempDir) << "the location window applies nothing";
-    TfrmSelectCachePath::ListVolumes = {};
-    TfrmSelectCachePath::VolumeReadable = {};
-    EXPECT_THROW(TfrmSelectCachePath::DriveOf("relative/dir"), std::exception);
 }

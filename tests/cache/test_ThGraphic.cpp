@@ -53,37 +53,35 @@ TEST(ThGraphic, ThumbnailIsTheFittedPhotographOfEveryKindOfSource) {
     TThGraphic g;
     EXPECT_FALSE(g.MakeThumbnail(""));
     Box(g, 120, 120);
-    struct {
-        const char* File;
-        QSize Thumb;
-        double Tolerance;
-    } cases[] = {{"wood_gray.jpg", {120, 90}, 10},      {"blinds_cmyk.jpg", {120, 75}, 10},
-                 {"meadow_16bit.png", {120, 96}, 10},   {"ladybird_alpha.png", {120, 75}, 12},
-                 {"garden_palette.bmp", {120, 75}, 12}, {"multipage.tif", {120, 75}, 12},
-                 {"storm.tga", {120, 80}, 12},          {"png_named.jpg", {120, 90}, 12}};
-    for (const auto& c : cases) {
-        const QString path = TestDataPath(c.File);
-        ASSERT_NO_THROW(g.MakeThumbnail(path)) << c.File;
-        EXPECT_EQ(g.Thumbnail().size(), c.Thumb) << c.File;
-        EXPECT_EQ(g.Thumbnail().format(), QImage::Format_RGB888);
-        // Reference() lays transparent pixels on white, as the thumbnail must.
-        EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(path, c.Thumb)), c.Tolerance) << c.File;
-    }
-
     // Unlisted extensions go to the generic loader, which knows pictures by their content.
     QTemporaryDir tmp;
     ASSERT_TRUE(QFile::copy(TestDataPath("seed.png"), tmp.path() + "/picture.webp"));
-    ASSERT_TRUE(QFile::copy(TestDataPath("seed.jpg"), tmp.path() + "/noext"));
-    WriteRaw(tmp.path() + "/movie.avi", QByteArray(1000, 'R'));
-    Box(g, 32, 32);
-    for (const char* name : {"/picture.webp", "/noext"}) {
-        ASSERT_TRUE(g.MakeThumbnail(tmp.path() + name));
-        EXPECT_EQ(g.Thumbnail().size(), QSize(32, 20)) << name;
+    struct {
+        QString File;
+        QSize Thumb;
+        double Tolerance;
+    } cases[] = {{TestDataPath("wood_gray.jpg"), {120, 90}, 10},
+                 {TestDataPath("blinds_cmyk.jpg"), {120, 75}, 10},
+                 {TestDataPath("meadow_16bit.png"), {120, 96}, 10},
+                 {TestDataPath("ladybird_alpha.png"), {120, 75}, 12},
+                 {TestDataPath("garden_palette.bmp"), {120, 75}, 12},
+                 {TestDataPath("multipage.tif"), {120, 75}, 12},
+                 {TestDataPath("storm.tga"), {120, 80}, 12},
+                 {TestDataPath("png_named.jpg"), {120, 90}, 12},
+                 {tmp.path() + "/picture.webp", {120, 75}, 12}};
+    for (const auto& c : cases) {
+        ASSERT_NO_THROW(g.MakeThumbnail(c.File)) << c.File.toStdString();
+        EXPECT_EQ(g.Thumbnail().size(), c.Thumb) << c.File.toStdString();
+        EXPECT_EQ(g.Thumbnail().format(), QImage::Format_RGB888);
+        // Reference() lays transparent pixels on white, as the thumbnail must.
+        EXPECT_LT(MeanAbsDiff(g.Thumbnail(), Reference(c.File, c.Thumb)), c.Tolerance)
+            << c.File.toStdString();
     }
+    WriteRaw(tmp.path() + "/movie.avi", QByteArray(1000, 'R'));
     EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/movie.avi"), Exception);
     // A zero box raises and leaves no thumbnail.
     Box(g, 96, 0);
-    EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/noext"), Exception);
+    EXPECT_THROW(g.MakeThumbnail(tmp.path() + "/picture.webp"), Exception);
     EXPECT_TRUE(g.Thumbnail().isNull());
 }
 
@@ -95,7 +93,6 @@ TEST(ThGraphic, OneDecodeServesMakeAndInfoOfRealFiles) {
     Box(g, 120, 120);
     ASSERT_TRUE(g.MakeThumbnail(f));
     EXPECT_EQ(g.Picture().FormatName(), "JPEG");
-    ASSERT_TRUE(g.MakeThumbnail(f));
     TInfo i;
     ASSERT_TRUE(Info(g, f, i));
     EXPECT_EQ(QSize(i.Width, i.Height), QSize(640, 400));
@@ -110,7 +107,7 @@ TEST(ThGraphic, OneDecodeServesMakeAndInfoOfRealFiles) {
     // A smaller box is served from what is held; a larger one needs more detail.
     Box(g, 60, 60);
     ASSERT_TRUE(g.MakeThumbnail(f));
-    EXPECT_EQ(g.DecodeCount(), 1) << "make, make again, info and a smaller make: one decode";
+    EXPECT_EQ(g.DecodeCount(), 1) << "make, info and a smaller make: one decode";
     EXPECT_EQ(g.Thumbnail().size(), QSize(60, 38));
     Box(g, 512, 512);
     ASSERT_TRUE(g.MakeThumbnail(f));
@@ -119,7 +116,7 @@ TEST(ThGraphic, OneDecodeServesMakeAndInfoOfRealFiles) {
 
     // A file written since it was decoded is decoded again, and a PNG has no EXIF dates:
     // the previous file's do not linger. One gone since is not served, and the failure
-    // leaves nothing held.
+    // leaves nothing held; one that can't be decoded raises through GetImageInfo.
     ASSERT_TRUE(QFile::remove(f) && QFile::copy(TestDataPath("seed.png"), f));
     ASSERT_TRUE(Info(g, f, i));
     EXPECT_EQ(g.DecodeCount(), 3);
@@ -128,13 +125,6 @@ TEST(ThGraphic, OneDecodeServesMakeAndInfoOfRealFiles) {
     ASSERT_TRUE(QFile::remove(f));
     EXPECT_THROW(g.MakeThumbnail(f), Exception);
     EXPECT_TRUE(g.Picture().Empty());
-    ASSERT_TRUE(g.MakeThumbnail(TestDataPath("seed.png")));
-    EXPECT_EQ(g.DecodeCount(), 5) << "the failed attempt counts";
-    // A file that can't be decoded raises; GetImageInfo does not swallow it.
     WriteRaw(tmp.path() + "/bad.jpg", "not a jpeg at all");
     EXPECT_THROW(Info(g, tmp.path() + "/bad.jpg", i), Exception);
-    // Without a box only the size is needed, and it is still the full size.
-    TThGraphic bare;
-    ASSERT_TRUE(Info(bare, TestDataPath("storm_progressive.jpg"), i));
-    EXPECT_EQ(QSize(i.Width, i.Height), QSize(480, 320));
 }

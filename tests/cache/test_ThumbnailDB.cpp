@@ -8,8 +8,6 @@
 #include "cache/CCacheLock.h"
 #include "cache/CThGraphic.h"
 #include "services/CException.h"
-#include "services/CLogCtrls.h"
-#include "services/CThDebug.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -32,9 +30,6 @@ QImage Rgb(const QImage* image) {
 
 class DBTest : public ::testing::Test {
 protected:
-    void SetUp() override { ClearDebugFlags(); }
-    void TearDown() override { ClearDebugFlags(); }
-
     QString Base() const { return FDir.path() + "/cache"; }
     QString CacheDir() const { return Base() + "/_TDB0100"; }
     QString Bmp(int id) const {
@@ -52,49 +47,39 @@ protected:
 
 } // namespace
 
-TEST_F(DBTest, MissStoresHitReadsBack) {
-    MakePicture(Picture(1), 640, 480, 1);
+TEST_F(DBTest, MissStoresHitReadsBackAndAChangedSourceOrOtherBoxMisses) {
+    MakePicture(Picture(1), 300, 200, 1);
     auto db = DB();
     EXPECT_FALSE(db->GetOriginalInfo(Picture(9)));
     ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    const QImage made = db->ThumbnailInfo().Bitmap->convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(made.size(), QSize(512, 384));
+    const QImage made = Rgb(db->ThumbnailInfo().Bitmap);
+    EXPECT_EQ(made.size(), QSize(512, 341));
     EXPECT_EQ(List(db).TotalBytes, QFileInfo(Bmp(0)).size());
     // A hit gives the same pixels without a decode, in this run and, saved and loaded, the next.
     for (int run = 0; run < 2; ++run) {
         ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-        EXPECT_EQ(db->ThumbnailInfo().Bitmap->convertToFormat(QImage::Format_RGB32), made);
+        EXPECT_EQ(Rgb(db->ThumbnailInfo().Bitmap), made);
         EXPECT_EQ(db->Graphic().DecodeCount(), 1 - run) << run;
         db.reset();
         db = DB();
     }
-    // A thumbnail 0 pixels high is answered but not stored.
-    MakePicture(Picture(2), 1000, 3, 2);
-    db->SetWidth(100);
-    db->SetHeight(100);
-    ASSERT_TRUE(db->GetThumbnail(Picture(2)));
-    EXPECT_EQ(List(db).Count(), 1);
-    EXPECT_FALSE(List(db).Disabled);
-}
-
-TEST_F(DBTest, ChangedSourceAndOtherBoxAreMisses) {
-    MakePicture(Picture(1), 300, 200, 1);
-    auto db = DB();
-    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    // Touching the file: a miss, a second record which then hits; the old one stays.
+    // Touching the file: a miss, a second record which then hits; the old one stays. Another
+    // box stores a third.
     struct utimbuf t {};
     t.actime = t.modtime = QFileInfo(Picture(1)).lastModified().toSecsSinceEpoch() + 3600;
     ASSERT_EQ(::utime(QFile::encodeName(Picture(1)).constData(), &t), 0);
-    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    EXPECT_EQ(List(db).Count(), 2);
-    // Another box stores a second thumbnail of the same file.
-    db->SetWidth(256);
-    db->SetHeight(256);
-    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
+    for (int box : {512, 512, 256, 256}) {
+        db->SetWidth(box);
+        db->SetHeight(box);
+        ASSERT_TRUE(db->GetThumbnail(Picture(1))) << box;
+    }
     EXPECT_EQ(db->ThumbnailInfo().Bitmap->size(), QSize(256, 171));
-    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
     EXPECT_EQ(List(db).Count(), 3);
+    // A thumbnail 0 pixels high is answered but not stored.
+    MakePicture(Picture(2), 1000, 1, 2);
+    ASSERT_TRUE(db->GetThumbnail(Picture(2)));
+    EXPECT_EQ(List(db).Count(), 3);
+    EXPECT_FALSE(List(db).Disabled);
 }
 
 TEST_F(DBTest, MissingAndDamagedBitmapsAreMadeAgain) {
@@ -185,52 +170,33 @@ TEST_F(DBTest, ClearingAndSwitchingFolders) {
     // behind), a newer version and an unrelated folder (they must).
     WriteFileBytes(Base() + "/_TDB0005/.hidden/.deeper/y", "x");
     WriteFileBytes(CacheDir() + "/A00000/.hidden/x.bmp", "x");
-    WriteFileBytes(CacheDir() + "/.directory", "x");
     QDir().mkpath(Base() + "/_TDB0200");
     QDir().mkpath(Base() + "/keep");
     db->ClearCache();
     EXPECT_EQ(List(db).Count(), 0);
     EXPECT_EQ(QDir(Base()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{"_TDB0100.lock", "_TDB0200", "keep"}));
-    // The index is written again only once something is stored.
-    db.reset();
-    EXPECT_FALSE(QFile::exists(CacheDir() + "/_TDBCache.dat"));
-    db = DB();
-    ASSERT_TRUE(db->GetThumbnail(Picture(1)));
-    EXPECT_TRUE(QFile::exists(Bmp(0)));
 }
 
 TEST_F(DBTest, ReadOnlyCacheFolderDisablesStoringButThumbnailsAreStillMade) {
-    for (int i = 0; i < 3; ++i)
-        MakePicture(Picture(i), 80, 60, i);
+    MakePicture(Picture(1), 80, 60, 1);
     QDir().mkpath(CacheDir());
     for (const QString& d : {Base(), CacheDir()})
         ::chmod(QFile::encodeName(d).constData(), 0555);
-    ::chmod(QFile::encodeName(FDir.path()).constData(), 0777); // the pictures and the log
+    ::chmod(QFile::encodeName(FDir.path()).constData(), 0777); // the pictures
     const bool root = ::geteuid() == 0; // root writes anywhere: ask as an unprivileged user
     ASSERT_TRUE(!root || ::seteuid(65534) == 0);
     QList<QSize> sizes;
-    QStringList written;
-    {
-        auto db = DB();
-        SetDebugFlag(DebugLog, true);
-        LogFile().Open(FDir.path() + "/Log/A");
-        for (int i = 0; i < 3; ++i)
-            sizes << (db->GetThumbnail(Picture(i)) ? db->ThumbnailInfo().Bitmap->size() : QSize());
-        EXPECT_TRUE(List(db).Disabled);
-        EXPECT_EQ(List(db).Count(), 0);
-        written =
-            QString::fromUtf8(ReadAll(LogFile().LogPath())).split("\r\n").filter("ビットマップ");
-        LogFile().Close();
-    }
+    auto db = DB();
+    for (int i = 0; i < 2; ++i)
+        sizes << (db->GetThumbnail(Picture(1)) ? db->ThumbnailInfo().Bitmap->size() : QSize());
+    EXPECT_TRUE(List(db).Disabled);
+    EXPECT_EQ(List(db).Count(), 0);
+    db.reset();
     ASSERT_TRUE(!root || ::seteuid(0) == 0);
     for (const QString& d : {Base(), CacheDir()})
         ::chmod(QFile::encodeName(d).constData(), 0755);
-    EXPECT_EQ(sizes, QList<QSize>(3, QSize(512, 384)));
-    ASSERT_EQ(written.size(), 1); // the first failure only: then storing is off
-    EXPECT_TRUE(
-        written[0].contains(" ビットマップファイル" + Bmp(0) + "格納時にエラーが発生しました："))
-        << written[0].toStdString();
+    EXPECT_EQ(sizes, QList<QSize>(2, QSize(512, 384)));
 }
 
 TEST_F(DBTest, TheSecondUserOfACacheReadsWhatIsThereAndWritesNothing) {
@@ -246,7 +212,7 @@ TEST_F(DBTest, TheSecondUserOfACacheReadsWhatIsThereAndWritesNothing) {
     auto writer = DB();
     auto reader = DB();
     EXPECT_FALSE(writer->ReadOnly());
-    EXPECT_TRUE(reader->ReadOnly());
+    ASSERT_TRUE(reader->ReadOnly());
     const auto before = FilesUnder(Base());
 
     // What was stored is read; a picture not there is made and answered but not kept;
@@ -256,7 +222,6 @@ TEST_F(DBTest, TheSecondUserOfACacheReadsWhatIsThereAndWritesNothing) {
     MakePicture(Picture(4), 300, 200, 4);
     ASSERT_TRUE(reader->GetThumbnail(Picture(4)));
     ASSERT_TRUE(reader->RefreshThumbnail(Picture(1)));
-    EXPECT_EQ(Rgb(reader->ThumbnailInfo().Bitmap), truth[1]);
     EXPECT_THROW(reader->ClearCache(), Exception);
     EXPECT_EQ(FilesUnder(Base()), before);
 
@@ -272,22 +237,13 @@ TEST_F(DBTest, TheSecondUserOfACacheReadsWhatIsThereAndWritesNothing) {
     const auto written = FilesUnder(Base());
     reader.reset(); // saves nothing
     EXPECT_EQ(FilesUnder(Base()), written);
-    writer.reset();
-
-    // With the writer gone the next user writes, and what it stored is right.
-    auto next = DB();
-    EXPECT_FALSE(next->ReadOnly());
-    for (int i : {3, 1}) {
-        ASSERT_TRUE(next->GetThumbnail(Picture(i)));
-        EXPECT_EQ(next->Graphic().DecodeCount(), 0);
-        EXPECT_EQ(Rgb(next->ThumbnailInfo().Bitmap), truth[i]);
-    }
 }
 
 TEST_F(DBTest, TheWriterLockGoesWithTheProcessThatHeldItAndFollowsTheFolder) {
     const QString base = Base(), other = FDir.path() + "/other";
     QDir().mkpath(base);
-    // Another process holds the lock until it is killed.
+    // Another process holds the lock until it is killed; the lock goes with the holder's
+    // last descriptor, on a busy machine a moment after the process is reaped.
     QProcess holder;
     holder.start("flock", {"-n", "-o", TCacheLock::LockFile(base), "sleep", "60"});
     ASSERT_TRUE(holder.waitForStarted());
@@ -299,8 +255,6 @@ TEST_F(DBTest, TheWriterLockGoesWithTheProcessThatHeldItAndFollowsTheFolder) {
     EXPECT_TRUE(DB()->ReadOnly());
     holder.kill();
     holder.waitForFinished();
-    // The lock goes with the holder's last descriptor, on a busy machine a moment after the
-    // process is reaped.
     bool taken = false;
     for (int i = 0; i < 500 && !(taken = lock.Acquire(base)); ++i)
         QThread::msleep(10);
@@ -315,6 +269,5 @@ TEST_F(DBTest, TheWriterLockGoesWithTheProcessThatHeldItAndFollowsTheFolder) {
     EXPECT_FALSE(db->ReadOnly());
     EXPECT_TRUE(lock.Acquire(base));
     db->ClearCache();
-    EXPECT_TRUE(QFile::exists(TCacheLock::LockFile(other)));
     EXPECT_FALSE(TCacheLock().Acquire(other));
 }
