@@ -45,7 +45,6 @@ TEST(Exif, DatesOfRealCameraBlocksAndOfEitherDirectory) {
         EXPECT_EQ(exif.DateTimeOriginal(), c.Original) << c.File;
         EXPECT_EQ(exif.DateTime(), c.DateTime) << c.File;
     }
-    EXPECT_EQ(exif.TagText(0x010F), "Brother") << "the block was really read";
 
     // Either date in either directory; the digitised date (0x9004) is neither.
     const QByteArray seed = ReadAll(TestDataPath("seed.jpg"));
@@ -90,9 +89,6 @@ TEST(Exif, OnlyAJpegWithTheBlockBeforeTheScan) {
     // Damaged headers end the search without harm.
     for (int cut = 0; cut < afterApp0 + block.size() + 40; cut += 3) {
         read(early, cut);
-        QByteArray broken = early;
-        broken[cut] = char(0xFF);
-        read(broken);
-        exif.DateTime();
+        read(QByteArray(early).replace(cut, 1, "\xFF"));
     }
 }

