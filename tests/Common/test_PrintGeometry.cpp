@@ -1,9 +1,7 @@
-// Printer geometry in report units and the quarter turns of a picture.
+// Printer geometry in report units.
 #include "Common/c_PrintGeometry.h"
-#include "Common/c_Rotate.h"
 #include "report/support_FakePrinter.h"
 
-#include <QTransform>
 #include <gtest/gtest.h>
 
 TEST(PrintGeometry, PaperAndPrintableAreaForA4AndLetterAtTwoResolutionsAndOddScales) {
@@ -34,16 +32,4 @@ TEST(PrintGeometry, PaperAndPrintableAreaForA4AndLetterAtTwoResolutionsAndOddSca
     p.Fake.CapsUnreadable = true;
     p.Fake.Mode.Scale = 100;
     EXPECT_EQ(PaperRect(), TRect{});
-}
-
-TEST(RotateBitmap, QuarterTurnsCounterClockwiseMoveEveryPixel) {
-    QImage src(3, 2, QImage::Format_RGB888);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            src.setPixel(x, y, qRgb(x * 80, y * 120, 7));
-    for (int mode : {0, 1, 2, 3, 5}) {
-        QImage img = src;
-        RotateBitmap(img, mode, 0x0000FF);
-        EXPECT_EQ(img, src.transformed(QTransform().rotate(-90 * (mode % 4)))) << mode;
-    }
 }

@@ -213,7 +213,7 @@ TEST_F(DBTest, TheSecondUserOfACacheReadsWhatIsThereAndWritesNothing) {
     ASSERT_TRUE(reader->ReadOnly());
     const auto before = FilesUnder(Base());
 
-    // What was stored is read; a picture not there is made and answered but not kept;
+    // A picture not there is made and answered but not kept;
     // reloading one picture and clearing delete nothing of the writer's.
     MakePicture(Picture(4), 300, 200, 4);
     ASSERT_TRUE(reader->GetThumbnail(Picture(4)));

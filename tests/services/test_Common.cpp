@@ -5,30 +5,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <atomic>
 #include <clocale>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <thread>
 #include <utime.h>
 
-TEST(Common, StdDateTimeIsFixedWhateverTheLocaleAndFromTwoThreads) {
+TEST(Common, FileFactsDropOddSecondsWhateverTheLocaleAndFollowTheFile) {
     const std::string saved = setlocale(LC_ALL, nullptr);
     setlocale(LC_ALL, "de_DE.UTF-8");
     EXPECT_EQ(FormatStdDateTime(QDateTime(QDate(987, 1, 2), QTime(0, 0))), "0987/01/02 00:00:00");
     setlocale(LC_ALL, saved.c_str());
-    std::atomic<int> bad{0};
-    auto worker = [&](int year, const QString& expected) {
-        for (int i = 0; i < 20000; ++i)
-            bad += FormatStdDateTime(QDateTime(QDate(year, 3, 5), QTime(19, 8, 9))) != expected;
-    };
-    std::thread a(worker, 2004, "2004/03/05 19:08:09"), b(worker, 1999, "1999/03/05 19:08:09");
-    a.join();
-    b.join();
-    EXPECT_EQ(bad, 0);
-}
 
-TEST(Common, FileFactsDropOddSecondsAndFollowTheFile) {
     QTemporaryDir tmp;
     const QString f = tmp.path() + "/p.jpg", gone = tmp.path() + "/gone.jpg";
     WriteRaw(f, QByteArray(1234, 'z'));
