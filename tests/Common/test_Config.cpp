@@ -34,7 +34,6 @@ struct ConfigTest : ::testing::Test {
 
 TEST_F(ConfigTest, FirstStartCreatesTheSettingsFileAndTheCacheFolder) {
     LoadConfiguration();
-    EXPECT_EQ(IniFile->ReadString("APP", "APPName", ""), QString::fromUtf8("ヴェルモラ"));
     EXPECT_EQ(CacheDir, Default());
     EXPECT_TRUE(QFileInfo(CacheDir).isDir());
     EXPECT_EQ(CacheSizeKB, 200 * 1024);
