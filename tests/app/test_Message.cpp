@@ -1,18 +1,14 @@
-// The program's message box, progress window and logo, and the test hook that answers them.
+// The program's message box and the test hook that answers it.
 #include "app/c_Message.h"
 #include "app/c_Startup.h"
-#include "app/i_Gauge.h"
-#include "app/i_Logo.h"
 #include "platform/PDialogSeam.h"
 #include "support/TestSupport.h"
-#include "support_Loader.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -64,30 +60,6 @@ TEST(Message, AnswersAreTheOneBasedButtonOrMinusOneWhenClosedAndLongTextWraps) {
         }
     }
     SetDialogAnswerer({});
-}
-
-TEST(Gauge, EscapeCancelsWithoutHidingAndShowingClearsTheFlag) {
-    TfrmGauge gauge;
-    gauge.Cancelled = true;
-    gauge.show();
-    EXPECT_FALSE(gauge.Cancelled) << "showing clears the flag";
-    PressEscape(&gauge);
-    EXPECT_TRUE(gauge.Cancelled);
-    EXPECT_TRUE(gauge.isVisible()) << "Escape must not hide the window behind the loop's back";
-}
-
-TEST(Logo, GoesOnceTheMainWindowIsActiveOrAfterItsTime) {
-    QPointer<TfrmLogo> logo = new TfrmLogo, quiet = new TfrmLogo;
-    logo->ShowNow();
-    EXPECT_TRUE(WaitFor([&] { return logo->isActiveWindow(); }));
-    QWidget main;
-    main.show();
-    main.activateWindow();
-    EXPECT_TRUE(WaitFor([&] { return logo.isNull(); }));
-    // A logo that never got activated still goes away.
-    quiet->show();
-    quiet->ReleaseAfter(10);
-    EXPECT_TRUE(WaitFor([&] { return quiet.isNull(); }));
 }
 
 // The refusals themselves are checked on the real program (test_Program).

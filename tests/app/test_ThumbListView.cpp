@@ -1,5 +1,5 @@
-// The grid on the offscreen platform: geometry and hits, keys, the wheel, picture scaling and
-// drawing, caption lines, the broken-picture cell; and the picture fit it relies on.
+// The grid on the offscreen platform: geometry and hits, keys, the wheel, caption lines, the
+// broken-picture cell; and the picture fit it relies on.
 #include "Common/c_Fit.h"
 #include "app/c_ThumbListView.h"
 
@@ -23,12 +23,6 @@ std::unique_ptr<TThumbListView> MakeGrid(int surfaceWidth, int height, int thumb
     grid->resize(surfaceWidth + TThumbListView::ScrollBarWidth, height);
     grid->show();
     return grid;
-}
-
-QImage Solid(int w, int h, QColor c) {
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(c);
-    return img;
 }
 
 int InkIn(const QImage& img, int left, int top, int right, int bottom) {
@@ -116,25 +110,6 @@ TEST(GridWheel, ANotchIsAQuarterRowScaledByLinesPerNotch) {
         EXPECT_EQ(grid->ScrollPosition(), notch);
     }
     QApplication::setWheelScrollLines(savedLines);
-}
-
-TEST(ThumbListView, PicturesStretchToTheBoxDrawCentredAndAtTwiceThePixelsForRatioTwo) {
-    auto grid = MakeGrid(600, 400);
-    grid->SetCount(2);
-    grid->SetThumbnail(0, Solid(1600, 1200, Qt::red));
-    EXPECT_EQ(grid->Item(0)->Bitmap.size(), QSize(128, 96));
-    grid->SetThumbnail(5, Solid(10, 10, Qt::blue)); // beyond the items: nothing
-    // A prepared picture is taken only when it has the size this box gives.
-    const QImage src = Solid(1600, 1200, Qt::green);
-    grid->SetThumbnail(1, src, Solid(64, 48, Qt::yellow));
-    EXPECT_EQ(grid->Item(1)->Bitmap.pixelColor(5, 5), QColor(Qt::green));
-    const QImage shot = grid->Surface()->grab().toImage(); // the picture centred at (0, 16)
-    EXPECT_EQ(shot.pixelColor(20, 30), QColor(Qt::white));
-    EXPECT_EQ(shot.pixelColor(20, 33), QColor(Qt::red));
-    // From the cached thumbnail (512 box), at twice the cell's pixels; none at a ratio of 1.
-    const QImage cached = Solid(512, 384, Qt::blue);
-    EXPECT_EQ(TThumbListView::ScaleDeviceThumbnail(cached, 96, 96, 2.0).size(), QSize(192, 144));
-    EXPECT_TRUE(TThumbListView::ScaleDeviceThumbnail(cached, 256, 256, 1.0).isNull());
 }
 
 TEST(CaptionLines, UnderscoreAndDescendersStayInsideTheirLineAtEverySize) {

@@ -1,6 +1,6 @@
 // The main window on the offscreen platform: status texts, the loading gate, folder changes and
 // stopping; an unreadable cache index; the back card hand-off; the end of a 10,000-picture load;
-// section "Window"; the command line and the second start's hand-over; upright grid pictures.
+// section "Window"; the command line; upright grid pictures.
 // Its messages are answered with the first button and recorded.
 #include "Common/c_Other.h"
 #include "app/c_Startup.h"
@@ -9,7 +9,6 @@
 #include "app/i_Thumbnail.h"
 #include "cache/CThumbnailDB.h"
 #include "platform/PDialogSeam.h"
-#include "platform/PSingleInstance.h"
 #include "printjobs/c_PrintItems.h"
 #include "printjobs/i_JacketPrint.h"
 #include "printjobs/p_JacketPrint.h"
@@ -22,7 +21,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -30,9 +28,7 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QUrl>
-#include <atomic>
 #include <gtest/gtest.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -380,47 +376,6 @@ TEST(BrowsingMemory, CommandLinePictureMissingFolderAndOpeningTheRightFile) {
     w.OpenItem(3);
     ASSERT_EQ(runs.Messages.size(), 1);
     EXPECT_TRUE(runs.Messages.first().contains(QFileInfo(expected).fileName()));
-}
-
-TEST(BrowsingMemory, SecondStartHandsOverItsPictureAndBringsTheWindowBack) {
-    TWindowRig runs(false);
-    const QString second = runs.Path("second"), picture = second + "/photo10.jpg";
-    const QString odd = second + "/Fotos ü"; // blanks and a non-ASCII letter come across whole
-    MakePhotos(runs.Path("first"), 3);
-    MakePhotos(second, 12);
-    MakePhotos(odd, 1);
-    TfrmThumbnail& w = runs.Start({runs.Path("first")});
-    ASSERT_TRUE(runs.Settled());
-    // The running instance, connected as the program connects it.
-    const QString name =
-        QString("VelmoraHandOver%1_%2").arg(::getpid()).arg(QDateTime::currentMSecsSinceEpoch());
-    PSingleInstance running(name);
-    ASSERT_TRUE(running.Acquire());
-    QObject::connect(&running, &PSingleInstance::ShowRequested, &w, [&](const QString& target) {
-        BringWindowForward(&w);
-        w.OpenTarget(target);
-    });
-    // A plain second start only brings the minimised window back.
-    for (const auto& [target, folder] :
-         {std::pair{picture, second}, {odd, odd}, {QString(), odd}}) {
-        SCOPED_TRACE(target.toStdString());
-        w.showMinimized();
-        std::atomic<bool> done{false};
-        std::thread other([&] {
-            PSingleInstance again(name);
-            again.SetHandOver(target);
-            EXPECT_FALSE(again.Acquire(3000));
-            done = true;
-        });
-        EXPECT_TRUE(WaitFor([&] { return done.load(); }, 5000));
-        other.join();
-        ASSERT_TRUE(runs.Settled());
-        EXPECT_FALSE(w.isMinimized());
-        EXPECT_EQ(w.CurrentFolder(), folder);
-        if (target == picture) {
-            EXPECT_EQ(w.ThumbList->Selected(), 10);
-        }
-    }
 }
 
 TEST(BrowsingMemory, GridPicturesStandUprightUnlessSwitchedOff) {
