@@ -17,6 +17,10 @@ namespace {
 struct TPoolSource : TThumbnailSource {
     QString Kinds; // by the picture's number: b broken, m missing, s stored, else made
     std::function<int(int)> DelayUs; // by the picture's number
+    struct TLog {
+        QStringList Handed, FromWorkers, Made; // hand-outs in order, those of workers; makes
+        std::set<std::thread::id> Threads;     // that touched the database
+    };
     static int NumberOf(const QString& p) { return p.right(8).left(4).toInt(); } // imgNNNN.jpg
     bool Is(const QString& path, char kind) const { return Kinds.mid(NumberOf(path), 1) == kind; }
     static QRgb ColourOf(const QString& p) { return QRgb(qHash(p, 7) | 0xFF000000) & ~0x0F0F0Fu; }
@@ -25,10 +29,6 @@ struct TPoolSource : TThumbnailSource {
         image.fill(ColourOf(path));
         return image;
     }
-    struct TLog {
-        QStringList Handed, FromWorkers, Made; // hand-outs in order, those of makers; makes
-        std::set<std::thread::id> Threads;
-    };
     TLog Log(bool forget = false) { // forget: start the lists afresh
         std::lock_guard lock(FLock);
         return std::exchange(FLog, forget ? TLog{{}, {}, {}, FLog.Threads} : FLog);

@@ -133,18 +133,14 @@ TEST(SortOrder, KeysMadeOnceGiveThePairwiseOrderTiesIncluded) {
     const QStringList dates = {"", "2004/03/05 19:08:09", "2004/03/05 19:08:10", "2001/01/01"};
     auto pick = [&](const QStringList& from) { return from[rng.bounded(int(from.size()))]; };
     QList<QStringList> original;
-    for (int i = 0; i < 400; ++i)
-        original << QStringList{"",
-                                pick(stems) + pick(stems),
-                                QString::number(i),
-                                QString::number(rng.bounded(6) * 1024),
-                                pick(dates),
-                                pick(dates),
-                                "",
-                                "",
-                                ""};
-    ASSERT_TRUE(grid.OnRank);
+    for (int i = 0; i < 400; ++i) {
+        const QString name = pick(stems) + pick(stems);
+        const QString size = QString::number(rng.bounded(6) * 1024);
+        original << QStringList{"", name, QString::number(i), size, pick(dates), pick(dates)};
+        original.last().resize(9);
+    }
     const auto ranks = grid.OnRank;
+    ASSERT_TRUE(ranks);
     for (int mode : {0, 1, 2}) {
         QStringList ids[2]; // by the keys made once, then every pair through SortCompare
         for (int pairwise : {0, 1}) {
@@ -157,8 +153,7 @@ TEST(SortOrder, KeysMadeOnceGiveThePairwiseOrderTiesIncluded) {
                 ids[pairwise] << grid.Item(i)->Info[2];
         }
         grid.OnRank = ranks;
-        EXPECT_EQ(ids[0], ids[1]) << mode;
-        EXPECT_NE(ids[0].first(), "0") << "the sort did run";
+        EXPECT_TRUE(ids[0] == ids[1] && ids[0].first() != "0") << mode; // the same, and sorted
     }
 }
 

@@ -1,7 +1,6 @@
 // The main window on the offscreen platform: status texts, the loading gate, folder changes and
 // stopping; an unreadable cache index; the back card hand-off; the end of a 10,000-picture load;
 // section "Window"; the command line; upright grid pictures.
-// Its messages are answered with the first button and recorded.
 #include "Common/c_Other.h"
 #include "app/c_Startup.h"
 #include "app/c_ThumbListView.h"
@@ -350,11 +349,6 @@ TEST(BrowsingMemory, CommandLinePictureMissingFolderAndOpeningTheRightFile) {
         QApplication::sendEvent(w.ThumbList->Surface(), &ev);
     }
     EXPECT_EQ(runs.Opened, QList<QUrl>{QUrl::fromLocalFile(expected)});
-    // A desktop without a program for it: a clear message naming the file.
-    TfrmThumbnail::OpenUrl = [](const QUrl&) { return false; };
-    w.OpenItem(3);
-    ASSERT_EQ(runs.Messages.size(), 1);
-    EXPECT_TRUE(runs.Messages.first().contains(QFileInfo(expected).fileName()));
 }
 
 TEST(BrowsingMemory, GridPicturesStandUprightUnlessSwitchedOff) {
