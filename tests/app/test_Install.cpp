@@ -83,12 +83,11 @@ TEST(Install, IntoAPrefixAndFromThePackageTheProgramAndItsDesktopFilesAreWhole) 
     const QStringList debs = QDir(out).entryList({"velmora_*.deb"}, QDir::Files);
     ASSERT_EQ(debs.size(), 1) << r.Output.toStdString();
     const QString deb = out + "/" + debs.first();
-    // Found by shlibdeps from the program itself, and the ones it loads at run time.
+    // The packages it loads at run time, which shlibdeps cannot find.
     r = RunTool("dpkg-deb", {"--field", deb, "Depends"});
-    for (const char* dependency :
-         {"libqt6widgets6", "libqt6printsupport6", "libjpeg62-turbo", "libexif12", "libcups2",
-          "fonts-ipafont-gothic", "qt6-image-formats-plugins"})
-        EXPECT_TRUE(r.Output.contains(dependency)) << dependency << ": " << r.Output.toStdString();
+    EXPECT_TRUE(r.Output.contains("fonts-ipafont-gothic") &&
+                r.Output.contains("qt6-image-formats-plugins"))
+        << r.Output.toStdString();
     r = RunTool("dpkg-deb", {"-x", deb, work.path() + "/root"});
     ASSERT_EQ(r.Status, 0) << r.Output.toStdString();
     CheckInstalled(work.path() + "/root", "/usr", work.path() + "/root");

@@ -70,10 +70,7 @@ struct TLoadRig : TDbRig {
     std::unique_ptr<TfrmCache> Window;
 
     TLoadRig() {
-        SetDialogAnswerer([this](TDialogRequest& r) {
-            Messages << r.Text;
-            return 0;
-        });
+        SetDialogAnswerer([this](TDialogRequest& r) { return Messages << r.Text, 0; });
         for (int i = 0; i < PhotoCount; ++i)
             List << Photo(QString("p%1.jpg").arg(i, 3, 10, QChar('0')), 240, 180,
                           QColor((i * 37) % 256, (i * 91) % 256, (i * 53) % 256));

@@ -1,12 +1,11 @@
 // The built program, started as a user would (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS);
-// VELMORA_TEST_HOOK answers its message boxes and reports its steps. The two refusals to start.
-// Browsing real photographs with a video and a damaged picture, then ended by a signal:
-// SIGTERM, SIGINT and SIGHUP end it the clean way, and even after SIGKILL the next start runs
-// and finds every thumbnail in the cache. A returning user: handed a picture by a second start,
-// size and order changed with the mouse, moved, quit with Ctrl+Q, started again in the same
-// folder, size, order and place; there the cache settings worked with xdotool, which
-// "Thumbnail.ini" keeps and the next start, at QT_SCALE_FACTOR=2, uses. Screenshots are left
-// under build/screenshots.
+// VELMORA_TEST_HOOK answers its message boxes and reports its steps. Browsing real photographs with
+// a video and a damaged picture, then ended by a signal: SIGTERM, SIGINT and SIGHUP end it the
+// clean way, and even after SIGKILL the next start runs and finds every thumbnail in the cache. A
+// returning user: handed a picture by a second start, size and order changed with the mouse, moved,
+// quit with Ctrl+Q, started again in the same folder, size, order and place; there the cache
+// settings worked with xdotool, which "Thumbnail.ini" keeps and the next start, at
+// QT_SCALE_FACTOR=2, uses. Screenshots are left under build/screenshots.
 #include "support/CacheFiles.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
@@ -43,28 +42,6 @@ const QMap<QString, QString> Interactive{
     {"VELMORA_TEST_HOOK", "1,interactive=cache,interactive=cachepath"}};
 
 } // namespace
-
-TEST(StartupProgram, NoPrinterOrANetworkShareRefusesToStart) {
-    ASSERT_FALSE(XvfbDisplay().isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
-    const std::tuple<const char*, const char*, QString> cases[] = {
-        {"CUPS_SERVER", "/nonexistent/no-server.sock", "Cannot set up printer."},
-        {"VELMORA_TEST_FS_TYPE", "nfs",
-         "Copy this application to a disk on your computer and start it again."},
-    };
-    for (const auto& [name, value, message] : cases) {
-        QTemporaryDir home, tmp;
-        TProgramRun run(home.path(), tmp.path(), {}, {{name, value}});
-        ASSERT_TRUE(run.Program.waitForFinished(20000)) << name;
-        EXPECT_TRUE(run.Output().contains("VELMORA_MESSAGE: [message] [Velmora] " + message) &&
-                    !run.Output().contains("main window shown"))
-            << run.Output().toStdString();
-        EXPECT_EQ(std::tuple(run.Program.exitStatus(), run.Program.exitCode()),
-                  std::tuple(QProcess::NormalExit, 1));
-        if (QString(name) == "VELMORA_TEST_FS_TYPE") {
-            EXPECT_FALSE(QFile::exists(home.filePath("Thumbnail.ini"))) << "refused before set-up";
-        }
-    }
-}
 
 TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbnail) {
     ASSERT_FALSE(XvfbDisplay().isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
@@ -135,8 +112,7 @@ TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbn
 
 TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
     const QString display = XvfbDisplay();
-    ASSERT_FALSE(display.isEmpty()) << "no test display";
-    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    ASSERT_FALSE(display.isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
     QTemporaryDir homeDir, tmpDir, photos;
     // A name with blanks and a non-ASCII letter, handed over and stored whole.
     const QString home = homeDir.path() + "/", tmp = tmpDir.path();

@@ -210,9 +210,8 @@ TEST(BackCardHandOff, SelectedItemsPictureAndFolderReachTheWindow) {
 
     // A photograph gives its cached thumbnail, a video its file type's icon; a damaged picture
     // keeps the window closed and says why.
-    ASSERT_TRUE(ThumbnailDB->GetThumbnail(w.ThumbList->Item(0)->Info.value(2)));
-    const QImage cached = ThumbnailDB->ThumbnailInfo().Bitmap->copy();
-    QImage icon;
+    QImage cached, icon;
+    prtJacketPrint->Pictures.Thumbnail(w.ThumbList->Item(0)->Info.value(2), cached);
     DrawFileIcon(w.ThumbList->Item(1)->Info.value(2), icon);
     const std::tuple<int, QImage, QStringList> cases[] = {
         {0, cached, {}},
