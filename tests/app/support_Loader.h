@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the loader tests: event-loop waiting, numbered picture paths and a grid with its
-// loader.
+// Helpers for the loader tests: event-loop waiting, picture paths, a grid with its loader.
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
 

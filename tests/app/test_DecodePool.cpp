@@ -124,7 +124,6 @@ TEST(LoaderPool, PicturesComeInTheLoadersOrderOrReAimedEachInItsOwnCellAndMadeOr
         int Do = Nothing, At = 0;
     };
     const TCase cases[] = {
-        // Later pictures are quicker, so workers finish against the order.
         {"one worker, later ones quicker", 1, 40, laterQuicker, ""},
         {"eight workers, every third slow", 8, 40, [](int n) { return n % 3 ? 200 : 6000; }, ""},
         {"failures", 2, 40, mixed, "     bb     m       b"},

@@ -198,7 +198,6 @@ TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
         Click(display, {}, cache.x() + 20, cache.y() + 44);
         RunTool("xdotool", {"key", "Home", "Right", "Right", "Right"}, display);
         QThread::msleep(300);
-        Shot(display, "cache_settings_changed.png");
         Click(display, {}, cache.x() + 186, cache.y() + 154); // Close
         ASSERT_TRUE(again.WaitFor("VELMORA_EVENT: dialog closed: cache\n"));
         EXPECT_FALSE(again.Output().contains("VELMORA_MESSAGE")) << again.Output().toStdString();

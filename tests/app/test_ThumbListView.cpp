@@ -12,12 +12,9 @@
 
 namespace {
 
-// A grid whose surface is surfaceWidth wide once it holds items, on black.
+// A grid whose surface is surfaceWidth wide once it holds items.
 std::unique_ptr<TThumbListView> MakeGrid(int surfaceWidth, int height, int thumb = 128) {
     auto grid = std::make_unique<TThumbListView>();
-    QPalette pal = grid->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    grid->setPalette(pal);
     grid->SetThumbWidth(thumb);
     grid->SetThumbHeight(thumb);
     grid->resize(surfaceWidth + TThumbListView::ScrollBarWidth, height);
@@ -49,12 +46,11 @@ TEST(ThumbListView, ColumnsRowsRangeAndScrollBar) {
         SCOPED_TRACE(c.Count);
         auto grid = MakeGrid(c.Surface, c.Height, c.Thumb);
         grid->SetCount(c.Count);
-        EXPECT_EQ(std::tuple(grid->Columns(), grid->Rows(), grid->ScrollRange()),
-                  std::tuple(c.Columns, c.Rows, grid->RowStep() * c.Rows));
-        EXPECT_EQ(grid->ScrollBar()->isHidden(), !c.Bar);
         // The surface takes the scroll bar's place only while there are no items.
-        EXPECT_EQ(grid->Surface()->width(),
-                  c.Surface + (c.Count ? 0 : TThumbListView::ScrollBarWidth));
+        EXPECT_EQ(std::tuple(grid->Columns(), grid->Rows(), grid->ScrollRange(),
+                             grid->ScrollBar()->isVisible(), grid->Surface()->width()),
+                  std::tuple(c.Columns, c.Rows, grid->RowStep() * c.Rows, c.Bar,
+                             c.Surface + (c.Count ? 0 : TThumbListView::ScrollBarWidth)));
     }
 }
 

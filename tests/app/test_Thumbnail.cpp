@@ -211,7 +211,7 @@ TEST(BackCardHandOff, SelectedItemsPictureAndFolderReachTheWindow) {
     // A photograph gives its cached thumbnail, a video its file type's icon; a damaged picture
     // keeps the window closed and says why.
     QImage cached, icon;
-    prtJacketPrint->Pictures.Thumbnail(w.ThumbList->Item(0)->Info.value(2), cached);
+    ASSERT_TRUE(prtJacketPrint->Pictures.Thumbnail(w.ThumbList->Item(0)->Info.value(2), cached));
     DrawFileIcon(w.ThumbList->Item(1)->Info.value(2), icon);
     const std::tuple<int, QImage, QStringList> cases[] = {
         {0, cached, {}},
@@ -266,11 +266,9 @@ TEST(LoadEnd, TenThousandPicturesEndOnceAfterTheLastPictureAndTheGateAsksTheLoad
     w.SelectFolder(folder);
     ASSERT_TRUE(WaitFor([&] { return w.LoadThread->Idle() && ends; }, 240000));
     EXPECT_EQ(rig.Statuses.size(), 2 * count);
-    EXPECT_EQ(ends, 1);
     EXPECT_EQ(rig.Statuses.value(2 * count - 2).toStdString(), " Load  99%");
-    EXPECT_EQ(blankAtEnd, 0);
-    EXPECT_TRUE(gateHeldUnderEarlyText);
-    EXPECT_TRUE(rig.Messages.isEmpty());
+    EXPECT_EQ(std::tuple(ends, blankAtEnd, gateHeldUnderEarlyText, rig.Messages.size()),
+              std::tuple(1, 0, true, 0));
 }
 
 TEST(WindowState, SectionRoundTripOutOfRangeValuesAndPlacesOffEveryScreen) {
@@ -314,40 +312,35 @@ TEST(BrowsingMemory, CommandLinePictureMissingFolderAndOpeningTheRightFile) {
     TWindowRig runs(false);
     const QString photos = runs.Path("many");
     MakePhotos(photos, 30);
-    const QString wanted = photos + "/photo26.jpg";
-    {
-        TfrmThumbnail& w = runs.Start({wanted});
-        EXPECT_EQ(w.CurrentFolder(), photos);
-        ASSERT_TRUE(runs.Settled());
-        ASSERT_EQ(w.ThumbList->Selected(), 26); // by name, far below the first screen
-        const QRect cell = w.ThumbList->CellRect(26);
-        EXPECT_TRUE(cell.top() >= 0 && cell.bottom() < w.ThumbList->Surface()->height());
-        runs.Quit(); // remembers photos
+    TfrmThumbnail* w = &runs.Start({photos + "/photo26.jpg"});
+    EXPECT_EQ(w->CurrentFolder(), photos);
+    ASSERT_TRUE(runs.Settled());
+    ASSERT_EQ(w->ThumbList->Selected(), 26); // by name, far below the first screen
+    const QRect cell = w->ThumbList->CellRect(26);
+    EXPECT_TRUE(cell.top() >= 0 && cell.bottom() < w->ThumbList->Surface()->height());
+    // Ordered by size the grid is not the listing's order: a double-click opens its own file.
+    w->CbHyouji->setCurrentIndex(1);
+    w->CbHyoujiChange();
+    w->ThumbList->SetScrollPosition(0);
+    const QPoint p = w->ThumbList->CellRect(3).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick}) {
+        QMouseEvent ev(type, QPointF(p), w->ThumbList->Surface()->mapToGlobal(QPointF(p)),
+                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w->ThumbList->Surface(), &ev);
     }
+    EXPECT_EQ(runs.Opened, QList<QUrl>{QUrl::fromLocalFile(w->ThumbList->Item(3)->Info.value(2))});
+    runs.Quit(); // remembers photos
+
     // A folder that does not exist wins over the remembered one: its nearest existing parent,
     // and the status bar says so.
     const QString missing = runs.Path("gone/deeper");
-    TfrmThumbnail& w = runs.Start({missing});
-    EXPECT_EQ(w.CurrentFolder(), runs.UserHome.path());
-    EXPECT_EQ(w.PanelText(2), QString(" Address: %1   \"%2\" does not exist; its nearest existing "
-                                      "folder is shown.")
-                                  .arg(runs.UserHome.path(), missing));
+    w = &runs.Start({missing});
+    EXPECT_EQ(w->CurrentFolder(), runs.UserHome.path());
+    EXPECT_EQ(w->PanelText(2), QString(" Address: %1   \"%2\" does not exist; its nearest "
+                                       "existing folder is shown.")
+                                   .arg(runs.UserHome.path(), missing));
     ASSERT_TRUE(runs.Settled());
     EXPECT_TRUE(runs.Messages.isEmpty());
-
-    // Ordered by size the grid is not the listing's order: a double-click opens its own file.
-    w.SelectFolder(photos);
-    ASSERT_TRUE(runs.Settled());
-    w.CbHyouji->setCurrentIndex(1);
-    w.CbHyoujiChange();
-    const QString expected = w.ThumbList->Item(3)->Info.value(2);
-    const QPoint p = w.ThumbList->CellRect(3).center();
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonDblClick}) {
-        QMouseEvent ev(type, QPointF(p), w.ThumbList->Surface()->mapToGlobal(QPointF(p)),
-                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(w.ThumbList->Surface(), &ev);
-    }
-    EXPECT_EQ(runs.Opened, QList<QUrl>{QUrl::fromLocalFile(expected)});
 }
 
 TEST(BrowsingMemory, GridPicturesStandUprightUnlessSwitchedOff) {
