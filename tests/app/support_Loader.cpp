@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QThread>
 
 bool WaitFor(const std::function<bool()>& pred, int timeoutMs) {
@@ -15,40 +14,6 @@ bool WaitFor(const std::function<bool()>& pred, int timeoutMs) {
         QThread::usleep(200);
     }
     return true;
-}
-
-bool TFakeSource::GetOriginalInfo(const QString& path, TOriginalFacts& facts) {
-    if (Missing.contains(path))
-        return false;
-    const qsizetype name = QFileInfo(path).completeBaseName().size();
-    facts = {
-        1000 + name * 1024, "2004/03/05 19:08:" + QString::number(10 + name % 50), {}, 400, 300};
-    return true;
-}
-
-bool TFakeSource::GetThumbnail(const QString& path, QImage& bitmap) {
-    std::lock_guard<std::mutex> lock(FLock); // only the loading thread makes pictures
-    FRequests << path;
-    QThread::usleep(DelayUs);
-    if (Broken.contains(path))
-        throw std::runtime_error("broken picture");
-    if (Missing.contains(path))
-        return false;
-    bitmap = QImage(400, 300, QImage::Format_RGB32);
-    bitmap.fill(Qt::darkGreen);
-    return true;
-}
-
-bool TFakeSource::RefreshThumbnail(const QString& path, QImage& bitmap) {
-    ++Refreshes;
-    bitmap = QImage(300, 400, QImage::Format_RGB32);
-    bitmap.fill(Qt::magenta);
-    return !path.isEmpty();
-}
-
-QStringList TFakeSource::Requests() const {
-    std::lock_guard<std::mutex> lock(FLock);
-    return FRequests;
 }
 
 QStringList NumberedPaths(const QString& folder, int count, const QString& ext) {
@@ -77,9 +42,9 @@ bool TLoaderRig::Settled() const {
     return Thread->Idle() && !Reports.isEmpty() && (Reports.last() >= 100 || Reports.last() < 0);
 }
 
-bool TLoaderRig::Await(const std::function<void()>& request, int timeoutMs) {
+bool TLoaderRig::Load(const QStringList& list, int timeoutMs) {
     Reports.clear();
-    request();
+    Thread->SetFileList(list);
     return WaitFor([&] { return Settled(); }, timeoutMs);
 }
 

@@ -1,12 +1,12 @@
-// The loader against a source held in memory: passes, progress, stopping, the failing-item
-// rule, order, hand-overs and waking (also run under ThreadSanitizer); the sort keys and the
-// time format of video dates.
+// The loader against a source held in memory: passes, progress, the failing-item rule and order
+// (also run under ThreadSanitizer); the sort keys and the time format of video dates.
 #include "app/c_ImageListThread.h"
 #include "app/c_ThumbListView.h"
 #include "support/TestSupport.h"
 #include "support_Loader.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -14,6 +14,35 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// Every path gives facts and a 400 x 300 picture unless it is listed as broken (the thumbnail
+// raises) or missing (no facts, no picture).
+struct TFakeSource : TThumbnailSource {
+    QSet<QString> Broken, Missing;
+    std::atomic<int> Made{0}; // GetThumbnail calls
+
+    void SetBox(int, int) override {}
+    bool GetOriginalInfo(const QString& path, TOriginalFacts& facts) override {
+        if (Missing.contains(path))
+            return false;
+        const qsizetype name = QFileInfo(path).completeBaseName().size();
+        facts = {1000 + name * 1024, "2004/03/05 19:08:10", {}, 400, 300};
+        return true;
+    }
+    bool GetThumbnail(const QString& path, QImage& bitmap) override {
+        ++Made;
+        if (Broken.contains(path))
+            throw std::runtime_error("broken picture");
+        if (Missing.contains(path))
+            return false;
+        bitmap = QImage(400, 300, QImage::Format_RGB32);
+        bitmap.fill(Qt::darkGreen);
+        return true;
+    }
+    bool RefreshThumbnail(const QString& path, QImage& bitmap) override {
+        return GetThumbnail(path, bitmap);
+    }
+};
 
 struct TRig : TLoaderRig {
     TFakeSource* Source = new TFakeSource;
@@ -35,48 +64,7 @@ struct TRig : TLoaderRig {
 
 } // namespace
 
-TEST(ImageListThread, TwoPassesReportEveryStep) {
-    for (auto [done, total, percent] : {std::array{1, 8, 12}, {5, 8, 62}, {1, 200, 0}, {3, 200, 2}})
-        EXPECT_EQ(ProgressPercent(done, total), percent) << done << "/" << total; // half to even
-    TRig rig;
-    const QStringList list = NumberedPaths("/pics", 4);
-    int namedAfterFirstPass = 0;
-    rig.OnReport = [&](int p) {
-        for (int i = 0; p == 50 && i < rig.Grid.Count(); ++i)
-            namedAfterFirstPass += rig.Grid.Item(i)->FileName.isEmpty() ? 0 : 1;
-    };
-    ASSERT_TRUE(rig.Load(list));
-    EXPECT_EQ(rig.Reports, QList<int>({12, 25, 38, 50, 62, 75, 88, 100}));
-    EXPECT_EQ(namedAfterFirstPass, 4);
-    EXPECT_EQ(rig.Pictures(), 4);
-    EXPECT_TRUE(rig.Reload.isEnabled());
-    EXPECT_EQ(rig.Grid.Item(3)->Info[2], list[3]);
-    EXPECT_EQ(rig.Grid.Item(0)->Bitmap.size(), QSize(128, 96));
-}
-
-TEST(ImageListThread, StopInEitherPassKeepsWhatThatPassMayKeep) {
-    // After 2 reports (information pass) the grid empties; after 13 (three pictures made)
-    // names and pictures stay. The next folder loads normally.
-    for (int stopAt : {2, 13}) {
-        SCOPED_TRACE(stopAt);
-        TRig rig;
-        rig.OnReport = [&](int p) {
-            if (p >= 0 && rig.Reports.size() == stopAt)
-                rig.Thread->Cancel();
-        };
-        ASSERT_TRUE(rig.Load(NumberedPaths("/pics", 10)));
-        EXPECT_EQ(rig.Reports.last(), -1);
-        EXPECT_EQ(rig.Grid.Count(), stopAt == 2 ? 0 : 10);
-        EXPECT_EQ(rig.Pictures(), stopAt == 2 ? 0 : 3);
-        EXPECT_EQ(rig.Names().count(QString()), 0);
-        rig.OnReport = nullptr;
-        ASSERT_TRUE(rig.Load(NumberedPaths("/other", 3)));
-        EXPECT_EQ(rig.Reports.last(), 100);
-        EXPECT_EQ(rig.Pictures(), 3);
-    }
-}
-
-TEST(ImageListThread, BrokenPicturesAreCountedOnceAndLoadingCompletes) {
+TEST(ImageListThread, TwoPassesReportEveryStepAndBrokenPicturesCountOnce) {
     TRig rig;
     QTemporaryDir dir;
     WriteRaw(dir.filePath("video.avi"), QByteArray(3000, 'x'));
@@ -84,14 +72,21 @@ TEST(ImageListThread, BrokenPicturesAreCountedOnceAndLoadingCompletes) {
     list << dir.filePath("video.avi") << dir.filePath("zgone.avi"); // sorted after the pictures
     rig.Source->Broken << list[0] << list[3]; // the first of the sweep and a later one
     rig.Source->Missing << list[4];           // no facts and no picture, without an error
+    int namedAfterFirstPass = 0;
+    rig.OnReport = [&](int p) {
+        for (int i = 0; p == 50 && i < rig.Grid.Count(); ++i)
+            namedAfterFirstPass += rig.Grid.Item(i)->FileName.isEmpty() ? 0 : 1;
+    };
     ASSERT_TRUE(rig.Load(list));
-    EXPECT_EQ(rig.Reports.size(), 16);
-    EXPECT_EQ(rig.Reports.count(100), 1) << "the end comes once, after the last step";
+    EXPECT_EQ(rig.Reports, QList<int>({6, 12, 19, 25, 31, 38, 44, 50, 56, 62, 69, 75, 81, 88, 94,
+                                       100})); // half to even; the end once, after the last
+    EXPECT_EQ(namedAfterFirstPass, 8);
     EXPECT_EQ(rig.Pictures(), 5); // three pictures and the video's icon
+    EXPECT_EQ(rig.Grid.Item(1)->Bitmap.size(), QSize(128, 96));
     for (int i : {0, 3, 4})
         EXPECT_TRUE(rig.Grid.Item(i)->Bitmap.isNull() && rig.Grid.Item(i)->Info[0].isEmpty());
     EXPECT_TRUE(rig.Grid.Item(4)->Info[3].isEmpty()); // not the facts of the previous file
-    EXPECT_EQ(rig.Source->Requests().size(), 6);      // once each; videos are never decoded
+    EXPECT_EQ(rig.Source->Made.load(), 6);            // once each; videos are never decoded
     // A video gets its icon and its facts; a vanished one is skipped.
     EXPECT_EQ(rig.Grid.Item(6)->Info[3], "3000");
     EXPECT_EQ(rig.Grid.Item(6)->Bitmap.size(), QSize(128, 128));
@@ -112,60 +107,17 @@ TEST(ImageListThread, OrderAndCaptions) {
     for (int i = 0; i < 4; ++i)
         for (int k = 0; k < 5; ++k)
             rig.Grid.Item(i)->Info[std::array{3, 6, 7, 4, 5}[k]] = facts[i][k];
-    rig.Thread->SetSortMode(1);
-    EXPECT_EQ(rig.Names(), QStringList({"clip.avi", "b.jpg", "a.jpg", "C.jpg"}));
-    EXPECT_EQ(rig.Grid.Item(2)->Info[8], "345KB (1600x1200)");
-    EXPECT_EQ(rig.Grid.Item(0)->Info[8], "0KB (x)");
-    rig.Thread->SetSortMode(2);
-    EXPECT_EQ(rig.Names(), QStringList({"C.jpg", "a.jpg", "clip.avi", "b.jpg"}));
-    EXPECT_EQ(rig.Grid.Item(3)->Info[8], "2001/01/01 00:00:00"); // the file date is shown
-    rig.Thread->SetSortMode(7);                                  // ignored
-    EXPECT_EQ(rig.Thread->SortMode(), 2);
-    rig.Thread->SetSortMode(0);
-    EXPECT_EQ(rig.Names(), QStringList({"a.jpg", "b.jpg", "C.jpg", "clip.avi"}));
-    EXPECT_EQ(rig.Grid.Item(0)->Info[8], "");
-
-    // Reload this image makes the selected item's picture again, and nothing without one.
-    rig.Grid.SetSelected(1);
-    rig.Thread->ReloadThisImage();
-    EXPECT_EQ(rig.Grid.Item(1)->Bitmap.size(), QSize(96, 128));
-    rig.Grid.SetSelected(-1);
-    rig.Thread->ReloadThisImage();
-    EXPECT_EQ(rig.Source->Refreshes.load(), 1);
-}
-
-TEST(ImageListThread, DestroyingWhileAHandOverWaitsDoesNotHang) {
-    // No event loop runs: the loader is stuck in its first hand-over when the object goes.
-    for (int round = 0; round < 20; ++round) {
-        TThumbListView grid;
-        auto thread =
-            std::make_unique<TImageListThread>(&grid, nullptr, std::make_unique<TFakeSource>());
-        thread->SetFileList(NumberedPaths("/pics", 50));
-        if (round % 2)
-            QThread::msleep(2);
-        thread.reset();
-        QCoreApplication::processEvents(); // posted work must not outlive the loader
-        EXPECT_EQ(grid.Count(), 0);
-    }
-}
-
-TEST(ImageListThread, WakeUpsAreNotLostStress) {
-    TRig rig;
-    rig.Source->DelayUs = 50;
-    // A new list handed over while the loader reports completion (on its way to sleep).
-    int chained = 0;
-    QStringList last;
-    rig.OnReport = [&](int p) {
-        if (p == 100 && chained < 30) {
-            ++chained;
-            last = NumberedPaths(QString("/chain%1").arg(chained), 1 + chained % 4);
-            rig.Thread->SetFileList(last);
-        }
+    // The order, and the caption of one cell in it.
+    const std::tuple<int, QStringList, int, QString> orders[] = {
+        {1, {"clip.avi", "b.jpg", "a.jpg", "C.jpg"}, 2, "345KB (1600x1200)"},
+        {2, {"C.jpg", "a.jpg", "clip.avi", "b.jpg"}, 3, "2001/01/01 00:00:00"}, // the file date
+        {0, {"a.jpg", "b.jpg", "C.jpg", "clip.avi"}, 0, ""},
     };
-    rig.Thread->SetFileList(NumberedPaths("/start", 2));
-    ASSERT_TRUE(WaitFor([&] { return chained == 30 && rig.Settled(); }));
-    EXPECT_EQ(rig.Grid.Item(0)->Info[2], last[0]);
-    EXPECT_EQ(rig.Pictures(), last.size());
+    for (const auto& [mode, names, cell, caption] : orders) {
+        rig.Thread->SetSortMode(mode);
+        EXPECT_EQ(rig.Names(), names) << mode;
+        EXPECT_EQ(rig.Grid.Item(cell)->Info[8], caption) << mode;
+    }
 }
 
 TEST(SortOrder, KeysMadeOnceGiveThePairwiseOrderTiesIncluded) {
@@ -178,17 +130,14 @@ TEST(SortOrder, KeysMadeOnceGiveThePairwiseOrderTiesIncluded) {
     const QStringList dates = {"", "2004/03/05 19:08:09", "2004/03/05 19:08:10", "2001/01/01"};
     auto pick = [&](const QStringList& from) { return from[rng.bounded(int(from.size()))]; };
     QList<QStringList> original;
-    QStringList unsorted;
     for (int i = 0; i < 400; ++i) {
-        unsorted << QString::number(i);
-        original << QStringList{"",          pick(stems) + pick(stems),
-                                unsorted[i], QString::number(rng.bounded(6) * 1024),
-                                pick(dates), pick(dates),
-                                "",          "",
-                                ""};
+        const QString name = pick(stems) + pick(stems);
+        const QString size = QString::number(rng.bounded(6) * 1024);
+        original << QStringList{"", name, QString::number(i), size, pick(dates), pick(dates)};
+        original.last().resize(9);
     }
-    ASSERT_TRUE(grid.OnRank);
     const auto ranks = grid.OnRank;
+    ASSERT_TRUE(ranks);
     for (int mode : {0, 1, 2}) {
         QStringList ids[2]; // by the keys made once, then every pair through SortCompare
         for (int pairwise : {0, 1}) {
@@ -201,22 +150,19 @@ TEST(SortOrder, KeysMadeOnceGiveThePairwiseOrderTiesIncluded) {
                 ids[pairwise] << grid.Item(i)->Info[2];
         }
         grid.OnRank = ranks;
-        EXPECT_EQ(ids[0], ids[1]) << mode;
-        EXPECT_NE(ids[0], unsorted) << "the sort did run";
+        EXPECT_TRUE(ids[0] == ids[1] && ids[0].first() != "0") << mode; // the same, and sorted
     }
 }
 
 TEST(FileDates, OnlyTheZoneLeavesTheLongTimeFormat) {
-    const std::array<const char*, 3> cases[] = {
-        // format, without the zone, 14:05:09 in it
-        {"HH:mm:ss t", "HH:mm:ss", "14:05:09"},
-        {"H 'Uhr' mm 'tot' ss tttt", "H 'Uhr' mm 'tot' ss", "14 Uhr 05 tot 09"},
-        {"'at' HH:mm 'o''t' ss t", "'at' HH:mm 'o''t' ss", "at 14:05 o't 09"},
-        {"t HH:mm:ss", "HH:mm:ss", "14:05:09"},
+    const std::array<const char*, 2> cases[] = {
+        // format, 14:05:09 in it without the zone
+        {"H 'Uhr' mm 'tot' ss tttt", "14 Uhr 05 tot 09"},
+        {"'at' HH:mm 'o''t' ss t", "at 14:05 o't 09"},
+        {"t HH:mm:ss", "14:05:09"},
     };
-    for (auto [in, out, shown] : cases) {
+    for (auto [in, shown] : cases) {
         const QString format = TimeFormatWithoutZone(QString::fromUtf8(in));
-        EXPECT_EQ(format, QString::fromUtf8(out)) << in;
         EXPECT_EQ(QLocale::c().toString(QTime(14, 5, 9), format), QString::fromUtf8(shown)) << in;
     }
 }

@@ -1,12 +1,10 @@
 // Velmora installed: `cmake --install` into a scratch prefix and the Debian package unpacked
-// into a throw-away root give a program that runs from there, keeps its files in the
-// per-user folder, and brings a desktop entry, AppStream metadata, icons and a man page that
-// the desktop's own validators accept.
+// into a throw-away root give a program that runs from there, keeps its files in the per-user
+// folder, and brings a desktop entry and AppStream metadata the validators accept.
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -33,17 +31,7 @@ TResult RunTool(const QString& program, const QStringList& args,
             QString::fromUtf8(p.readAll())};
 }
 
-// The environment of a user whose home is `home`, without VELMORA_HOME and without a display.
-QProcessEnvironment UserEnv(const QString& home) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"VELMORA_HOME", "XDG_DATA_HOME", "DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    env.insert("HOME", home);
-    env.insert("CUPS_SERVER", home + "/no-cups.sock");
-    return env;
-}
-
-// Checks an installed tree under root + prefix: validators, icons, man page, the program.
+// Checks an installed tree under root + prefix: validators, files, the program.
 void CheckInstalled(const QString& root, const QString& prefix, const QString& work) {
     const QString share = root + prefix + "/share";
     const QString desktop = share + "/applications/example.velmora.Velmora.desktop";
@@ -53,27 +41,25 @@ void CheckInstalled(const QString& root, const QString& prefix, const QString& w
     r = RunTool("appstreamcli", {"validate", "--no-net", "--explain", metainfo});
     EXPECT_TRUE(r.Status == 0 && !r.Output.contains("E: ") && !r.Output.contains("W: "))
         << r.Output.toStdString();
-    for (int size : {16, 48, 256})
-        EXPECT_EQ(
-            QImage(QString("%1/icons/hicolor/%2x%2/apps/velmora.png").arg(share).arg(size)).size(),
-            QSize(size, size));
-    for (const char* file : {"/icons/hicolor/scalable/apps/velmora.svg", "/velmora/ReadMe.txt",
-                             "/fontconfig/conf.avail/60-velmora-fonts.conf"})
+    for (const char* file : {"/icons/hicolor/48x48/apps/velmora.png", "/velmora/ReadMe.txt",
+                             "/fontconfig/conf.avail/60-velmora-fonts.conf", "/man/man1/velmora.1"})
         EXPECT_GT(QFileInfo(share + file).size(), 0) << file;
-    r = RunTool("man", {"-l", share + "/man/man1/velmora.1"});
-    EXPECT_TRUE(r.Status == 0 && r.Output.contains("--pdf FILE")) << r.Output.toStdString();
 
     // The installed program runs; its files go to the user's data folder, not beside it,
     // even where this user could write there.
     const QString program = root + prefix + "/bin/velmora";
     const QString home = work + "/home";
+    // A user's environment: no VELMORA_HOME, no display, no print server.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"VELMORA_HOME", "XDG_DATA_HOME", "DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    env.insert("HOME", home);
+    env.insert("CUPS_SERVER", home + "/no-cups.sock");
     QDir().mkpath(home + "/photos");
-    QImage picture(120, 90, QImage::Format_RGB32);
-    ASSERT_TRUE((picture.fill(Qt::darkCyan), picture.save(home + "/photos/p.png")));
-    r = RunTool(program, {"--version"}, UserEnv(home));
+    ASSERT_TRUE(QFile::copy(TestDataPath("seed.png"), home + "/photos/p.png"));
+    r = RunTool(program, {"--version"}, env);
     EXPECT_EQ(r.Output, QString("velmora %1\n").arg(VELMORA_VERSION));
-    r = RunTool(program, {"print", "contact-sheet", "photos", "-o", "photos.pdf"}, UserEnv(home),
-                home);
+    r = RunTool(program, {"print", "contact-sheet", "photos", "-o", "photos.pdf"}, env, home);
     EXPECT_EQ(r.Status, 0) << r.Output.toStdString();
     EXPECT_TRUE(ReadAll(home + "/photos.pdf").startsWith("%PDF"));
     EXPECT_TRUE(QFile::exists(home + "/.local/share/velmora/Temp/_TDB0100/_TDBCache.dat"));
@@ -97,12 +83,11 @@ TEST(Install, IntoAPrefixAndFromThePackageTheProgramAndItsDesktopFilesAreWhole) 
     const QStringList debs = QDir(out).entryList({"velmora_*.deb"}, QDir::Files);
     ASSERT_EQ(debs.size(), 1) << r.Output.toStdString();
     const QString deb = out + "/" + debs.first();
-    // Found by shlibdeps from the program itself, and the ones it loads at run time.
+    // The packages it loads at run time, which shlibdeps cannot find.
     r = RunTool("dpkg-deb", {"--field", deb, "Depends"});
-    for (const char* dependency :
-         {"libqt6widgets6", "libqt6printsupport6", "libjpeg62-turbo", "libexif12", "libcups2",
-          "fonts-ipafont-gothic", "qt6-image-formats-plugins"})
-        EXPECT_TRUE(r.Output.contains(dependency)) << dependency << ": " << r.Output.toStdString();
+    EXPECT_TRUE(r.Output.contains("fonts-ipafont-gothic") &&
+                r.Output.contains("qt6-image-formats-plugins"))
+        << r.Output.toStdString();
     r = RunTool("dpkg-deb", {"-x", deb, work.path() + "/root"});
     ASSERT_EQ(r.Status, 0) << r.Output.toStdString();
     CheckInstalled(work.path() + "/root", "/usr", work.path() + "/root");

@@ -1,34 +1,24 @@
 // The built program, started as a user would (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS);
-// VELMORA_TEST_HOOK answers its message boxes and reports its steps. The logo, the main window,
-// a start after a crash and the two refusals. Browsing real photographs with a video and a
-// damaged picture, then ended by a signal: SIGTERM, SIGINT and SIGHUP end it the clean way,
-// and even after SIGKILL the next start finds every thumbnail in the cache. A returning user:
-// handed a picture by a second start (which ends without a window of its own), size and order
-// changed with the mouse, moved, quit with Ctrl+Q, started again in the same folder, size,
-// order and place; there the cache settings worked with xdotool (Settings › Cache settings,
-// the location window, a new folder and size, Close), which "Thumbnail.ini" keeps and the next
-// start, at QT_SCALE_FACTOR=2, uses. Screenshots are left under build/screenshots.
+// VELMORA_TEST_HOOK answers its message boxes and reports its steps. Browsing real photographs with
+// a video and a damaged picture, then ended by a signal: SIGTERM, SIGINT and SIGHUP end it the
+// clean way, and even after SIGKILL the next start runs and finds every thumbnail in the cache. A
+// returning user: handed a picture by a second start, size and order changed with the mouse, moved,
+// quit with Ctrl+Q, started again in the same folder, size, order and place; there the cache
+// settings worked with xdotool, which "Thumbnail.ini" keeps and the next start, at
+// QT_SCALE_FACTOR=2, uses. Screenshots are left under build/screenshots.
 #include "support/CacheFiles.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct StartupProgram : ::testing::Test {
-    QString display = XvfbDisplay();
-    QTemporaryDir shared; // the runtime folder that holds the single-instance lock
-    void SetUp() override {
-        ASSERT_FALSE(display.isEmpty()) << "the display fixture did not run";
-        ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "the print server fixture did not run";
-    }
-};
 
 // The main window's id and its place and size (the logo and Qt's helper windows are
 // smaller or named otherwise).
@@ -51,64 +41,7 @@ TPlace MainWindow(const QString& display) {
 const QMap<QString, QString> Interactive{
     {"VELMORA_TEST_HOOK", "1,interactive=cache,interactive=cachepath"}};
 
-// Settings > Cache settings, from the keyboard.
-void OpenCacheSettings(const QString& display) {
-    RunTool("xdotool", {"key", "alt+t"}, display);
-    QThread::msleep(400);
-    RunTool("xdotool", {"key", "u"}, display);
-}
-
 } // namespace
-
-TEST_F(StartupProgram, ShowsTheLogoThenTheMainWindowAndACrashLeavesNothingInTheWay) {
-    QTemporaryDir home;
-    {
-        TProgramRun run(home.path(), shared.path(), {},
-                        {{"VELMORA_TEST_HOOK", "pause-after-logo=1500"}});
-        ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: logo shown")) << run.Output().toStdString();
-        // The logo sits in the middle of the screen: a blue banner.
-        const QImage logo(Shot(display, "startup-logo.png"));
-        ASSERT_FALSE(logo.isNull());
-        const QColor middle = logo.pixelColor(logo.width() / 2 - 150, logo.height() / 2 - 50);
-        EXPECT_GT(middle.blue(), middle.red() + 60) << middle.name().toStdString();
-
-        ASSERT_TRUE(run.WaitFor("VELMORA_EVENT: main window shown"));
-        EXPECT_TRUE(run.WaitFor("VELMORA_EVENT: logo released", 5000));
-        EXPECT_TRUE(WaitUntil([&] { return MainWindow(display).Rect.size() == QSize(873, 550); }));
-        Shot(display, "startup-main.png");
-        // The first start made the settings file in the program folder, and the cache folder.
-        EXPECT_TRUE(ReadAll(home.filePath("Thumbnail.ini")).contains("APPName=ヴェルモラ"));
-        EXPECT_TRUE(QDir(home.filePath("Temp")).exists());
-        EXPECT_FALSE(run.Output().contains("VELMORA_MESSAGE")) << run.Output().toStdString();
-        ::kill(pid_t(run.Program.processId()), SIGKILL);
-        run.Program.waitForFinished(5000);
-    }
-    TProgramRun next(home.path(), shared.path(), {});
-    EXPECT_TRUE(next.WaitFor("VELMORA_EVENT: main window shown")) << next.Output().toStdString();
-    EXPECT_FALSE(next.Output().contains("another instance runs"));
-}
-
-TEST_F(StartupProgram, NoPrinterOrANetworkShareRefusesToStart) {
-    const std::tuple<const char*, const char*, QString> cases[] = {
-        {"CUPS_SERVER", "/nonexistent/no-server.sock", "Cannot set up printer."},
-        {"VELMORA_TEST_FS_TYPE", "nfs",
-         "Copy this application to a disk on your computer and start it again."},
-    };
-    for (const auto& [name, value, message] : cases) {
-        SCOPED_TRACE(name);
-        QTemporaryDir home, tmp;
-        TProgramRun run(home.path(), tmp.path(), {}, {{name, value}});
-        ASSERT_TRUE(run.Program.waitForFinished(20000));
-        EXPECT_TRUE(run.Output().contains("VELMORA_MESSAGE: [message] [Velmora] " + message))
-            << run.Output().toStdString();
-        EXPECT_FALSE(run.Output().contains("main window shown"));
-        EXPECT_EQ(run.Program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(run.Program.exitCode(), 1);
-        if (QString(name) == "VELMORA_TEST_FS_TYPE") {
-            EXPECT_FALSE(QFile::exists(home.filePath("Thumbnail.ini"))) << "refused before set-up";
-        }
-    }
-}
 
 TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbnail) {
     ASSERT_FALSE(XvfbDisplay().isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
@@ -133,25 +66,22 @@ TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbn
             if (signal == SIGTERM) {
                 // 8 files, 16 steps: the first report is 6 (6.25), the last before the end 94.
                 QStringList statuses;
-                QMap<QString, QStringList> cells; // name -> bitmap size, picture size
+                QMap<QString, QString> cells; // name -> bitmap size and picture size
                 for (const QString& l : first.StatusLines()) {
                     const QStringList f = l.split('\t');
                     if (f[0] == "status")
                         statuses << f.value(1);
-                    if (f[0] == "cell" && f.size() >= 5)
-                        cells[f[2]] = {f[3], f[4]};
+                    else if (f[0] == "cell")
+                        cells[f.value(2)] = f.value(3) + " " + f.value(4);
                 }
                 ASSERT_GE(statuses.size(), 16);
                 EXPECT_EQ(statuses.first(), " Load  6%");
                 EXPECT_EQ(statuses[statuses.size() - 2], " Load  94%");
-                EXPECT_TRUE(first.StatusLines().contains("address\t Address: " + photos.path()));
-                ASSERT_EQ(cells.size(), 8);
                 for (const QString& name : real)
-                    EXPECT_TRUE(cells.value(name).value(0) != "0x0" &&
-                                cells.value(name).value(1) != "x")
+                    EXPECT_FALSE(cells[name].startsWith("0x0") || cells[name].endsWith(" x"))
                         << name.toStdString();
-                EXPECT_EQ(cells["damaged.jpg"][0], "0x0");
-                EXPECT_EQ(cells["holiday.avi"], QStringList({"128x128", "48x48"})); // the icon
+                EXPECT_TRUE(cells["damaged.jpg"].startsWith("0x0 "));
+                EXPECT_EQ(cells["holiday.avi"], "128x128 48x48"); // the icon
                 QThread::msleep(700); // let the last pictures reach the screen
                 Shot(first.Display, "browse_program.png");
             }
@@ -166,25 +96,30 @@ TEST(SignalProgram, BrowsedToTheEndThenEndedBySignalTheNextStartFindsEveryThumbn
         const int made = CountBitmaps(cache);
         EXPECT_GE(made, 6);
         EXPECT_EQ(IndexRecords(cache), made);
-        if (signal != SIGTERM)
+        if (signal != SIGTERM && signal != SIGKILL)
             continue;
-        // The next start answers every picture from the cache: no bitmap is made again.
+        // The next start runs (a killed one leaves nothing in the way) and answers every
+        // picture from the cache: no bitmap is made again.
         QFile::remove(tmp.filePath("status.log"));
         TProgramRun second(home.path(), tmp.path(), {photos.path()});
-        ASSERT_TRUE(second.WaitLoaded());
+        ASSERT_TRUE(second.WaitLoaded()) << second.Output().toStdString();
         EXPECT_EQ(CountBitmaps(cache), made);
-        Shot(second.Display, "signal_program_restart.png");
+        EXPECT_FALSE(second.Output().contains("VELMORA_MESSAGE")) << second.Output().toStdString();
+        if (signal == SIGTERM)
+            Shot(second.Display, "signal_program_restart.png");
     }
 }
 
 TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
     const QString display = XvfbDisplay();
-    ASSERT_FALSE(display.isEmpty()) << "no test display";
-    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    ASSERT_FALSE(display.isEmpty() || PrivateCupsServer().isEmpty()) << "no fixtures";
     QTemporaryDir homeDir, tmpDir, photos;
-    const QString home = homeDir.path() + "/", tmp = tmpDir.path(), folder = photos.path();
+    // A name with blanks and a non-ASCII letter, handed over and stored whole.
+    const QString home = homeDir.path() + "/", tmp = tmpDir.path();
+    const QString folder = photos.filePath("Fotos ü"), seed = folder + "/seed.png";
+    ASSERT_TRUE(QDir().mkpath(folder));
     for (const char* name : {"dune.jpg", "seed.png", "garden_palette.bmp", "wood_gray.jpg"})
-        ASSERT_TRUE(QFile::copy(TestDataPath(name), photos.filePath(name)));
+        ASSERT_TRUE(QFile::copy(TestDataPath(name), folder + "/" + name));
     // The new cache folder lies next to the default one, so typing its name finds it.
     ASSERT_TRUE(QDir().mkpath(home + "NewCache"));
     {
@@ -192,10 +127,10 @@ TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
         ASSERT_TRUE(first.WaitFor("VELMORA_EVENT: main window shown"))
             << first.Output().toStdString();
         // A second start hands its picture over and ends.
-        TProgramRun second(home, tmp, {photos.filePath("seed.png")});
+        TProgramRun second(home, tmp, {seed});
         EXPECT_TRUE(second.WaitForEnd());
         EXPECT_FALSE(second.Output().contains("main window shown"));
-        ASSERT_TRUE(first.WaitFor("show requested " + photos.filePath("seed.png")));
+        ASSERT_TRUE(first.WaitFor("show requested " + seed));
         ASSERT_TRUE(WaitUntil([&] {
             const QStringList lines = first.StatusLines();
             const qsizetype at = lines.indexOf("address\t Address: " + folder);
@@ -232,19 +167,16 @@ TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
         ASSERT_TRUE(again.WaitLoaded()) << again.Output().toStdString();
         EXPECT_TRUE(again.StatusLines().contains("address\t Address: " + folder));
         EXPECT_EQ(MainWindow(display).Rect, QRect(70, 50, 873, 550));
-        int cells = 0; // every cell at the large size
-        for (const QString& l : again.StatusLines()) {
-            const QStringList f = l.split('\t'), size = f.value(3).split('x');
-            if (f.value(0) == "cell" && ++cells) {
-                EXPECT_EQ(std::max(size.value(0).toInt(), size.value(1).toInt()), 256)
-                    << qPrintable(l);
-            }
-        }
-        EXPECT_EQ(cells, 4);
+        // Every cell at the large size.
+        const QStringList cells = again.StatusLines().filter(QRegularExpression("^cell\t"));
+        EXPECT_EQ(cells.size(), 4);
+        EXPECT_EQ(cells.filter(QRegularExpression("\t(256x\\d+|\\d+x256)\t")), cells);
         QThread::msleep(700);
         Shot(display, "returning_user_again.png");
 
-        OpenCacheSettings(display);
+        RunTool("xdotool", {"key", "alt+t"}, display); // Settings > Cache settings
+        QThread::msleep(400);
+        RunTool("xdotool", {"key", "u"}, display);
         ASSERT_TRUE(again.WaitFor("VELMORA_EVENT: dialog open: cache\n"))
             << again.Output().toStdString();
         QThread::msleep(500);
@@ -266,7 +198,6 @@ TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
         Click(display, {}, cache.x() + 20, cache.y() + 44);
         RunTool("xdotool", {"key", "Home", "Right", "Right", "Right"}, display);
         QThread::msleep(300);
-        Shot(display, "cache_settings_changed.png");
         Click(display, {}, cache.x() + 186, cache.y() + 154); // Close
         ASSERT_TRUE(again.WaitFor("VELMORA_EVENT: dialog closed: cache\n"));
         EXPECT_FALSE(again.Output().contains("VELMORA_MESSAGE")) << again.Output().toStdString();
@@ -299,8 +230,4 @@ TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
     EXPECT_TRUE(scaledRun.Output().contains("VELMORA_EVENT: cache " + home + "NewCache 76800KB"))
         << scaledRun.Output().toStdString();
     EXPECT_EQ(CountBitmaps(home + "NewCache/_TDB0100"), made);
-    OpenCacheSettings(display);
-    ASSERT_TRUE(scaledRun.WaitFor("VELMORA_EVENT: dialog open: cache\n"));
-    QThread::msleep(500);
-    EXPECT_FALSE(QImage(Shot(display, "cache_settings_next_start.png")).isNull());
 }
