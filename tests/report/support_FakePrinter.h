@@ -67,15 +67,13 @@ public:
     void SetTitle(const QString& title) override { FTitle = title; }
     void BeginDoc() override {
         Log << "BeginDoc " + FTitle;
-        Sheets.clear();
-        Sent.clear();
+        Sheets.clear(), Sent.clear();
         FPrinting = true;
         StartSheet();
     }
     void NewPage() override {
         Log << "NewPage";
-        EndSheet();
-        StartSheet();
+        EndSheet(), StartSheet();
     }
     void EndDoc() override {
         Log << "EndDoc";
@@ -112,10 +110,7 @@ private:
         FSheet.fill(Qt::white);
         FPainter.begin(&FSheet);
     }
-    void EndSheet() {
-        FPainter.end();
-        Sheets.push_back(FSheet);
-    }
+    void EndSheet() { FPainter.end(), Sheets.push_back(FSheet); }
     QString FTitle;
     bool FPrinting = false;
     QImage FSheet;
