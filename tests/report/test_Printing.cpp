@@ -1,4 +1,4 @@
-// Document and page control, printer set-up, scale and fonts on printer and preview.
+// Printer set-up, scale, offset and fonts on printer and preview.
 #include "support_FakePrinter.h"
 
 #include "report/LRBuilder.h"
@@ -23,38 +23,6 @@ struct TProbeReport {
     }
 };
 } // namespace
-
-TEST(Printing, StateTableAndItsErrors) {
-    TProbeReport p;
-    TLightRep& rep = p.Rep;
-    TLRCanvas canvas(nullptr, 96);
-    EXPECT_THROW(rep.PrintPage(), ELRError);
-    rep.NewPage(), rep.EndDoc(), rep.Abort(); // idle: nothing to do
-    EXPECT_TRUE(p.Fake.Log.isEmpty());
-    rep.Title = "Probe";
-    rep.BeginDoc();
-    EXPECT_EQ(p.Fake.Log.last(), "BeginDoc Probe");
-    EXPECT_THROW(rep.BeginDoc(), ELRError);
-    EXPECT_THROW(rep.PreviewPage(canvas), ELRError);
-    rep.PrintPage(), rep.NewPage(), rep.PrintPage(), rep.EndDoc();
-    EXPECT_EQ(rep.State(), TReportState::Idle);
-    EXPECT_EQ(p.Fake.Sheets.size(), 2u);
-    // BeginDoc during a preview ends it and starts printing from page 0.
-    rep.BeginPreview();
-    rep.PreviewPage(canvas);
-    rep.BeginDoc();
-    EXPECT_EQ(rep.State(), TReportState::Printing);
-    EXPECT_EQ(rep.PageNumber(), 0);
-    rep.Abort();
-    // A failure while a page is drawn leaves the document open for the caller to end.
-    p.Panel->AfterPrint = [](TLRControl*) { throw ELRError("boom"); };
-    rep.BeginDoc();
-    EXPECT_THROW(rep.PrintPage(), ELRError);
-    EXPECT_EQ(rep.State(), TReportState::Printing);
-    rep.Abort();
-    EXPECT_EQ(rep.State(), TReportState::Idle);
-    EXPECT_EQ(p.Fake.Log.last(), "Abort");
-}
 
 TEST(Printing, ScaleOffsetAndPointSizesOnPrinterAndPreview) {
     TProbeReport p;
@@ -105,13 +73,9 @@ TEST(Printing, SetupPrinterResetsANewPrinterAndWritesThePaper) {
     EXPECT_EQ(doc().mid(0, 2), QStringList({"SetPrinter Fake-B,FAKE, defaults",
                                             "SetPrinter Fake-B,FAKE, paper 13 orientation 2"}));
     EXPECT_FALSE(doc().join('\n').contains("defaults")) << "only once";
-    // Without a fixed paper the set-up event decides; the device mode is not written.
+    // Without a fixed paper the set-up event decides; an error from it leaves BeginDoc before
+    // the document starts.
     rep.SetPaperSize(psNone);
-    int calls = 0;
-    rep.OnSetPrinter = [&](TLRControl*) { ++calls; };
-    EXPECT_EQ(doc().filter("paper").size(), 0);
-    EXPECT_EQ(calls, 1);
-    // An error from the set-up event leaves BeginDoc before the document starts.
     rep.OnSetPrinter = [](TLRControl*) { throw Exception("用紙設定ができません!!"); };
     EXPECT_THROW(doc(), Exception);
     EXPECT_EQ(rep.State(), TReportState::Idle);
