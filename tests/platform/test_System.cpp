@@ -25,15 +25,12 @@ TEST(System, FreeSpaceNetworkFileSystemsAndReadOnlyFiles) {
     EXPECT_FALSE(PFreeDiskSpace("", none));
     EXPECT_EQ(none, 0u);
     EXPECT_FALSE(PIsOnNetworkFileSystem(dir.path()));
-    for (auto [kind, network] : {std::pair{"nfs", true},
-                                 {"cifs", true},
-                                 {"9p", true},
-                                 {"ext4", false},
-                                 {"NFS-like", false}}) {
+    const std::pair<const char*, bool> kinds[] = {
+        {"nfs", true}, {"cifs", true}, {"9p", true}, {"ext4", false}, {"NFS-like", false}};
+    for (auto [kind, network] : kinds) {
         ScopedEnv fake("VELMORA_TEST_FS_TYPE", kind);
         EXPECT_EQ(PIsOnNetworkFileSystem(dir.path()), network) << kind;
     }
-
     const QString file = dir.filePath("Thumbnail.ini");
     EXPECT_FALSE(PIsReadOnlyFile(file)) << "a missing file is not read-only";
     WriteRaw(file, "");
