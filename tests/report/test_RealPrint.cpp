@@ -62,27 +62,7 @@ void ExpectFrame(const QString& pdf, int page, const QPoint& origin) {
 } // namespace
 
 // (Landscape A4 is the command line's index card.)
-TEST(PdfPrinter, PagesHaveThePaperAndTheLayoutsMeasuresWhateverTheMargin) {
-    QTemporaryDir dir;
-    TPdfPrinter printer;
-    printer.SetDefaultPaper(QPageSize::Letter);
-    printer.SetMargins({6.35, 3, 6.35, 3});
-    printer.FileName = dir.filePath("letter.pdf");
-    const int dpi = printer.GetDeviceCaps(LOGPIXELSX);
-    EXPECT_NEAR(printer.GetDeviceCaps(PHYSICALOFFSETX) * 25.4 / dpi, 6.35, 0.2);
-    EXPECT_NEAR(printer.GetDeviceCaps(HORZRES) * 25.4 / dpi, 215.9 - 2 * 6.35, 0.2);
-    const QPoint origin = PrintFrames(printer, 3, {215.9, 279.4});
-    EXPECT_EQ(printer.PageCount(), 3);
-    EXPECT_EQ(PdfPages(printer.FileName), 3);
-    // Qt keeps the paper in whole points on some paths: within a fifth of a millimetre.
-    const QRegularExpressionMatch size = QRegularExpression("Page size:\\s+([0-9.]+) x ([0-9.]+)")
-                                             .match(RunTool("pdfinfo", {printer.FileName}));
-    EXPECT_NEAR(size.captured(1).toDouble() / 72 * 25.4, 215.9, 0.2);
-    EXPECT_NEAR(size.captured(2).toDouble() / 72 * 25.4, 279.4, 0.2);
-    ExpectFrame(printer.FileName, 3, origin);
-}
-
-TEST(PdfPrinter, FailureAndAbortLeaveNoFileAndKeepAnEarlierOne) {
+TEST(PdfPrinter, FailureAndAbortLoseNothingAndPagesHaveThePaperAndTheLayoutsMeasures) {
     QTemporaryDir dir;
     const auto entries = [&] {
         return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -108,14 +88,27 @@ TEST(PdfPrinter, FailureAndAbortLeaveNoFileAndKeepAnEarlierOne) {
 
     // Aborted halfway: an earlier file of the name is kept as it was, nothing else is left.
     TPdfPrinter printer;
-    WriteRaw(dir.filePath("old.pdf"), "earlier");
+    printer.SetDefaultPaper(QPageSize::Letter);
+    printer.SetMargins({6.35, 3, 6.35, 3});
     printer.FileName = dir.filePath("old.pdf");
-    PrintFrames(printer, 2, {210, 297}, true);
-    EXPECT_EQ(ReadAll(dir.filePath("old.pdf")), QByteArray("earlier"));
+    WriteRaw(printer.FileName, "earlier");
+    PrintFrames(printer, 2, {215.9, 279.4}, true);
+    EXPECT_EQ(ReadAll(printer.FileName), QByteArray("earlier"));
     EXPECT_EQ(entries(), (QStringList{"old.pdf", "plain"}));
-    // Finished, the document replaces it.
-    PrintFrames(printer, 1);
-    EXPECT_TRUE(ReadAll(dir.filePath("old.pdf")).startsWith("%PDF"));
+
+    // Finished, the document replaces it, the layout measured from the printable area's origin.
+    const int dpi = printer.GetDeviceCaps(LOGPIXELSX);
+    EXPECT_NEAR(printer.GetDeviceCaps(PHYSICALOFFSETX) * 25.4 / dpi, 6.35, 0.2);
+    EXPECT_NEAR(printer.GetDeviceCaps(HORZRES) * 25.4 / dpi, 215.9 - 2 * 6.35, 0.2);
+    const QPoint origin = PrintFrames(printer, 3, {215.9, 279.4});
+    EXPECT_EQ(printer.PageCount(), 3);
+    EXPECT_EQ(PdfPages(printer.FileName), 3);
+    // Qt keeps the paper in whole points on some paths: within a fifth of a millimetre.
+    const QRegularExpressionMatch size = QRegularExpression("Page size:\\s+([0-9.]+) x ([0-9.]+)")
+                                             .match(RunTool("pdfinfo", {printer.FileName}));
+    EXPECT_NEAR(size.captured(1).toDouble() / 72 * 25.4, 215.9, 0.2);
+    EXPECT_NEAR(size.captured(2).toDouble() / 72 * 25.4, 279.4, 0.2);
+    ExpectFrame(printer.FileName, 3, origin);
 }
 
 TEST(RealPrint, PagesReachTheSpoolerAtActualSizeAndAnAbortSendsNothing) {
