@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QScopeGuard>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -19,18 +18,10 @@
 #include <unistd.h>
 
 namespace {
-// A name of its own for each use; its lock files go when the program ends.
+// A name of its own for each use (the lock files lie in the tests' own temporary folders).
 QString UniqueName() {
     static int n = 0;
-    static QStringList files;
-    static const auto cleanup = qScopeGuard([] {
-        for (const QString& f : files)
-            QFile::remove(f);
-    });
-    const QString name =
-        QString("VelmoraTest%1x%2").arg(QCoreApplication::applicationPid()).arg(++n);
-    files << PSingleInstance::RuntimeDir() + "/" + name + ".lock";
-    return name;
+    return QString("VelmoraTest%1").arg(++n);
 }
 
 // Runs what a second process would do beside this thread's event loop; gives its result.
@@ -48,7 +39,10 @@ bool Beside(const std::function<bool()>& other) {
 
 // (A second start while the first runs is shown by the browsing window's hand-over test.)
 TEST(SingleInstance, StaleOrFreedNamesAreTakenOverABlockedLockOrALiveServerMeanAnother) {
+    QTemporaryDir runtime;
+    ScopedEnv env("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     const QString dir = PSingleInstance::RuntimeDir();
+    ASSERT_EQ(dir, runtime.path());
     const QString stale = UniqueName(), freed = UniqueName(), blocked = UniqueName();
     auto listening = [&](const QString& name) {
         QLocalSocket probe;

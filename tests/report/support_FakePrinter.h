@@ -13,13 +13,11 @@
 class TFakePrinter : public TPrinter {
 public:
     QStringList Names{"Fake-A", "Fake-B"};
-    int Index = 0;
-    int Dpi = 600;
+    int Index = 0, Dpi = 600;
     QSize Paper{4961, 7016};    // physical page in dots (A4 at 600 dpi)
     QPoint Offset{0, 0};        // physical offset of the printable area
     QSize CanvasSize{800, 800}; // how much of each sheet is kept as an image
-    bool LockFails = false;
-    bool CapsUnreadable = false;
+    bool LockFails = false, CapsUnreadable = false;
     static TDeviceMode Defaults() {
         return {DM_PAPERSIZE | DM_ORIENTATION | DM_SCALE, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
     }

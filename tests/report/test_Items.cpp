@@ -40,13 +40,11 @@ QImage Draw(TCustomLRItem& item, int w, int h, const TRect& rect, double scale =
 }
 
 // A picture whose red channel is the column and green channel the row.
-TLRPicture Gradient(int w, int h, QImage* out = nullptr) {
+TLRPicture Gradient(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             img.setPixel(x, y, qRgb(x % 256, y % 256, 128));
-    if (out)
-        *out = img;
     TLRPicture pic;
     pic.SetGraphic(std::make_unique<TLRBitmap>(img));
     return pic;
@@ -97,7 +95,7 @@ TEST(TextItems, SplitLinesKeepsWholeCharactersAndNeverTestsTheLast) {
         EXPECT_EQ(part.size() % 2, 0) << "a surrogate pair was cut";
 }
 
-TEST(ImageItem, DestinationsOnPrinterAndPreviewAndWhatTheDeviceGets) {
+TEST(ImageItem, DestinationsOnPrinterAndPreview) {
     TFakePrinter printer;
     TLRImage item(nullptr);
     TLRPicture pic = Gradient(120, 80);
@@ -115,14 +113,6 @@ TEST(ImageItem, DestinationsOnPrinterAndPreviewAndWhatTheDeviceGets) {
               Rect(30, 30, 210, 141));
     item.Picture().Clear(); // an empty holder draws nothing, no error
     EXPECT_EQ(Ink(Draw(item, 300, 200, Rect(10, 10, 110, 110)), NotWhite).Width(), 0);
-
-    // A picture finer than the device's dots under it is reduced to them; a coarser one not.
-    QImage photo;
-    Gradient(512, 384, &photo);
-    EXPECT_EQ(DeviceImage(QSize(512, 384), photo).cacheKey(), photo.cacheKey());
-    EXPECT_EQ(DeviceImage(QSize(300, 900), photo).size(), QSize(300, 384));
-    EXPECT_EQ(DeviceImage(QSize(0, 0), photo).size(), QSize(1, 1));
-    EXPECT_NEAR(qRed(DeviceImage(QSize(256, 192), photo).pixel(64, 96)), 129, 2); // smoothly
 }
 
 TEST(ImageItem, DamagedJpegsAreRefusedWhenTakenAndWholeOnesPrintWhole) {

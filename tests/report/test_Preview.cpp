@@ -1,9 +1,6 @@
-// The preview window, headless: fitting the page, the counter and navigation states, and
-// the job's button hooks.
-#include "platform/PDialogSeam.h"
+// The preview window, headless: fitting the page, the counter and navigation states.
 #include "report/i_Preview.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -38,7 +35,7 @@ TEST(Preview, WindowFitsThePageToItsWidthOrWholeAndANewPageStartsAtTheTop) {
     EXPECT_EQ(w.PreviewImage->geometry(), QRect(138, 20, 284, 402));
 }
 
-TEST(Preview, CounterNavigationStatesAndTheJobsHooks) {
+TEST(Preview, CounterAndNavigationStates) {
     TfrmPreview w;
     for (auto [page, count, text, firstPrev, nextLast] :
          {std::tuple{1, 1, "1/1", false, false}, std::tuple{2, 5, "2/5", true, true},
@@ -50,27 +47,4 @@ TEST(Preview, CounterNavigationStatesAndTheJobsHooks) {
         EXPECT_EQ(w.btnNext->isEnabled(), nextLast) << text;
         EXPECT_EQ(w.btnLast->isEnabled(), nextLast) << text;
     }
-
-    // Shown maximised through the seam; each button runs its own hook; closing frees the page.
-    QStringList calls;
-    w.OnFirst = [&] { calls << "first"; };
-    w.OnPrevios = [&] { calls << "previous"; };
-    w.OnNext = [&] { calls << "next"; };
-    w.OnLast = [&] { calls << "last"; };
-    w.OnPrintOut = [&] { calls << "print"; };
-    w.ShowPage(Page(50, 70), 2, 3);
-    bool maximised = false;
-    SetDialogAnswerer([&](TDialogRequest& r) {
-        maximised = r.Dialog->windowState() & Qt::WindowMaximized;
-        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
-                 w.btnNext, w.btnPrevios, w.btnFirst, w.btnLast, w.btnPrintOut})
-            b->click();
-        w.btnFormClose->click();
-        return 0;
-    });
-    w.ShowModal();
-    SetDialogAnswerer({});
-    EXPECT_TRUE(maximised);
-    EXPECT_EQ(calls, QStringList({"next", "previous", "first", "last", "print"}));
-    EXPECT_TRUE(w.PageImage().isNull());
 }

@@ -1,4 +1,4 @@
-// Printer set-up, scale, offset and fonts on printer and preview.
+// Printer set-up, and the scale, offset and font sizes on the printer.
 #include "support_FakePrinter.h"
 
 #include "report/LRBuilder.h"
@@ -24,7 +24,7 @@ struct TProbeReport {
 };
 } // namespace
 
-TEST(Printing, ScaleOffsetAndPointSizesOnPrinterAndPreview) {
+TEST(Printing, ScaleOffsetAndPointSizesOnThePrinter) {
     TProbeReport p;
     TLightRep& rep = p.Rep;
     auto* item = new TLRItem(&rep);
@@ -45,15 +45,6 @@ TEST(Printing, ScaleOffsetAndPointSizesOnPrinterAndPreview) {
         ASSERT_EQ(p.Draws.size(), 1u);
         EXPECT_EQ(p.Draws[0], std::pair(Rect(left, top, left + 720, top + 1049), scale)) << dpi;
         EXPECT_TRUE(unreadable || fontHeight == -MulDiv(10, dpi, 72)); // points kept
-    }
-    // Previews use the zoom (at least 1), scale the fonts with it, and never the offset.
-    TLRCanvas canvas(nullptr, 96);
-    for (int zoom : {0, 3}) {
-        p.Draws.clear();
-        rep.PreviewZoom = zoom;
-        rep.BeginPreview(), rep.PreviewPage(canvas), rep.EndPreview();
-        EXPECT_EQ(p.Draws[0], std::pair(Rect(37, 37, 757, 1086), std::max(zoom, 1) * 1.0));
-        EXPECT_EQ(fontHeight, -MulDiv(10 * std::max(zoom, 1), 96, 72));
     }
 }
 
