@@ -51,8 +51,7 @@ TEST(SingleInstance, StaleOrFreedNamesAreTakenOverABlockedLockOrALiveServerMeanA
     };
     {
         PSingleInstance gone(freed);
-        ASSERT_TRUE(gone.Acquire());
-        EXPECT_TRUE(gone.Acquire()) << "taking it again is harmless";
+        ASSERT_TRUE(gone.Acquire() && gone.Acquire()) << "taking it again is harmless";
     }
     EXPECT_TRUE(PSingleInstance(freed).Acquire());
     WriteRaw(dir + "/" + stale, ""); // what a crashed holder leaves: a server nobody runs

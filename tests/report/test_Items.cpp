@@ -10,15 +10,11 @@
 namespace {
 const QString Face = QStringLiteral("IPAPGothic");
 
-bool Dark(QRgb c) {
-    return qGray(c) < 128;
-}
-bool NotWhite(QRgb c) {
-    return (c & 0xFFFFFF) != 0xFFFFFF;
-}
+const auto Dark = [](QRgb c) { return qGray(c) < 128; };
+const auto NotWhite = [](QRgb c) { return (c & 0xFFFFFF) != 0xFFFFFF; };
 
 // The smallest rectangle holding every pixel that passes the test (exclusive right and bottom).
-TRect Ink(const QImage& image, bool (*test)(QRgb) = Dark) {
+TRect Ink(const QImage& image, bool (*test)(QRgb) = +Dark) {
     QRect r;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)

@@ -15,9 +15,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-// A frame of 454 units (120.1 mm between its outer edges) at (100, 120) units of the base
-// panel on every page of a layout of the paper's size, on the printer as the report finds it
-// once set up; gives where the base panel begins on the paper, in units.
+// A frame of 454 units (120.1 mm between its outer edges) at (100, 120) units of the base panel
+// on every page; gives where the base panel begins on the paper, in units.
 QPoint PrintFrames(TPrinter& printer, int pages, QSizeF mm = {210, 297}, bool abort = false,
                    const std::function<void(TLightRep&)>& setup = nullptr) {
     TPrinter* old = SetApplicationPrinter(&printer); // the printer the report starts from
@@ -47,8 +46,7 @@ QPoint PrintFrames(TPrinter& printer, int pages, QSizeF mm = {210, 297}, bool ab
 // 120.1 mm apart at their outer edges and where the layout puts them on the paper.
 void ExpectFrame(const QString& pdf, int page, const QPoint& origin) {
     const QImage img = PdfPage(pdf, page, BuildDirPath("report-frame"));
-    // A line (1/96 in) is drawn outside the frame at the left and top and inside it at the
-    // right and bottom; the span between the centres is within a device dot of the frame's.
+    // A line (1/96 in) lies outside the frame at the left and top, inside at the right and bottom.
     const double line = 25.4 / 96;
     for (const bool row : {true, false}) {
         const QPoint at = origin + QPoint(100, 120);

@@ -90,9 +90,9 @@ inline bool ShowsUpright(const QImage& img, QString* why = nullptr) {
         const QColor got =
             img.pixelColor(img.width() * (i % 2 ? 3 : 1) / 4, img.height() * (i / 2 ? 3 : 1) / 4);
         const QColor want = Quarter(i);
-        if (std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
-                std::abs(got.blue() - want.blue()) >
-            60)
+        const int off = std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                        std::abs(got.blue() - want.blue());
+        if (off > 60)
             differs = QString("quarter %1 is %2, not %3").arg(i).arg(got.name(), want.name());
     }
     if (why && !differs.isEmpty())

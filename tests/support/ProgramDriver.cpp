@@ -45,10 +45,8 @@ QRect Geometry(const QString& display, const QString& window) {
 
 void Click(const QString& display, const QString& window, int x, int y) {
     const QStringList on = window.isEmpty() ? QStringList() : QStringList{"--window", window};
-    RunTool("xdotool",
-            QStringList{"mousemove"} + on +
-                QStringList{QString::number(x), QString::number(y), "click", "1"},
-            display);
+    const QStringList at{QString::number(x), QString::number(y), "click", "1"};
+    RunTool("xdotool", QStringList{"mousemove"} + on + at, display);
 }
 
 QString Shot(const QString& display, const QString& name) {
@@ -63,12 +61,10 @@ QString Shot(const QString& display, const QString& name) {
 bool WaitUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;
     t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
+    bool held = false;
+    while (!(held = done()) && t.elapsed() <= ms)
         QThread::msleep(50);
-    }
-    return true;
+    return held;
 }
 
 double UnitsMm(double units) {
