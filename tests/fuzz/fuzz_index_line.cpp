@@ -37,12 +37,9 @@ inline bool CheckIndexLine(const uint8_t* data, size_t size) {
     image->ToText(written);
     TThImage copy(&list);
     try {
-        if (!copy.FromText(written))
-            return false;
+        copy.FromText(written) ? copy.ToText(rewritten) : void();
     } catch (const Exception&) {
-        return false;
     }
-    copy.ToText(rewritten);
     return rewritten == written && list.Count() == 1 && list.TotalBytes == image->ThFileSize;
 }
 

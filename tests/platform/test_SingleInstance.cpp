@@ -1,5 +1,5 @@
-// The single-instance rule: a second start asks the first to show and ends, a crashed
-// holder's leftovers are taken over, and a lock in doubt keeps a second copy out.
+// The single-instance rule: a crashed holder's leftovers are taken over, and a lock in doubt
+// or a live server keeps a second copy out.
 #include "platform/PSingleInstance.h"
 
 #include "support/TestSupport.h"
@@ -18,20 +18,10 @@
 #include <unistd.h>
 
 namespace {
-// A name of its own for each use; its lock files go when the program ends.
+// A name of its own for each use (the lock files lie in the tests' own temporary folders).
 QString UniqueName() {
     static int n = 0;
-    static struct TCleanup {
-        QStringList Files;
-        ~TCleanup() {
-            for (const QString& f : Files)
-                QFile::remove(f);
-        }
-    } cleanup;
-    const QString name =
-        QString("VelmoraTest%1x%2").arg(QCoreApplication::applicationPid()).arg(++n);
-    cleanup.Files << PSingleInstance::RuntimeDir() + "/" + name + ".lock";
-    return name;
+    return QString("VelmoraTest%1").arg(++n);
 }
 
 // Runs what a second process would do beside this thread's event loop; gives its result.
@@ -48,51 +38,54 @@ bool Beside(const std::function<bool()>& other) {
 } // namespace
 
 // (A second start while the first runs is shown by the browsing window's hand-over test.)
-TEST(SingleInstance, AFreedOrStaleNameIsTakenOverAndNobodyToAskIsNoWait) {
-    // What a crashed holder leaves: a server name nobody listens on; and once a holder is
-    // gone the name is free again.
-    const QString stale = UniqueName(), freed = UniqueName();
+TEST(SingleInstance, StaleOrFreedNamesAreTakenOverABlockedLockOrALiveServerMeanAnother) {
+    QTemporaryDir runtime;
+    ScopedEnv env("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString dir = PSingleInstance::RuntimeDir();
+    ASSERT_EQ(dir, runtime.path());
+    const QString stale = UniqueName(), freed = UniqueName(), blocked = UniqueName();
+    auto listening = [&](const QString& name) {
+        QLocalSocket probe;
+        probe.connectToServer(dir + "/" + name);
+        return probe.waitForConnected(1000);
+    };
     {
         PSingleInstance gone(freed);
-        ASSERT_TRUE(gone.Acquire());
-        EXPECT_TRUE(gone.Acquire()) << "taking it again is harmless";
+        ASSERT_TRUE(gone.Acquire() && gone.Acquire()) << "taking it again is harmless";
     }
     EXPECT_TRUE(PSingleInstance(freed).Acquire());
-    WriteRaw(PSingleInstance::RuntimeDir() + "/" + stale, "");
+    WriteRaw(dir + "/" + stale, ""); // what a crashed holder leaves: a server nobody runs
     PSingleInstance next(stale);
-    ASSERT_TRUE(next.Acquire());
-    int requests = 0;
-    QObject::connect(&next, &PSingleInstance::ShowRequested, [&] { ++requests; });
-    EXPECT_TRUE(Beside([&] { return PSingleInstance(stale).AskToShow(2000); }));
-    EXPECT_EQ(requests, 1);
-    EXPECT_FALSE(PSingleInstance(UniqueName()).AskToShow(200)) << "nobody to ask";
+    EXPECT_TRUE(next.Acquire() && listening(stale));
+    ASSERT_TRUE(QDir().mkpath(dir + "/" + blocked + ".lock")); // cannot even be opened
+    EXPECT_FALSE(PSingleInstance(blocked).Acquire(100));
+    QDir().rmdir(dir + "/" + blocked + ".lock");
+    // A copy that listens without holding the lock keeps its server.
+    const QString name = UniqueName();
+    QLocalServer live;
+    live.setSocketOptions(QLocalServer::UserAccessOption);
+    ASSERT_TRUE(live.listen(dir + "/" + name));
+    EXPECT_FALSE(Beside([&] { return PSingleInstance(name).Acquire(300); }));
+    EXPECT_TRUE(listening(name)) << "the live server's socket was removed";
 }
 
 TEST(SingleInstance, TheLockLivesInAPrivateFolderAndADoubtfulOneKeepsASecondCopyOut) {
     QTemporaryDir tmp;
     ScopedEnv tmpEnv("TMPDIR", tmp.path().toUtf8());
-    const QString own = tmp.path() + "/velmora-" + QString::number(::getuid());
-    auto folder = [&](const char* name, mode_t mode) {
-        QDir().mkpath(tmp.path() + name);
-        ::chmod(QFile::encodeName(tmp.path() + name).constData(), mode);
-        return QFile::encodeName(tmp.path() + name);
+    const QString ownSub = "/velmora-" + QString::number(::getuid()), own = tmp.path() + ownSub;
+    // label, folder made, its mode, whether it is the runtime folder, the lock's folder
+    const std::tuple<const char*, QString, mode_t, bool, QString> cases[] = {
+        {"the runtime folder", "/run", 0700, true, tmp.path() + "/run"},
+        {"no runtime folder", "", 0, false, own},
+        {"a runtime folder others may enter", "/open", 0755, true, own},
+        {"a private folder others may enter", ownSub, 0777, false, ""},
     };
-    const std::tuple<const char*, std::function<QByteArray()>, QString> cases[] = {
-        {"the runtime folder", [&] { return folder("/run", 0700); }, tmp.path() + "/run"},
-        {"no runtime folder", [] { return QByteArray(); }, own},
-        {"a runtime folder others may enter", [&] { return folder("/open", 0755); }, own},
-        {"a private folder others may enter",
-         [&] {
-             folder(own.mid(tmp.path().size()).toUtf8().constData(), 0777);
-             return QByteArray();
-         },
-         QString()},
-    };
-    for (const auto& [label, runtime, expected] : cases) {
+    for (const auto& [label, sub, mode, runtime, expected] : cases) {
         SCOPED_TRACE(label);
-        const QByteArray dir = runtime();
-        ScopedEnv env("XDG_RUNTIME_DIR", dir);
-        if (dir.isEmpty())
+        QDir().mkpath(tmp.path() + sub);
+        ::chmod(QFile::encodeName(tmp.path() + sub).constData(), mode ? mode : 0700);
+        ScopedEnv env("XDG_RUNTIME_DIR", QFile::encodeName(tmp.path() + sub));
+        if (!runtime)
             qunsetenv("XDG_RUNTIME_DIR");
         EXPECT_EQ(PSingleInstance::RuntimeDir(), expected);
         PSingleInstance instance(UniqueName());
@@ -102,23 +95,4 @@ TEST(SingleInstance, TheLockLivesInAPrivateFolderAndADoubtfulOneKeepsASecondCopy
     }
     EXPECT_TRUE(QDir(tmp.path()).entryList({"*.lock"}, QDir::Files).isEmpty())
         << "nothing in the shared temporary folder";
-}
-
-TEST(SingleInstance, ALockThatCannotBeTakenOrALiveServerMeansAnotherCopy) {
-    const QString dir = PSingleInstance::RuntimeDir();
-    ASSERT_FALSE(dir.isEmpty());
-    const QString blocked = UniqueName(); // the lock cannot even be opened
-    ASSERT_TRUE(QDir().mkpath(dir + "/" + blocked + ".lock"));
-    EXPECT_FALSE(PSingleInstance(blocked).Acquire(100));
-    QDir().rmdir(dir + "/" + blocked + ".lock");
-
-    // A copy that listens without holding the lock keeps its server.
-    const QString name = UniqueName();
-    QLocalServer live;
-    live.setSocketOptions(QLocalServer::UserAccessOption);
-    ASSERT_TRUE(live.listen(dir + "/" + name));
-    EXPECT_FALSE(Beside([&] { return PSingleInstance(name).Acquire(300); }));
-    QLocalSocket probe;
-    probe.connectToServer(dir + "/" + name);
-    EXPECT_TRUE(probe.waitForConnected(1000)) << "the live server's socket was removed";
 }

@@ -12,39 +12,30 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-TEST(System, FreeSpaceOfNearestExistingParentAndNetworkFileSystems) {
+TEST(System, FreeSpaceNetworkFileSystemsAndReadOnlyFiles) {
     QTemporaryDir dir;
     struct statvfs sv {};
     ASSERT_EQ(::statvfs(QFile::encodeName(dir.path()).constData(), &sv), 0);
-    for (const QString& path : {dir.path(), dir.path() + "/not/yet/made"}) {
+    for (const QString& path : {dir.path(), dir.filePath("not/yet/made")}) { // nearest parent's
         uint64_t free = 0;
         ASSERT_TRUE(PFreeDiskSpace(path, free));
-        // Other work on the machine may change the figure a little between the calls.
-        EXPECT_NEAR(double(free), double(uint64_t(sv.f_bavail) * sv.f_frsize), 64.0 * 1024 * 1024);
+        EXPECT_NEAR(double(free), double(sv.f_bavail) * sv.f_frsize, 64.0 * 1024 * 1024);
     }
     uint64_t none = 1;
     EXPECT_FALSE(PFreeDiskSpace("", none));
     EXPECT_EQ(none, 0u);
-
     EXPECT_FALSE(PIsOnNetworkFileSystem(dir.path()));
-    EXPECT_FALSE(PIsOnNetworkFileSystem("/proc/self"));
-    const QByteArrayList network{"nfs", "cifs", "9p", "NFS"};
-    for (const QByteArray& kind : network + QByteArrayList{"ext4", "NFS-like"}) {
+    const std::pair<const char*, bool> kinds[] = {
+        {"nfs", true}, {"cifs", true}, {"9p", true}, {"ext4", false}, {"NFS-like", false}};
+    for (auto [kind, network] : kinds) {
         ScopedEnv fake("VELMORA_TEST_FS_TYPE", kind);
-        EXPECT_EQ(PIsOnNetworkFileSystem(dir.path()), network.contains(kind)) << kind.data();
+        EXPECT_EQ(PIsOnNetworkFileSystem(dir.path()), network) << kind;
     }
-}
-
-TEST(System, ReadOnlyFilesAndFolders) {
-    QTemporaryDir dir;
     const QString file = dir.filePath("Thumbnail.ini");
     EXPECT_FALSE(PIsReadOnlyFile(file)) << "a missing file is not read-only";
     WriteRaw(file, "");
     ::chmod(QFile::encodeName(file).constData(), 0444);
     EXPECT_TRUE(PIsReadOnlyFile(file)) << "no write permission marks it read-only, even for root";
-    ::chmod(QFile::encodeName(file).constData(), 0644);
-    EXPECT_FALSE(PIsReadOnlyFile(file));
-
     EXPECT_TRUE(PIsWritableDir(dir.path()));
     EXPECT_FALSE(PIsWritableDir(file));
     EXPECT_FALSE(PIsWritableDir(dir.filePath("missing")));
@@ -54,7 +45,6 @@ TEST(System, ReadOnlyFilesAndFolders) {
         ScopedEnv env("XDG_DATA_HOME", xdg);
         EXPECT_EQ(PUserDataDir(), want);
     }
-    EXPECT_EQ(PProgramDir(), QCoreApplication::applicationDirPath() + "/");
 }
 
 TEST(System, PaperCodesGiveTheirPaperInMillimetres) {

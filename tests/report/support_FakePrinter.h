@@ -13,13 +13,11 @@
 class TFakePrinter : public TPrinter {
 public:
     QStringList Names{"Fake-A", "Fake-B"};
-    int Index = 0;
-    int Dpi = 600;
+    int Index = 0, Dpi = 600;
     QSize Paper{4961, 7016};    // physical page in dots (A4 at 600 dpi)
     QPoint Offset{0, 0};        // physical offset of the printable area
     QSize CanvasSize{800, 800}; // how much of each sheet is kept as an image
-    bool LockFails = false;
-    bool CapsUnreadable = false;
+    bool LockFails = false, CapsUnreadable = false;
     static TDeviceMode Defaults() {
         return {DM_PAPERSIZE | DM_ORIENTATION | DM_SCALE, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
     }
@@ -67,15 +65,13 @@ public:
     void SetTitle(const QString& title) override { FTitle = title; }
     void BeginDoc() override {
         Log << "BeginDoc " + FTitle;
-        Sheets.clear();
-        Sent.clear();
+        Sheets.clear(), Sent.clear();
         FPrinting = true;
         StartSheet();
     }
     void NewPage() override {
         Log << "NewPage";
-        EndSheet();
-        StartSheet();
+        EndSheet(), StartSheet();
     }
     void EndDoc() override {
         Log << "EndDoc";
@@ -112,10 +108,7 @@ private:
         FSheet.fill(Qt::white);
         FPainter.begin(&FSheet);
     }
-    void EndSheet() {
-        FPainter.end();
-        Sheets.push_back(FSheet);
-    }
+    void EndSheet() { FPainter.end(), Sheets.push_back(FSheet); }
     QString FTitle;
     bool FPrinting = false;
     QImage FSheet;

@@ -1,9 +1,7 @@
 #pragma once
-// Test pictures stored lying as cameras store them: an upright picture with four coloured
-// quarters is laid into the raster the way each orientation tag describes (where the
-// stored rows and columns begin in the upright picture), saved as a JPEG and given an EXIF
-// block with the tag. Turned correctly, all eight show the same upright picture. Header
-// only, shared by the cache and window suites.
+// Test pictures stored lying as cameras store them: an upright picture of four coloured
+// quarters laid into the raster the way each orientation tag describes, saved as a JPEG with
+// an EXIF block carrying the tag. Turned correctly, all eight show the same upright picture.
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
@@ -26,14 +24,13 @@ inline QColor Quarter(int i) {
     return colours[i];
 }
 
-// The raster a camera stores for the tag: where stored row 0 and stored column 0 lie in the
-// upright picture, as the tag's definition says (1: top/left, 2: top/right, 3: bottom/right,
-// 4: bottom/left, 5: left/top, 6: right/top, 7: right/bottom, 8: left/bottom).
+// The raster a camera stores for the tag: where stored row 0 and column 0 lie in the upright
+// picture (1: top/left, 2: top/right, 3: bottom/right, 4: bottom/left, 5: left/top,
+// 6: right/top, 7: right/bottom, 8: left/bottom).
 inline QImage Stored(int tag) {
     const int W = UprightWidth, H = UprightHeight;
-    const bool sideways = tag >= 5;
-    const bool flipX = tag == 2 || tag == 3 || tag == 6 || tag == 7;
-    const bool flipY = tag == 3 || tag == 4 || tag == 7 || tag == 8;
+    const bool sideways = tag >= 5, flipX = tag == 2 || tag == 3 || tag == 6 || tag == 7,
+               flipY = tag == 3 || tag == 4 || tag == 7 || tag == 8;
     QImage raster(sideways ? H : W, sideways ? W : H, QImage::Format_RGB32);
     for (int r = 0; r < raster.height(); ++r)
         for (int c = 0; c < raster.width(); ++c) {
@@ -48,8 +45,8 @@ inline QImage Upright() {
     return Stored(1);
 }
 
-// A JPEG of the stored raster whose EXIF block carries the tag (0: no block at all). Odd
-// tags are written in Intel byte order, even ones in Motorola order.
+// A JPEG of the stored raster whose EXIF block carries the tag (0: no block at all); odd tags
+// in Intel byte order, even ones in Motorola order.
 inline QByteArray Jpeg(int tag) {
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
@@ -82,22 +79,20 @@ inline bool WriteJpeg(const QString& path, int tag) {
     return f.open(QIODevice::WriteOnly) && f.write(Jpeg(tag)) > 0;
 }
 
-// Whether a picture shows the upright picture: its size has the upright's proportions and
-// the middle of each quarter has that quarter's colour (within JPEG's tolerance). why
-// receives what differs.
+// Whether a picture shows the upright picture: 2:1 and the middle of each quarter in that
+// quarter's colour (within JPEG's tolerance); why receives what differs.
 inline bool ShowsUpright(const QImage& img, QString* why = nullptr) {
-    QString differs;
-    if (img.isNull())
-        differs = "no picture";
-    else if (img.width() != 2 * img.height())
-        differs = QString("size %1 x %2, not lying 2:1").arg(img.width()).arg(img.height());
+    QString differs = img.isNull() ? QString("no picture")
+                      : img.width() != 2 * img.height()
+                          ? QString("size %1 x %2, not 2:1").arg(img.width()).arg(img.height())
+                          : QString();
     for (int i = 0; i < 4 && differs.isEmpty(); ++i) {
         const QColor got =
             img.pixelColor(img.width() * (i % 2 ? 3 : 1) / 4, img.height() * (i / 2 ? 3 : 1) / 4);
         const QColor want = Quarter(i);
-        if (std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
-                std::abs(got.blue() - want.blue()) >
-            60)
+        const int off = std::abs(got.red() - want.red()) + std::abs(got.green() - want.green()) +
+                        std::abs(got.blue() - want.blue());
+        if (off > 60)
             differs = QString("quarter %1 is %2, not %3").arg(i).arg(got.name(), want.name());
     }
     if (why && !differs.isEmpty())

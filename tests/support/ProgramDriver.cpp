@@ -45,10 +45,8 @@ QRect Geometry(const QString& display, const QString& window) {
 
 void Click(const QString& display, const QString& window, int x, int y) {
     const QStringList on = window.isEmpty() ? QStringList() : QStringList{"--window", window};
-    RunTool("xdotool",
-            QStringList{"mousemove"} + on +
-                QStringList{QString::number(x), QString::number(y), "click", "1"},
-            display);
+    const QStringList at{QString::number(x), QString::number(y), "click", "1"};
+    RunTool("xdotool", QStringList{"mousemove"} + on + at, display);
 }
 
 QString Shot(const QString& display, const QString& name) {
@@ -63,12 +61,10 @@ QString Shot(const QString& display, const QString& name) {
 bool WaitUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;
     t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
+    bool held = false;
+    while (!(held = done()) && t.elapsed() <= ms)
         QThread::msleep(50);
-    }
-    return true;
+    return held;
 }
 
 double UnitsMm(double units) {
@@ -90,11 +86,10 @@ QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), i
 
 QColor Average(const QImage& img, const QPoint& centre) {
     int r = 0, g = 0, b = 0;
-    for (int y = -2; y <= 2; ++y)
-        for (int x = -2; x <= 2; ++x) {
-            const QRgb c = img.pixel(centre + QPoint(x, y));
-            r += qRed(c), g += qGreen(c), b += qBlue(c);
-        }
+    for (int i = 0; i < 25; ++i) {
+        const QRgb c = img.pixel(centre + QPoint(i % 5 - 2, i / 5 - 2));
+        r += qRed(c), g += qGreen(c), b += qBlue(c);
+    }
     return QColor(r / 25, g / 25, b / 25);
 }
 
@@ -105,18 +100,16 @@ bool Near(const QColor& a, const QColor& b, int tolerance) {
 }
 
 namespace {
-QString PdfDir() {
-    return BuildDirPath("cups") + "/pdf";
-}
+const QString PdfDir = BuildDirPath("cups/pdf");
 
 // The first PDF of the print server matching the pattern that is not among those named.
 QString NewPdf(const QString& pattern, const QStringList& before, int ms) {
     QString pdf;
     WaitUntil(
         [&] {
-            for (const QString& f : QDir(PdfDir()).entryList({pattern}, QDir::Files))
+            for (const QString& f : QDir(PdfDir).entryList({pattern}, QDir::Files))
                 if (pdf.isEmpty() && !before.contains(f))
-                    pdf = PdfDir() + "/" + f;
+                    pdf = PdfDir + "/" + f;
             return !pdf.isEmpty();
         },
         ms);
@@ -137,7 +130,7 @@ void TProgramRun::Start(const QString& home, const QString& tmp, const QStringLi
                         const QMap<QString, QString>& extra) {
     Display = XvfbDisplay();
     FLog = tmp + "/status.log";
-    FBefore = QDir(PdfDir()).entryList({"*.pdf"}, QDir::Files);
+    FBefore = QDir(PdfDir).entryList({"*.pdf"}, QDir::Files);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QMap<QString, QString> ours{{"DISPLAY", Display},
                                       {"QT_QPA_PLATFORM", "xcb"},
@@ -157,10 +150,6 @@ void TProgramRun::Start(const QString& home, const QString& tmp, const QStringLi
     Program.waitForStarted(10000);
 }
 
-TProgramRun::~TProgramRun() {
-    Finish();
-}
-
 bool TProgramRun::WaitLoaded(int ms) {
     return WaitUntil([&] { return StatusLines().contains("status\t Loading complete."); }, ms);
 }
@@ -173,9 +162,9 @@ bool TProgramRun::WaitFor(const QString& text, int ms) {
 
 QString TProgramRun::Output() {
     // Without an event loop the pipe is only read inside the waits.
-    for (int i = 0; i < 50 && Program.state() == QProcess::Running && Program.waitForReadyRead(10);
-         ++i) {
-    }
+    for (int i = 0; i < 50 && Program.state() == QProcess::Running; ++i)
+        if (!Program.waitForReadyRead(10))
+            break;
     FOut += QString::fromUtf8(Program.readAll());
     return FOut;
 }
@@ -225,8 +214,6 @@ QImage PdfPage(const QString& pdf, int page, const QString& prefix) {
 }
 
 int PdfPages(const QString& pdf) {
-    return QRegularExpression("Pages:\\s+(\\d+)")
-        .match(RunTool("pdfinfo", {pdf}))
-        .captured(1)
-        .toInt();
+    const QRegularExpression pages("Pages:\\s+(\\d+)");
+    return pages.match(RunTool("pdfinfo", {pdf})).captured(1).toInt();
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Driving the built program in the whole-program tests: the program started on
-// the test display with the private print server, its windows found and clicked with xdotool,
-// screenshots left under the build tree, and the spooled PDFs read back as pixels and text.
+// Driving the built program in the whole-program tests: started on the test display with the
+// private print server, its windows found and clicked with xdotool, screenshots left under the
+// build tree, the spooled PDFs read back as pixels and text.
 #include <QImage>
 #include <QMap>
 #include <QProcess>
@@ -33,8 +33,8 @@ double UnitsMm(double units);
 inline int UnitsToPx(double units) {
     return int(UnitsMm(units) / 25.4 * Dpi + 0.5);
 }
-// Centres of the runs along a row (or a column) of a page whose pixels pass the test, from
-// pixel from up to (not including) to; to < 0 means the page's end.
+// Centres of the runs of pixels passing the test along a row (or column), from pixel from up
+// to (not including) to; to < 0 means the page's end.
 QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), int from = 0,
                    int to = -1);
 inline bool IsDark(QRgb p) {
@@ -44,32 +44,31 @@ inline bool IsDark(QRgb p) {
 QColor Average(const QImage& img, const QPoint& centre);
 bool Near(const QColor& a, const QColor& b, int tolerance = 22);
 
-// The program on the test display with the private print server; it is killed when the
-// object goes. Everything it writes to stdout and stderr is kept, its status log (one line
-// per status text, cell and address change) lies in its temporary folder.
+// The program on the test display with the private print server, killed when the object
+// goes. Its output is kept; its status log (a line per status text, cell and address change)
+// lies in its temporary folder.
 class TProgramRun {
 public:
     // Printing to one queue, with a home and temporary folder of its own.
     TProgramRun(const QString& queue, const QString& folder);
-    // With the caller's home and temporary folders (kept across runs), the arguments given
-    // and these additions to the environment (VELMORA_TEST_HOOK is "1" unless given).
+    // With the caller's home and temporary folders (kept across runs), these arguments and
+    // additions to the environment (VELMORA_TEST_HOOK is "1" unless given).
     TProgramRun(const QString& home, const QString& tmp, const QStringList& args,
                 const QMap<QString, QString>& env = {});
-    ~TProgramRun();
+    ~TProgramRun() { Finish(); }
     // Waits until the status bar has said " Loading complete.".
     bool WaitLoaded(int ms = 90000);
-    // Waits until the output or the status log holds the text; false when the program ends
-    // without it.
+    // Waits until the output or status log holds the text; false when the program ends first.
     bool WaitFor(const QString& text, int ms = 30000);
-    // The output so far.
+    // The output so far; the status log's lines.
     QString Output();
     QStringList StatusLines() const;
     // Waits for the program to end by itself; gives whether it ended with code 0.
     bool WaitForEnd(int ms = 15000);
     // Opens a print window from the File menu by its mnemonic and gives its window id.
     QString OpenFromFileMenu(const QString& key, const QString& title);
-    // The PDF the print server keeps for the first job whose title part matches, printed
-    // after this run started; empty when none came in time.
+    // The print server's PDF of the first job whose title matches, printed after this run
+    // started; empty when none came in time.
     QString WaitForPdf(const QString& titlePart, int ms = 60000);
     // Ends the program and gives everything it wrote.
     QString Finish();
