@@ -83,11 +83,7 @@ TEST_F(BackCard, LabelColourAndALongTitleCutAtTheSpines) {
     const TRect left = OnPage(Layout->LJacketBack), right = OnPage(Layout->RJacketBack);
     EXPECT_TRUE(NearColour(page.pixel(left.Left + 3, left.Top + 5), QColor(0xF0, 0xA0, 0x40)));
     auto ink = [&](const TRect& r) {
-        QRect box;
-        for (int y = r.Top + 1; y < r.Bottom - 1; ++y)
-            for (int x = r.Left + 1; x < r.Right - 1; ++x)
-                box |= qGray(page.pixel(x, y)) < 100 ? QRect(x, y, 1, 1) : QRect();
-        return box;
+        return InkBox(page, {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1});
     };
     EXPECT_TRUE(ink(OnPage(Layout->RJacketBack2)).isNull());
     for (const TRect& spine : {left, right}) {
