@@ -25,71 +25,82 @@ TRect Printable(TPrinterOrientationKind orientation, bool printable = true) {
     return printable ? PrintableRect(&printer) : PaperRect(&printer);
 }
 
-// Opens the print window by its File menu key once the folder has loaded; before runs on it,
-// then Preview (inPreview runs there), Print and Close, the buttons 104 pixels apart from Print
-// at printX. Gives page 1 of the spooled PDF of job, checked for its page count and A4 paper.
-QImage PrintFromWindow(TProgramRun& run, const QString& key, const QString& title,
-                       const QString& job, int printX, int pages, bool landscape,
-                       const std::function<void(const QString&)>& before,
-                       const std::function<void(const QString&)>& inPreview, QString* pdfOut) {
-    EXPECT_TRUE(run.WaitLoaded());
-    QThread::msleep(500);
+// Opens the print window by its File menu key; before runs on it, then Preview (inPreview runs
+// there), Print and Close, the buttons 104 pixels apart from Print at printX. Gives the job's
+// spooled PDF, checked for its page count.
+QString PrintFromWindow(TProgramRun& run, const QString& key, const QString& title,
+                        const QString& job, int printX, int pages,
+                        const std::function<void(const QString&)>& before,
+                        const std::function<void(const QString&)>& inPreview) {
     const QString window = run.OpenFromFileMenu(key, title);
     EXPECT_FALSE(window.isEmpty());
     QThread::msleep(800);
     before(window);
-    const QString name = job.toLower();
-    Shot(run.Display, name + "_settings.png");
+    Shot(run.Display, job.toLower() + "_settings.png");
     Click(run.Display, window, printX + 104, 477); // Preview
     const QString preview = FindWindow(run.Display, "Preview");
     EXPECT_FALSE(preview.isEmpty());
     QThread::msleep(1000);
     inPreview(preview);
-    Shot(run.Display, name + "_preview.png");
+    Shot(run.Display, job.toLower() + "_preview.png");
     Click(run.Display, preview, 36, 15); // Close
     QThread::msleep(600);
     Click(run.Display, window, printX, 477);
     const QString pdf = run.WaitForPdf(job);
     QThread::msleep(300);
     Click(run.Display, window, printX + 208, 477);
-    QThread::msleep(300);
-    const QString out = run.Finish();
-    EXPECT_TRUE(out.contains("Select A4 or US Letter as the paper size.")) << out.toStdString();
-    *pdfOut = pdf;
-    if (pdf.isEmpty())
-        return {};
-    EXPECT_EQ(PdfPages(pdf), pages);
-    const QImage page = PdfPage(pdf, 1, BuildDirPath(name));
-    EXPECT_NEAR(PxToMm(page.width()), landscape ? 297 : 210, 1.0);
-    EXPECT_NEAR(PxToMm(page.height()), landscape ? 210 : 297, 1.0);
-    return page;
+    QThread::msleep(500);
+    EXPECT_EQ(pdf.isEmpty() ? -1 : PdfPages(pdf), pages);
+    return pdf;
 }
 const auto Nothing = [](const QString&) {};
 
 } // namespace
 
-// 73 photographs on two landscape sheets: both cards 120.1 mm square where the layout puts
-// them, sampled cells holding the right pictures in the right order.
-TEST(PrintPrograms, IndexCardOfSeventyThreePhotos) {
+// 73 photographs, every third with a camera's shooting date, from one start. The index card on
+// two landscape sheets: both cards 120.1 mm square where the layout puts them, sampled cells
+// holding the right pictures in the right order. The contact sheet on three portrait pages: the
+// path strip, the title area and the 5 x 6 cells where the layout puts them; the dates as text.
+TEST(PrintPrograms, IndexCardAndContactSheetOfSeventyThreePhotos) {
     auto colourOf = [](int i) {
         return QColor(130 + (i % 4) * 40, 130 + ((i / 4) % 4) * 40, 130 + ((i / 16) % 5) * 30);
     };
+    TExifReader exif;
+    ASSERT_TRUE(exif.Read(TestDataPath("dune.jpg")));
+    QString shot = exif.DateTimeOriginal().left(19);
+    shot[4] = shot[7] = u'/';
+    const QDateTime fileTime(QDate(2024, 3, 5), QTime(10, 20, 30));
     QTemporaryDir photos;
     for (int i = 0; i < 73; ++i) {
+        const QString path = photos.filePath(QString("p%1.jpg").arg(i, 3, 10, QChar('0')));
         QImage img(400, 300, QImage::Format_RGB32);
         img.fill(colourOf(i));
-        ASSERT_TRUE(
-            img.save(photos.filePath(QString("p%1.jpg").arg(i, 3, 10, QChar('0'))), "JPG", 95));
+        ASSERT_TRUE(i % 3 == 2 ? QFile::copy(TestDataPath("dune.jpg"), path)
+                               : img.save(path, "JPG", 95));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
+                    f.setFileTime(fileTime, QFileDevice::FileModificationTime));
     }
+    TProgramRun run(Queue, photos.path());
+    ASSERT_TRUE(run.WaitLoaded());
+    QThread::msleep(500);
+    const QString card =
+        PrintFromWindow(run, "i", "Print Index Card", "Index_card", 528, 2, Nothing, Nothing);
+    const QString sheet = PrintFromWindow(run, "c", "Print Contact Sheet ", "Contact_sheet", 486, 3,
+                                          Nothing, [&](const QString& preview) {
+                                              Click(run.Display, preview, 223, 15); // next page
+                                              QThread::msleep(1000);
+                                          });
+    const QString out = run.Finish();
+    EXPECT_EQ(out.count("Select A4 or US Letter as the paper size."), 2) << out.toStdString();
+    ASSERT_FALSE(card.isEmpty() || sheet.isEmpty());
+
+    const QImage page1 = PdfPage(card, 1, BuildDirPath("index_card-1"));
+    const QImage page2 = PdfPage(card, 2, BuildDirPath("index_card-2"));
+    EXPECT_NEAR(PxToMm(page1.width()), 297, 1.0);
+    EXPECT_NEAR(PxToMm(page1.height()), 210, 1.0);
     const int height = Printable(TPrinterOrientationKind::Landscape).Height();
     const int cardTop = 37 + (height - 454) / 2, cardLeft = 37;
-    TProgramRun run(Queue, photos.path());
-    QString pdf;
-    const QImage page1 = PrintFromWindow(run, "i", "Print Index Card", "Index_card", 528, 2, true,
-                                         Nothing, Nothing, &pdf);
-    ASSERT_FALSE(pdf.isEmpty());
-    const QImage page2 = PdfPage(pdf, 2, BuildDirPath("index_card-2"));
-
     // Through the empty title strips the left, shared and right edges; down near the right
     // card's right edge its top and bottom.
     const QList<double> across = Runs(page1, UnitsToPx(cardTop + 12), true, IsDark);
@@ -101,7 +112,6 @@ TEST(PrintPrograms, IndexCardOfSeventyThreePhotos) {
     EXPECT_NEAR(PxToMm(down.last() - down.first()), 120.1, 0.3);
     EXPECT_NEAR(PxToMm(across[0]), UnitsMm(cardLeft), 0.3);
     EXPECT_NEAR(PxToMm(down.first()), UnitsMm(cardTop), 0.3);
-
     // The middle of a cell's picture box in the 6 x 6 grids, below a 30-unit title strip.
     const struct {
         const QImage* Page;
@@ -118,6 +128,41 @@ TEST(PrintPrograms, IndexCardOfSeventyThreePhotos) {
         EXPECT_TRUE(Near(seen, s.Item >= 0 ? colourOf(s.Item) : QColor(0xED, 0xED, 0xED)))
             << s.Right << " " << s.Col << "," << s.Row << ": " << seen.name().toStdString();
     }
+
+    const QImage page = PdfPage(sheet, 1, BuildDirPath("contact_sheet"));
+    EXPECT_NEAR(PxToMm(page.width()), 210, 1.0);
+    const TRect paper = Printable(TPrinterOrientationKind::Portrait, false);
+    const int bw = paper.Width() - 74, bh = paper.Height() - 74;
+    const int titleBottom = 37 + bh / 18;
+    // The label strip: 30 units closing the base panel.
+    const int middle = UnitsToPx(37 + bw / 2);
+    int stripTop = -1, stripEnd = -1;
+    for (int y = 0; y < page.height(); ++y)
+        if (Near(QColor(page.pixel(middle, y)), QColor(0x99, 0x99, 0xFF), 30))
+            stripTop = stripTop < 0 ? y : stripTop, stripEnd = y + 1;
+    EXPECT_NEAR(PxToMm(stripEnd - stripTop), UnitsMm(30), 0.3);
+    EXPECT_NEAR(PxToMm(stripTop), UnitsMm(37 + bh - 30), 0.3);
+    // The title's underline closes the title area.
+    const QList<double> lines = Runs(page, UnitsToPx(40), false, IsDark);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_NEAR(PxToMm(lines.first()), UnitsMm(titleBottom), 0.3);
+    // Along row 0 below its date lines, each silver frame 4 units in from its cell's left and
+    // 2 from its right.
+    const int gridH = bh - bh / 18 - 30;
+    const QList<double> frames =
+        Runs(page, UnitsToPx(titleBottom + gridH / 6 * 150 / 160), true, [](QRgb p) {
+            return qGray(p) > 150 && qGray(p) < 232 && std::abs(qRed(p) - qBlue(p)) < 16;
+        });
+    ASSERT_EQ(frames.size(), 10);
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_NEAR(PxToMm(frames[2 * c]), UnitsMm(37 + bw * c / 5 + 4), 0.3) << c;
+        EXPECT_NEAR(PxToMm(frames[2 * c + 1]), UnitsMm(37 + bw * (c + 1) / 5 - 2), 0.3) << c;
+    }
+    // The camera's date for every third picture, the file's for the others; the path.
+    const QString text = RunTool("pdftotext", {"-f", "1", "-l", "1", sheet, "-"});
+    EXPECT_EQ(text.count(shot), 10) << text.toStdString();
+    EXPECT_EQ(text.count(fileTime.toString("yyyy/MM/dd hh:mm:ss")), 20);
+    EXPECT_TRUE(text.contains(photos.path()));
 }
 
 // A photograph given on the command line, turned once: one portrait page whose card measures
@@ -130,15 +175,20 @@ TEST(PrintPrograms, BackCardOfATurnedPhoto) {
     // Heavy letters first, light ones last, so the ink shows which way the title reads.
     WriteRaw(home.filePath("Thumbnail.ini"), "[PrintJacket]\nTitle=WWWWWW iiiiii\n");
     TProgramRun run(home.path(), tmp.path(), {photo}, {{"PRINTER", Queue}});
-    QString pdf;
-    const QImage page = PrintFromWindow(
-        run, "b", "Print Back Card", "Back_card", 488, 1, false,
+    ASSERT_TRUE(run.WaitLoaded());
+    QThread::msleep(500);
+    const QString pdf = PrintFromWindow(
+        run, "b", "Print Back Card", "Back_card", 488, 1,
         [&](const QString& window) {
             Click(run.Display, window, 596, 112); // Rotate
             QThread::msleep(600);
         },
-        Nothing, &pdf);
+        Nothing);
+    const QString out = run.Finish();
+    EXPECT_TRUE(out.contains("Select A4 or US Letter as the paper size.")) << out.toStdString();
     ASSERT_FALSE(pdf.isEmpty());
+    const QImage page = PdfPage(pdf, 1, BuildDirPath("back_card"));
+    EXPECT_NEAR(PxToMm(page.height()), 297, 1.0);
 
     // Below the title's underline the left spine's edges; near the bottom the right spine's
     // and the strip's; down the centre its top and bottom.
@@ -197,68 +247,4 @@ TEST(PrintPrograms, BackCardOfATurnedPhoto) {
     const auto [rAbove, rBelow] = spine(right[0], right[1]);
     EXPECT_GT(lBelow, 2 * lAbove);
     EXPECT_GT(rAbove, 2 * rBelow);
-}
-
-// 31 photographs, every third with a camera's shooting date, on two portrait pages: the path
-// strip, the title area and the 5 x 6 cells where the layout puts them; the dates as text.
-TEST(PrintPrograms, ContactSheetOfThirtyOnePhotos) {
-    TExifReader exif;
-    ASSERT_TRUE(exif.Read(TestDataPath("dune.jpg")));
-    QString shot = exif.DateTimeOriginal().left(19);
-    shot[4] = shot[7] = u'/';
-    const QDateTime fileTime(QDate(2024, 3, 5), QTime(10, 20, 30));
-    QTemporaryDir photos;
-    for (int i = 0; i < 31; ++i) {
-        const QString path = photos.filePath(QString("p%1.jpg").arg(i, 3, 10, QChar('0')));
-        QImage img(400, 300, QImage::Format_RGB32);
-        img.fill(QColor(120 + (i % 4) * 40, 120 + ((i / 4) % 4) * 40, 100));
-        ASSERT_TRUE(i % 3 ? img.save(path, "JPG", 95)
-                          : QFile::copy(TestDataPath("dune.jpg"), path));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
-                    f.setFileTime(fileTime, QFileDevice::FileModificationTime));
-    }
-    TProgramRun run(Queue, photos.path());
-    QString pdf;
-    const QImage page = PrintFromWindow(
-        run, "c", "Print Contact Sheet ", "Contact_sheet", 486, 2, false, Nothing,
-        [&](const QString& preview) {
-            Click(run.Display, preview, 223, 15); // next page
-            QThread::msleep(1000);
-        },
-        &pdf);
-    ASSERT_FALSE(pdf.isEmpty());
-    const TRect paper = Printable(TPrinterOrientationKind::Portrait, false);
-    const int bw = paper.Width() - 74, bh = paper.Height() - 74;
-    const int titleBottom = 37 + bh / 18;
-
-    // The label strip: 30 units closing the base panel.
-    const int middle = UnitsToPx(37 + bw / 2);
-    int stripTop = -1, stripEnd = -1;
-    for (int y = 0; y < page.height(); ++y)
-        if (Near(QColor(page.pixel(middle, y)), QColor(0x99, 0x99, 0xFF), 30))
-            stripTop = stripTop < 0 ? y : stripTop, stripEnd = y + 1;
-    EXPECT_NEAR(PxToMm(stripEnd - stripTop), UnitsMm(30), 0.3);
-    EXPECT_NEAR(PxToMm(stripTop), UnitsMm(37 + bh - 30), 0.3);
-    // The title's underline closes the title area.
-    const QList<double> lines = Runs(page, UnitsToPx(40), false, IsDark);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_NEAR(PxToMm(lines.first()), UnitsMm(titleBottom), 0.3);
-    // Along row 0 below its date lines, each silver frame 4 units in from its cell's left and
-    // 2 from its right.
-    const int gridH = bh - bh / 18 - 30;
-    const QList<double> frames =
-        Runs(page, UnitsToPx(titleBottom + gridH / 6 * 150 / 160), true, [](QRgb p) {
-            return qGray(p) > 150 && qGray(p) < 232 && std::abs(qRed(p) - qBlue(p)) < 16;
-        });
-    ASSERT_EQ(frames.size(), 10);
-    for (int c = 0; c < 5; ++c) {
-        EXPECT_NEAR(PxToMm(frames[2 * c]), UnitsMm(37 + bw * c / 5 + 4), 0.3) << c;
-        EXPECT_NEAR(PxToMm(frames[2 * c + 1]), UnitsMm(37 + bw * (c + 1) / 5 - 2), 0.3) << c;
-    }
-    // The camera's date for every third picture, the file's for the others; the path.
-    const QString text = RunTool("pdftotext", {"-f", "1", "-l", "1", pdf, "-"});
-    EXPECT_EQ(text.count(shot), 10) << text.toStdString();
-    EXPECT_EQ(text.count(fileTime.toString("yyyy/MM/dd hh:mm:ss")), 20);
-    EXPECT_TRUE(text.contains(photos.path()));
 }
