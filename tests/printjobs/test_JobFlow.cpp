@@ -1,19 +1,12 @@
-// The job flow on a small layout and the recording printer; on the real printer service
-// (VELMORA_NEEDS_CUPS) another queue chosen in the print dialog.
+// The job flow on a small layout and the recording printer.
 #include "app/i_Gauge.h"
-#include "platform/PPrinter.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/p_PrintBase.h"
-#include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRBuilder.h"
 #include "report/support_FakePrinter.h"
-#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
-#include <QPageLayout>
-#include <QPrinter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -51,7 +44,6 @@ class TScriptHost : public TSilentJobHost {
 public:
     int Answer = 1;
     bool DialogOK = true;
-    int From = 2, To = 3;
     std::function<void()> InDialog;
     TPrintRange Offered;
     QList<int> PagesShown;
@@ -65,8 +57,7 @@ public:
         Offered = range;
         if (InDialog)
             InDialog();
-        range.FromPage = From;
-        range.ToPage = To;
+        range.FromPage = 2, range.ToPage = 3;
         return DialogOK;
     }
     void PreviewShowPage(const QImage& page, int number, int count) override {
@@ -189,36 +180,4 @@ TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
     EXPECT_EQ(size, QSize(1123 * 2, 794 * 2)); // zoom 2500 div 1123 = 2
     EXPECT_EQ(host.Messages, QStringList({SelectPaperText}));
     EXPECT_EQ(layout.Drawn.mid(5), QList<int>({2, 3}));
-}
-
-// Another queue and A4 chosen in the dialog: the document goes there on A4, turned to landscape.
-TEST(JobFlow, AnotherQueueChosenInTheDialogKeepsThePaperChosenWithIt) {
-    TQtPrinter printer;
-    printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF")));
-    TPrinter* old = SetApplicationPrinter(&printer);
-    {
-        TprtThumbnailPrint layout;
-        TPrintItemVector items;
-        items.AddFile("/none/p0.jpg");
-        layout.ItemList = &items;
-        TScriptHost host;
-        host.From = host.To = 1;
-        host.InDialog = [&] {
-            QPrinter* q = printer.QueuePrinter();
-            q->setPrinterName("Velmora-PDF-2"); // US Letter by default
-            q->setPageSize(QPageSize(QPageSize::A4));
-            q->setPageOrientation(QPageLayout::Portrait);
-        };
-        layout.Host = &host;
-        printer.SetOrientation(TPrinterOrientationKind::Landscape);
-        layout.SyncWithPrinter();
-        EXPECT_TRUE(layout.Print());
-        EXPECT_EQ(host.Messages, QStringList({SelectPaperText, PrinterChangedText}));
-        EXPECT_EQ(printer.Printers().value(printer.PrinterIndex()), "Velmora-PDF-2");
-    }
-    SetApplicationPrinter(old);
-    const QString pdf = JobPdf(printer.LastJobId());
-    ASSERT_FALSE(pdf.isEmpty());
-    EXPECT_TRUE(RunTool("pdfinfo", {pdf})
-                    .contains(QRegularExpression("Page size:\\s+842(\\.\\d+)? x 595")));
 }
