@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -76,7 +75,6 @@ struct PrintCommandTest : ::testing::Test {
 TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
     MakePictures(Dir() + "/photos", 3);
     QDir().mkpath(Dir() + "/empty");
-    WriteRaw(Dir() + "/note.txt", "x");
     QDir().mkpath(Dir() + "/out");
     const struct {
         const char* Args; // split at blanks
@@ -84,7 +82,6 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
         QString Message;  // on standard error after "velmora print: "
     } cases[] = {
         {"print", 2, "what to print is missing: index-card, contact-sheet or back-card."},
-        {"print index-card photos --frobnicate", 2, "unknown option \"--frobnicate\"."},
         {"print index-card photos --pages 3-2 -o out/a.pdf", 2, "invalid page range \"3-2\""},
         {"print index-card photos --layout 10 -o out/a.pdf", 2,
          "invalid layout 10 for the index card (0 to 9)."},
@@ -92,12 +89,8 @@ TEST_F(PrintCommandTest, BadInputGetsItsOwnMessageAndStatusAndLeavesNoFile) {
         {"print index-card nowhere -o out/a.pdf", 1, "the folder \"nowhere\" does not exist."},
         {"print contact-sheet empty -o out/a.pdf", 1,
          "the folder \"empty\" holds no pictures (bmp, jpg, jpeg, tif, tiff, png, avi)."},
-        {"print back-card note.txt -o out/a.pdf", 1,
-         "\"note.txt\" is not a picture Velmora prints"},
         {"print index-card photos -o missing/a.pdf", 1,
          "cannot write the PDF file \"" + Dir() + "/missing/a.pdf\": the folder"},
-        {"print index-card photos --pages 2-3 -o out/a.pdf", 1,
-         "the page range 2-3 lies outside the job's 1 page."},
         {"print index-card photos -P NoSuchQueue", 1,
          "there is no print queue \"NoSuchQueue\" (queues: Velmora-PDF, Velmora-PDF-2"},
     };
@@ -184,17 +177,15 @@ TEST_F(PrintCommandTest, PrintsWhatTheWindowsSavedAsTheWindowsPrintIt) {
     EXPECT_TRUE(QFile::exists(home + "Temp/_TDB0100/_TDBCache.dat"));
 
     // Through the queue: the outer edges of both cards where the print to a file has them.
-    auto spooled = [] {
-        return QDir(BuildDirPath("cups") + "/pdf").entryList({"job-*.pdf"}, QDir::Files);
-    };
-    const QStringList before = spooled();
+    const QDir spool(BuildDirPath("cups") + "/pdf");
+    const QStringList before = spool.entryList({"job-*.pdf"});
     const TRun r = Run({"print", "index-card", "photos", "-P", "Velmora-PDF", "--paper", "a4"},
                        home, PrivateCupsServer());
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     QString pdf;
     WaitUntil([&] {
-        for (const QString& f : spooled())
-            pdf = before.contains(f) ? pdf : BuildDirPath("cups") + "/pdf/" + f;
+        for (const QString& f : QDir(spool.path()).entryList({"job-*.pdf"}))
+            pdf = before.contains(f) ? pdf : spool.filePath(f);
         return !pdf.isEmpty();
     });
     const QList<QImage> queue = Pages100(pdf);
