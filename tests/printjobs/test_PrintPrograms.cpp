@@ -203,10 +203,9 @@ TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
     const double cx = left[1], cy = down[0];
     const QRect box(int(cx + UnitsToPx(26)), int(cy + UnitsToPx(57)), UnitsToPx(470),
                     UnitsToPx(246));
-    QRect pic;
-    const QRect area = box.adjusted(-60, -60, 60, 60);
-    for (int y = area.top(); y <= area.bottom(); y += 2)
-        for (int x = area.left(); x <= area.right(); x += 2)
+    QRect pic; // where any of the picture's four colours shows
+    for (int y = box.top() - 60; y <= box.bottom() + 60; y += 2)
+        for (int x = box.left() - 60; x <= box.right() + 60; x += 2)
             for (int i = 0; i < 4; ++i)
                 pic |= Near(page.pixelColor(x, y), oriented::Quarter(i), 40) ? QRect(x, y, 2, 2)
                                                                              : QRect();
@@ -220,11 +219,8 @@ TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
     auto spine = [&](double x0, double x1) {
         QList<int> rows;
         for (int y = int(cy) + 4; y <= int(down[1]) - 4; ++y)
-            for (int x = int(x0) + 4; x <= int(x1) - 4; ++x)
-                if (IsDark(page.pixel(x, y))) {
-                    rows << y;
-                    break;
-                }
+            if (!Runs(page, y, true, IsDark, int(x0) + 4, int(x1) - 3).isEmpty())
+                rows << y;
         int at = 1;
         for (int i = 1; i < rows.size(); ++i)
             at = rows[i] - rows[i - 1] > rows[at] - rows[at - 1] ? i : at;
