@@ -81,7 +81,7 @@ TEST_F(BackCard, LabelColourAndALongTitleCutAtTheSpines) {
     Layout->SetTitle(QString("SUMMER HOLIDAYS ").repeated(8), TLRFont::Points("IPAPGothic", 18));
     const QImage page = Layout->RenderBitmap(1);
     const TRect left = OnPage(Layout->LJacketBack), right = OnPage(Layout->RJacketBack);
-    EXPECT_TRUE(NearColour(page.pixel(left.Left + 3, left.Top + 5), QColor(0xF0, 0xA0, 0x40)));
+    EXPECT_TRUE(Near(page.pixel(left.Left + 3, left.Top + 5), QColor(0xF0, 0xA0, 0x40)));
     auto ink = [&](const TRect& r) {
         return InkBox(page, {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1});
     };

@@ -80,16 +80,15 @@ TEST(ContactSheet, PagesAndCellsFollowTheGridSize) {
         EXPECT_GT(InkBox(page, OnPage(rig.Layout.ContactSheetTitle)).width(), 20);
         EXPECT_GT(InkBox(page, OnPage(rig.Layout.ContactSheetPath)).width(), 20);
         const TRect strip = OnPage(rig.Layout.PathPanel);
-        EXPECT_TRUE(
-            NearColour(page.pixel(strip.Left + 3, strip.Top + 3), QColor(0x99, 0x99, 0xFF)));
+        EXPECT_TRUE(Near(page.pixel(strip.Left + 3, strip.Top + 3), QColor(0x99, 0x99, 0xFF)));
         EXPECT_EQ(rig.Seen.size(), rig.Layout.Columns() * rig.Layout.Rows());
         const TLRGridPanel* grid = rig.Layout.ContactSheetPanel;
         const TRect cell = grid->CellRect(OnPage(grid), c.Col, c.Row);
         const QPoint box(cell.Left + cell.Width() / 2, cell.Top + cell.Height() * 4 / 10);
-        EXPECT_TRUE(NearColour(page.pixel(box), c.Expect >= 0 ? ColourOf(c.Expect) : Qt::white));
+        EXPECT_TRUE(Near(page.pixel(box), c.Expect >= 0 ? ColourOf(c.Expect) : Qt::white));
         bool frame = false;
         for (int x = cell.Left + 2; x <= cell.Left + 6; ++x)
-            frame = frame || NearColour(page.pixel(x, box.y()), QColor(0xC0, 0xC0, 0xC0));
+            frame = frame || Near(page.pixel(x, box.y()), QColor(0xC0, 0xC0, 0xC0));
         EXPECT_TRUE(frame);
         const TCellSeen seen = rig.Seen.value(c.Row * rig.Layout.Columns() + c.Col);
         EXPECT_EQ(seen.Name,

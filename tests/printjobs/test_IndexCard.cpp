@@ -63,8 +63,8 @@ TEST(IndexCard, RightCardFirstThenLeftRowByRow) {
             c.Right ? layout.ThumbnailRightCenter : layout.ThumbnailLeftCenter;
         const TRect cell = grid->CellRect(OnPage(grid), c.Col, c.Row);
         const int top = cell.Top + (c.Row == 0 ? 1 : 0), fh = cell.Height() - (c.Row == 0 ? 1 : 0);
-        EXPECT_TRUE(NearColour(
-            page.pixel(cell.Left + 3 + (cell.Width() - 5) / 2, top + fh / 20 + fh * 15 / 40),
-            c.Expect));
+        EXPECT_TRUE(
+            Near(page.pixel(cell.Left + 3 + (cell.Width() - 5) / 2, top + fh / 20 + fh * 15 / 40),
+                 c.Expect));
     }
 }
