@@ -73,25 +73,6 @@ TEST_F(BackCard, EachKindPlacesPictureAndLines) {
     }
 }
 
-// The label colour on the spines; a title longer than the spines is cut at their title boxes:
-// nothing reaches the right strip, the spines' ends stay clear of text.
-TEST_F(BackCard, LabelColourAndALongTitleCutAtTheSpines) {
-    Layout->SetPicture(Quarters(200, 100));
-    Layout->SetLabelColor(0x40A0F0);
-    Layout->SetTitle(QString("SUMMER HOLIDAYS ").repeated(8), TLRFont::Points("IPAPGothic", 18));
-    const QImage page = Layout->RenderBitmap(1);
-    const TRect left = OnPage(Layout->LJacketBack), right = OnPage(Layout->RJacketBack);
-    EXPECT_TRUE(Near(page.pixel(left.Left + 3, left.Top + 5), QColor(0xF0, 0xA0, 0x40)));
-    auto ink = [&](const TRect& r) {
-        return InkBox(page, {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1});
-    };
-    EXPECT_TRUE(ink(OnPage(Layout->RJacketBack2)).isNull());
-    for (const TRect& spine : {left, right}) {
-        EXPECT_GT(ink(spine).top(), spine.Top + 10);
-        EXPECT_LT(ink(spine).bottom(), spine.Bottom - 10);
-    }
-}
-
 TEST_F(BackCard, StoredTurnsOpenAsStoredPressesTurnAndResetUndoesThem) {
     const struct {
         const char *Turns, *Layout;

@@ -44,7 +44,6 @@ public:
     bool DialogOK = true;
     std::function<void()> InDialog;
     TPrintRange Offered;
-    std::function<void(const TPreviewHooks&)> InPreview;
 
     int Message(const QString& text, bool withCancel) override {
         TSilentJobHost::Message(text, withCancel);
@@ -57,7 +56,6 @@ public:
         range.FromPage = 2, range.ToPage = 3;
         return DialogOK;
     }
-    void PreviewRun(const TPreviewHooks& hooks) override { InPreview(hooks); }
 };
 
 } // namespace
@@ -142,27 +140,4 @@ TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
         EXPECT_EQ(applied, c.Messages.size() - 1);
         EXPECT_EQ(p.Fake.Orientation(), TPrinterOrientationKind::Landscape);
     }
-}
-
-TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
-    TScopedFakePrinter p;
-    p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
-    p.Fake.Paper = {7016, 4961};
-    TTestLayout layout(3);
-    TScriptHost host;
-    layout.Host = &host;
-    QSize size;
-    QList<int> shown;
-    host.InPreview = [&](const TPreviewHooks& h) {
-        size = host.LastPage.size();
-        for (auto step : {h.Previous, h.Next, h.Next, h.Next, h.First, h.Last})
-            step(), shown << host.LastNumber;
-        h.Print();
-    };
-    layout.ShowPreview();
-    EXPECT_EQ(shown, QList<int>({1, 2, 3, 3, 1, 3}));
-    EXPECT_EQ(layout.CurrentPage, 1);
-    EXPECT_EQ(size, QSize(1123 * 2, 794 * 2)); // zoom 2500 div 1123 = 2
-    EXPECT_EQ(host.Messages, QStringList({SelectPaperText}));
-    EXPECT_EQ(layout.Drawn.mid(5), QList<int>({2, 3}));
 }

@@ -1,6 +1,5 @@
-// The built program prints each CD insert end to end on the private print server's A4 queue
-// (VELMORA_NEEDS_DISPLAY, VELMORA_NEEDS_CUPS): File menu, Preview, Print, driven with xdotool
-// and left as screenshots; the spooled PDF is measured on pdftoppm rasters.
+// The built program prints each CD insert on the private A4 queue (VELMORA_NEEDS_DISPLAY,
+// VELMORA_NEEDS_CUPS), driven with xdotool; its spooled PDF is measured as pixels.
 #include "Common/c_PrintGeometry.h"
 #include "imaging/ExifReader.h"
 #include "platform/PPrinter.h"
@@ -25,9 +24,8 @@ TRect Printable(TPrinterOrientationKind orientation, bool printable = true) {
     return printable ? PrintableRect(&printer) : PaperRect(&printer);
 }
 
-// Opens the print window by its File menu key; before runs on it, then Preview (inPreview runs
-// there), Print and Close, the buttons 104 pixels apart from Print at printX. Gives the job's
-// spooled PDF, checked for its page count.
+// The print window by its File menu key, then Preview, Print and Close (104 pixels apart from
+// printX); gives the job's spooled PDF, checked for its page count.
 QString PrintFromWindow(TProgramRun& run, const QString& key, const QString& title,
                         const QString& job, int printX, int pages,
                         const std::function<void(const QString&)>& before,
@@ -57,13 +55,8 @@ const auto Nothing = [](const QString&) {};
 
 } // namespace
 
-// One start on a folder of 73 photographs, every third with a camera's shooting date, the first
-// selected, prints the three inserts. The index card on two landscape sheets: both cards 120.1 mm
-// square where the layout puts them, sampled cells holding the right pictures in the right
-// order. The contact sheet on three portrait pages: the path strip, the title area and the
-// 5 x 6 cells where the layout puts them, the dates as text. The back card of the first photo,
-// turned once: its card measured, centred in the printable width, the picture on its side inside
-// its box and the spine titles reading along the spines.
+// One start on 73 photographs (every third with a shooting date, the first selected) prints the
+// three inserts, each measured where the layout puts its parts.
 TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
     auto colourOf = [](int i) {
         return QColor(130 + (i % 4) * 40, 130 + ((i / 4) % 4) * 40, 130 + ((i / 16) % 5) * 30);
@@ -114,8 +107,7 @@ TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
     EXPECT_NEAR(PxToMm(page1.height()), 210, 1.0);
     const int height = Printable(TPrinterOrientationKind::Landscape).Height();
     const int cardTop = 37 + (height - 454) / 2, cardLeft = 37;
-    // Through the empty title strips the left, shared and right edges; down near the right
-    // card's right edge its top and bottom.
+    // Both cards' edges through their title strips and down the right one.
     const QList<double> across = Runs(page1, UnitsToPx(cardTop + 12), true, IsDark);
     const QList<double> side = Runs(page1, UnitsToPx(cardLeft + 2 * 454 - 8), false, IsDark);
     ASSERT_EQ(across.size(), 3);
@@ -147,7 +139,7 @@ TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
     const TRect paper = Printable(TPrinterOrientationKind::Portrait, false);
     const int bw = paper.Width() - 74, bh = paper.Height() - 74;
     const int titleBottom = 37 + bh / 18;
-    // The label strip: 30 units closing the base panel.
+    // The label strip, 30 units, closes the base panel.
     const int middle = UnitsToPx(37 + bw / 2);
     int stripTop = -1, stripEnd = -1;
     for (int y = 0; y < page.height(); ++y)
@@ -159,8 +151,8 @@ TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
     const QList<double> lines = Runs(page, UnitsToPx(40), false, IsDark);
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_NEAR(PxToMm(lines.first()), UnitsMm(titleBottom), 0.3);
-    // Along row 0 below its date lines, each silver frame 4 units in from its cell's left and
-    // 2 from its right.
+    // Below row 0's date lines each silver frame, 4 units in from its cell's left, 2 from its
+    // right.
     const int gridH = bh - bh / 18 - 30;
     const QList<double> frames =
         Runs(page, UnitsToPx(titleBottom + gridH / 6 * 150 / 160), true, [](QRgb p) {
@@ -179,8 +171,7 @@ TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
 
     page = PdfPage(back, 1, BuildDirPath("back_card"));
     EXPECT_NEAR(PxToMm(page.height()), 297, 1.0);
-    // Below the title's underline the left spine's edges; near the bottom the right spine's
-    // and the strip's; down the centre its top and bottom.
+    // The spines' and the strip's edges, the centre's top and bottom.
     const int top = 37, mid = page.width() / 2;
     const QList<double> left = Runs(page, UnitsToPx(top + 48), true, IsDark, 0, mid);
     const QList<double> right = Runs(page, UnitsToPx(top + 410), true, IsDark, mid);
@@ -214,8 +205,7 @@ TEST(PrintPrograms, TheThreeInsertsOfSeventyThreePhotos) {
     EXPECT_GT(pic.height(), pic.width());
     EXPECT_NEAR(pic.height(), box.height(), slack);
 
-    // The left title reads bottom up (its heavy letters low), the right one top down: the ink
-    // rows on either side of the widest gap (between the two words) tell the ends apart.
+    // The left title reads bottom up, the right one top down: its heavy word lies at its start.
     auto spine = [&](double x0, double x1) {
         QList<int> rows;
         for (int y = int(cy) + 4; y <= int(down[1]) - 4; ++y)
