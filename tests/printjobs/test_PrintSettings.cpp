@@ -1,5 +1,5 @@
 // The print settings store and the settings windows' shared behaviour, on the index card's
-// window (headless; dialogs answered through the seam).
+// window.
 #include "platform/PDialogSeam.h"
 #include "printjobs/i_PrintThumbnail.h"
 #include "printjobs/p_ThumbnailPrint.h"
@@ -103,20 +103,11 @@ TEST_F(SettingsTest, SizeBoxRefusesTextsOutsideThreeToTwentyEight) {
     }
 }
 
-TEST(PrintSettingsStore, MalformedAndOutOfRangeValuesFallBack) {
-    TempHome home;
-    const QString ini = home.Path() + "Thumbnail.ini";
-    WriteRaw(ini, "[PrintThumbnail]\nFontSize=x\nFNShow=yes\n"
-                  "FileFontSize=  9  \n[PrintJacket]\nRotateCount=3\n");
-    TIniFile file(ini);
-    const TPrintSettings s = ReadPrintSettings(file, IndexCardSection(), "F", 128);
+TEST_F(SettingsTest, MalformedValuesFallBack) {
+    WriteRaw(Settings.Ini, "[PrintThumbnail]\nFontSize=x\nFNShow=yes\nFileFontSize=  9  \n");
+    const TPrintSettings s =
+        ReadPrintSettings(TIniFile(Settings.Ini), IndexCardSection(), "F", 128);
     EXPECT_EQ(s.Font.Size, 18);
     EXPECT_TRUE(s.FNShow);
     EXPECT_EQ(s.FileFontSize, "9");
-    // Each job writes only its own keys.
-    TIniFile out(home.Path() + "out.ini");
-    WritePrintSettings(out, BackCardSection(),
-                       ReadPrintSettings(file, BackCardSection(), "F", 128));
-    EXPECT_FALSE(out.ValueExists("PrintJacket", "FileFontSize"));
-    EXPECT_EQ(out.ReadInteger("PrintJacket", "RotateCount", 0), 3);
 }
