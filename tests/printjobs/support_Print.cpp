@@ -11,14 +11,6 @@ TRect OnPage(const TLRControl* c) {
     return r;
 }
 
-QRect InkBox(const QImage& page, const TRect& r) {
-    QRect box;
-    for (int y = r.Top; y < r.Bottom; ++y)
-        for (int x = r.Left; x < r.Right; ++x)
-            box |= qGray(page.pixel(x, y)) < 100 ? QRect(x, y, 1, 1) : QRect();
-    return box;
-}
-
 QColor ColourOf(int item) {
     return QColor::fromHsv((item * 47) % 360, 200, 220);
 }

@@ -10,8 +10,6 @@
 
 // A control's rectangle on the page (report units).
 TRect OnPage(const TLRControl* c);
-// The smallest rectangle around the dark pixels (grey below 100) within r of a page.
-QRect InkBox(const QImage& page, const TRect& r);
 // The fill of test picture number item: neighbours differ clearly.
 QColor ColourOf(int item);
 

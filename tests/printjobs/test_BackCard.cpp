@@ -13,11 +13,6 @@
 
 namespace {
 
-// A picture whose quarters differ, so every turn shows.
-QImage Quarters(int w = 60, int h = 40) {
-    return oriented::Upright().scaled(w, h);
-}
-
 bool SameAsTurned(const QImage& seen, const QImage& picture, int turns) {
     return seen.convertToFormat(QImage::Format_RGB888) ==
            picture.transformed(QTransform().rotate(90 * turns))
@@ -26,10 +21,10 @@ bool SameAsTurned(const QImage& seen, const QImage& picture, int turns) {
 
 struct BackCard : ::testing::Test {
     TSettingsHome Settings;
-    TScopedFakePrinter Printer; // A4 portrait at 600 dpi
+    TScopedFakePrinter Printer;
     std::unique_ptr<TprtJacketPrint> Layout = std::make_unique<TprtJacketPrint>();
     std::unique_ptr<TfrmJacketPrint> Window;
-    const QImage Picture = Quarters();
+    const QImage Picture = oriented::Upright().scaled(60, 40); // every turn shows
 
     void Open() {
         Window.reset();
@@ -46,18 +41,22 @@ TEST_F(BackCard, EachKindPlacesPictureAndLines) {
     const struct {
         const char* Name;
         int Item;
-        QImage Picture;
+        QSize Picture;
         TRect PictureBox, Lines;
         TRect Fitted; // the picture's place; empty: anywhere inside the box
     } cases[] = {
-        {" Photo top", 0, Quarters(), Rect(26, 57, 496, 303), Rect(34, 321, 488, 404), {}},
-        {" Photo bottom", 1, Quarters(), Rect(26, 158, 496, 404), Rect(34, 57, 488, 140), {}},
-        {" Photo left", 2, Quarters(200, 100), Rect(34, 60, 250, 378), Rect(280, 40, 488, 375),
+        {" Photo top", 0, {60, 40}, Rect(26, 57, 496, 303), Rect(34, 321, 488, 404), {}},
+        {" Photo bottom", 1, {60, 40}, Rect(26, 158, 496, 404), Rect(34, 57, 488, 140), {}},
+        {" Photo left",
+         2,
+         {200, 100},
+         Rect(34, 60, 250, 378),
+         Rect(280, 40, 488, 375),
          Rect(34, 165, 250, 273)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        Layout->SetPicture(c.Picture);
+        Layout->SetPicture(oriented::Upright().scaled(c.Picture));
         Layout->SetLayoutKind(TprtJacketPrint::KindOfItem(c.Item));
         const TRect pic = Layout->JacketImage->BoundsRect();
         const TRect& box = c.PictureBox;
