@@ -1,5 +1,4 @@
-// The back card: its layout on the recording printer and its settings window with the quarter
-// turns (headless; dialogs answered through the seam).
+// The back card: its layout and its settings window's quarter turns.
 #include "printjobs/i_JacketPrint.h"
 #include "printjobs/p_JacketPrint.h"
 #include "report/support_FakePrinter.h"

@@ -1,5 +1,4 @@
-// The index card layout on the recording printer: which item lands in which cell, pages, icons
-// for videos, cells whose picture cannot be had.
+// The index card layout on the recording printer: which item lands in which cell.
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/support_FakePrinter.h"
 #include "support_Print.h"
@@ -29,9 +28,7 @@ TEST(IndexCard, RightCardFirstThenLeftRowByRow) {
         {-3, 2, 1, 1, true, 1, 1, icon},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message()
-                     << c.Count << " at " << c.N << ", page " << c.Page
-                     << (c.Right ? " right " : " left ") << c.Col << "," << c.Row);
+        SCOPED_TRACE(&c - cases);
         TScopedFakePrinter printer;
         printer.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
         printer.Fake.Paper = {7016, 4961};

@@ -1,5 +1,4 @@
-// The print settings store and the settings windows' shared behaviour, on the index card's
-// window.
+// The print settings store and the settings windows' behaviour, on the index card's window.
 #include "platform/PDialogSeam.h"
 #include "printjobs/i_PrintThumbnail.h"
 #include "printjobs/p_ThumbnailPrint.h"

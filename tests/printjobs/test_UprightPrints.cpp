@@ -1,7 +1,5 @@
-// Pictures stored lying, with each of the eight orientation tags, print upright: in a print
-// cell (the layouts share the database's pictures) and on the back card, where "Rotate" turns on
-// top of the upright picture; with orientation switched off they print as stored, so only the
-// untagged-looking tag 1 shows upright.
+// Pictures stored lying print upright, in a print cell and on the back card ("Rotate" on top);
+// with orientation switched off as stored, so only tag 1 shows upright.
 #include "cache/CThumbnailDB.h"
 #include "printjobs/i_JacketPrint.h"
 #include "printjobs/p_ContactSheetPrint.h"
