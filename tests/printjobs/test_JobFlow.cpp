@@ -75,17 +75,15 @@ TEST(JobFlow, CancelInTheProgressWindowOrAnErrorAbortsTheDocument) {
     EXPECT_EQ(layout.Drawn, QList<int>({1, 2}));
     EXPECT_TRUE(p.Fake.Log.contains("Abort"));
     EXPECT_TRUE(p.Fake.Sheets.empty());
-    // The next print starts afresh and goes through.
-    layout.OnPage = nullptr;
+    layout.OnPage = nullptr; // the next print starts afresh
     layout.Drawn.clear();
     layout.PrintPages();
     frmGauge = nullptr;
     EXPECT_EQ(layout.Drawn, QList<int>({1, 2, 3, 4}));
     EXPECT_EQ(p.Fake.Sheets.size(), 4u);
-    // An error while a page is drawn discards the document.
     layout.OnPage = [](int) { throw Exception("disk full"); };
     EXPECT_THROW(layout.PrintPages(), Exception);
-    EXPECT_EQ(p.Fake.Log.last(), "Abort");
+    EXPECT_EQ(p.Fake.Log.last(), "Abort"); // an error discards the document too
 }
 
 TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
@@ -102,22 +100,8 @@ TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
         {"nothing changed", true, [](F) {}, 1, {paper}, {2, 3}},
         {"dialog cancelled", false, [](F) {}, 1, {paper}, {}},
         {"printer, OK", true, [](F f) { f.Index = 1; }, 1, {paper, changed}, {2, 3}},
-        {"paper, Cancel",
-         true,
-         [](F f) {
-             f.Paper = {6600, 5100};
-         },
-         2,
-         {paper, changed},
-         {}},
-        {"offset",
-         true,
-         [](F f) {
-             f.Offset = {100, 100};
-         },
-         1,
-         {paper, changed},
-         {2, 3}},
+        {"paper, Cancel", true, [](F f) { f.Paper = QSize(6600, 5100); }, 2, {paper, changed}, {}},
+        {"offset", true, [](F f) { f.Offset = QPoint(100, 100); }, 1, {paper, changed}, {2, 3}},
         {"portrait", true, [](F f) { f.Mode.Orientation = DMORIENT_PORTRAIT; }, 1, {paper}, {2, 3}},
     };
     for (const auto& c : cases) {

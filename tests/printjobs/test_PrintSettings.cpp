@@ -40,7 +40,8 @@ struct SettingsTest : ::testing::Test {
 } // namespace
 
 // A file without the section gives the defaults; what is saved comes back in a new window, a
-// read-only file is never written and nothing is reported; Reset erases the section.
+// read-only file is never written and nothing is reported; Reset erases the section; malformed
+// values fall back.
 TEST_F(SettingsTest, SavedSettingsComeBackAndAReadOnlyFileIsNeverWritten) {
     EXPECT_EQ(layout->GridSize(), 6);
     EXPECT_FALSE(IniFile->SectionExists("PrintThumbnail"));
@@ -74,6 +75,12 @@ TEST_F(SettingsTest, SavedSettingsComeBackAndAReadOnlyFileIsNeverWritten) {
     chmod(Settings.Ini.toLocal8Bit().constData(), 0644);
     window->BtnResetClick();
     EXPECT_FALSE(IniFile->SectionExists("PrintThumbnail"));
+    WriteRaw(Settings.Ini, "[PrintThumbnail]\nFontSize=x\nFNShow=yes\nFileFontSize=  9  \n");
+    const TPrintSettings s =
+        ReadPrintSettings(TIniFile(Settings.Ini), IndexCardSection(), "F", 128);
+    EXPECT_EQ(s.Font.Size, 18);
+    EXPECT_TRUE(s.FNShow);
+    EXPECT_EQ(s.FileFontSize, "9");
 }
 
 TEST_F(SettingsTest, SizeBoxRefusesTextsOutsideThreeToTwentyEight) {
@@ -100,13 +107,4 @@ TEST_F(SettingsTest, SizeBoxRefusesTextsOutsideThreeToTwentyEight) {
                                                  : QStringList());
         }
     }
-}
-
-TEST_F(SettingsTest, MalformedValuesFallBack) {
-    WriteRaw(Settings.Ini, "[PrintThumbnail]\nFontSize=x\nFNShow=yes\nFileFontSize=  9  \n");
-    const TPrintSettings s =
-        ReadPrintSettings(TIniFile(Settings.Ini), IndexCardSection(), "F", 128);
-    EXPECT_EQ(s.Font.Size, 18);
-    EXPECT_TRUE(s.FNShow);
-    EXPECT_EQ(s.FileFontSize, "9");
 }
