@@ -104,7 +104,6 @@ TEST_F(BackCard, StoredTurnsOpenAsStoredPressesTurnAndResetUndoesThem) {
     }
     Window->BtnResetClick();
     EXPECT_EQ(Window->RotateCount, 0);
-    EXPECT_TRUE(SameAsTurned(Window->SourcePicture, Picture, 0));
     EXPECT_TRUE(SameAsTurned(LayoutPicture(), Picture, 0));
     EXPECT_EQ(Window->EdTitle->toPlainText(), "");
     EXPECT_FALSE(IniFile->SectionExists("PrintJacket"));

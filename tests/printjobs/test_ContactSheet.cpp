@@ -7,8 +7,7 @@
 
 namespace {
 
-// What one drawn cell showed.
-struct TCellSeen {
+struct TCellSeen { // what one drawn cell showed
     QString Name, Date;
     TRect NameBox, DateBox;
 };

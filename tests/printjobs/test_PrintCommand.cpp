@@ -103,8 +103,7 @@ TEST_F(PrintCommandTest, BadInputIsRefusedAndEachJobPrintsAsItsWindowDoes) {
     }
     TSettingsHome settings; // VELMORA_HOME for this process too
     const QString home = settings.Home.Path();
-    {
-        // The window saves 2 x 2, a red label and a title, and prints.
+    { // The window saves 2 x 2, a red label and a title, and prints.
         TThumbnailDB db(nullptr, home);
         db.SetCacheDirectory(Dir() + "/window-cache");
         db.SetWidth(512); // the command's box

@@ -8,14 +8,12 @@
 #include "support/OrientedPictures.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(UprightPrints, EveryTagPrintsUprightInCellsAndOnTheBackCard) {
     TempHome home;
     QTemporaryDir dir;
-    QDir().mkpath(dir.path() + "/pics");
     TThumbnailDB db(nullptr, dir.path() + "/");
     db.SetCacheDirectory(dir.path() + "/cache");
     db.SetMaxSizeKB(100000);
@@ -37,7 +35,7 @@ TEST(UprightPrints, EveryTagPrintsUprightInCellsAndOnTheBackCard) {
         TfrmJacketPrint window(&jacket);
         for (int tag = 1; tag <= 8; ++tag) {
             SCOPED_TRACE(::testing::Message() << "tag " << tag << (apply ? "" : ", switched off"));
-            const QString path = dir.path() + QString("/pics/tag%1.jpg").arg(tag);
+            const QString path = dir.path() + QString("/tag%1.jpg").arg(tag);
             ASSERT_TRUE(oriented::WriteJpeg(path, tag));
             TPrintItemVector items;
             items.AddFile(path);
