@@ -2,8 +2,6 @@
 
 #include "platform/PDialogSeam.h"
 
-#include <cstdlib>
-
 TRect OnPage(const TLRControl* c) {
     TRect r = c->BoundsRect();
     for (const TLRWinControl* p = c->Parent(); p && p->Parent(); p = p->Parent()) {
@@ -17,13 +15,8 @@ QColor ColourOf(int item) {
     return QColor::fromHsv((item * 47) % 360, 200, 220);
 }
 
-bool NearColour(QRgb a, const QColor& b) {
-    return std::abs(qRed(a) - b.red()) < 12 && std::abs(qGreen(a) - b.green()) < 12 &&
-           std::abs(qBlue(a) - b.blue()) < 12;
-}
-
-TSettingsHome::TSettingsHome(const QByteArray& ini) : Ini(Home.Path() + "Thumbnail.ini") {
-    WriteRaw(Ini, ini);
+TSettingsHome::TSettingsHome() : Ini(Home.Path() + "Thumbnail.ini") {
+    WriteRaw(Ini, "[APP]\nAPPName=Velmora\n");
     IniFile = new TIniFile(Ini);
     SetDialogAnswerer([](TDialogRequest&) { return 0; });
 }

@@ -1,9 +1,9 @@
 #pragma once
-// Shared by the print job tests: reading layouts back (a control's place on the page, the
-// colour of each numbered test picture) and a settings file of a test's own.
+// Shared by the print job tests: reading layouts back and a settings file of a test's own.
 #include "Common/c_Config.h"
 #include "report/LightRep.h"
 #include "services/CIniFile.h"
+#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
 #include <QColor>
@@ -12,16 +12,11 @@
 TRect OnPage(const TLRControl* c);
 // The fill of test picture number item: neighbours differ clearly.
 QColor ColourOf(int item);
-// Whether a page pixel shows the colour, within what printing on white leaves.
-bool NearColour(QRgb a, const QColor& b);
-inline bool NearColour(const QColor& a, const QColor& b) {
-    return NearColour(a.rgb(), b);
-}
 
-// A program folder of its own whose Thumbnail.ini (holding ini) is the settings store, with
-// every dialog answered 0, for the life of the object.
+// A program folder of its own whose Thumbnail.ini is the settings store, with every dialog
+// answered 0, for the life of the object.
 struct TSettingsHome {
-    explicit TSettingsHome(const QByteArray& ini = "[APP]\nAPPName=Velmora\n");
+    TSettingsHome();
     ~TSettingsHome();
     TempHome Home;
     QString Ini;
