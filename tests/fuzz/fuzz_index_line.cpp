@@ -37,9 +37,12 @@ inline bool CheckIndexLine(const uint8_t* data, size_t size) {
     image->ToText(written);
     TThImage copy(&list);
     try {
-        copy.FromText(written) ? copy.ToText(rewritten) : void();
+        if (!copy.FromText(written))
+            return false;
     } catch (const Exception&) {
+        return false;
     }
+    copy.ToText(rewritten);
     return rewritten == written && list.Count() == 1 && list.TotalBytes == image->ThFileSize;
 }
 
