@@ -7,9 +7,10 @@
 // may decode at a reduced scale, never below what the fitted picture needs, while Width()
 // and Height() still report the full image size.
 //
-// Limit: images of more than kMaxImagePixels pixels (width x height from the file's
-// header) are refused with an error before any pixel memory is allocated. Formats decoded
-// through Qt are further bound by Qt's own allocation limit (QImageReader::allocationLimit).
+// Limit: a raster of more than kMaxImagePixels pixels is refused with an error before any
+// pixel memory is allocated. A JPEG counts at the scale it is decoded (and a progressive one
+// also by its coefficient memory); formats decoded through Qt count at their full size and
+// are further bound by Qt's own allocation limit (QImageReader::allocationLimit).
 #include <QImage>
 #include <QRect>
 #include <QSize>

@@ -1,6 +1,7 @@
 // libFuzzer target for the JPEG path of the thumbnail maker: any input either decodes to a
-// raster of the promised size, which then stretches into its thumbnail, or is refused with
-// an Exception carrying a message; the EXIF reader takes the same bytes without harm.
+// raster of the promised size within the pixel cap (a large photograph counts at the scale
+// it is decoded), which then stretches into its thumbnail, or is refused with an Exception
+// carrying a message; the EXIF reader takes the same bytes without harm.
 #include "imaging/ExifReader.h"
 #include "imaging/GraphicReader.h"
 #include "imaging/JpegReader.h"
@@ -18,7 +19,7 @@ inline bool CheckJpegInput(const uint8_t* data, size_t size) {
         QImage raster;
         DecodeJpegData(data, size, QStringLiteral("fuzz.jpg"), box, box, w, h, raster, &d);
         const QSize fit = FitIntoBox(box, box, w, h);
-        if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxImagePixels ||
+        if (w <= 0 || h <= 0 || int64_t(raster.width()) * raster.height() > kMaxImagePixels ||
             raster.format() != QImage::Format_RGB888 ||
             raster.size() != QSize((w + d - 1) / d, (h + d - 1) / d) || fit.width() > box ||
             fit.height() > box)
