@@ -5,7 +5,7 @@
 // returning user: handed a picture by a second start, size and order changed with the mouse, moved,
 // quit with Ctrl+Q, started again in the same folder, size, order and place; there the cache
 // settings worked with xdotool, which "Thumbnail.ini" keeps and the next start, at
-// QT_SCALE_FACTOR=2, uses. Screenshots are left under build/screenshots.
+// QT_SCALE_FACTOR=2, uses. The two refusals to start. Screenshots are left under build/screenshots.
 #include "support/CacheFiles.h"
 #include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
@@ -230,4 +230,25 @@ TEST(ReturningUserProgram, SameFolderSizeOrderAndPlaceAfterCtrlQThenANewCache) {
     EXPECT_TRUE(scaledRun.Output().contains("VELMORA_EVENT: cache " + home + "NewCache 76800KB"))
         << scaledRun.Output().toStdString();
     EXPECT_EQ(CountBitmaps(home + "NewCache/_TDB0100"), made);
+}
+
+// Without a print server, or from a network share, the program says why and ends before it
+// writes anything.
+TEST(StartupProgram, NoPrinterOrANetworkShareRefusesToStart) {
+    const std::tuple<const char*, const char*, QString> cases[] = {
+        {"CUPS_SERVER", "/nonexistent/no-server.sock", "Cannot set up printer."},
+        {"VELMORA_TEST_FS_TYPE", "nfs",
+         "Copy this application to a disk on your computer and start it again."},
+    };
+    for (const auto& [name, value, message] : cases) {
+        SCOPED_TRACE(name);
+        QTemporaryDir home, tmp;
+        TProgramRun run(home.path(), tmp.path(), {}, {{name, value}});
+        ASSERT_TRUE(run.Program.waitForFinished(20000));
+        EXPECT_TRUE(run.Output().contains("VELMORA_MESSAGE: [message] [Velmora] " + message))
+            << run.Output().toStdString();
+        EXPECT_FALSE(run.Output().contains("main window shown"));
+        EXPECT_EQ(run.Program.exitCode(), 1);
+        EXPECT_FALSE(QFile::exists(home.filePath("Thumbnail.ini")));
+    }
 }
