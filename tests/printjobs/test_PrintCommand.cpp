@@ -72,6 +72,7 @@ TEST_F(PrintCommandTest, BadInputIsRefusedAndEachJobPrintsAsItsWindowDoes) {
     const QString photos = Dir() + "/photos";
     MakePictures(photos, 9);
     WriteRaw(photos + "/broken.jpg", "not a picture");
+    WriteRaw(Dir() + "/note.txt", "x");
     QDir().mkpath(Dir() + "/empty");
     QDir().mkpath(Dir() + "/out");
     const struct {
@@ -80,21 +81,46 @@ TEST_F(PrintCommandTest, BadInputIsRefusedAndEachJobPrintsAsItsWindowDoes) {
         QString Message;  // on standard error after "velmora print: "
     } cases[] = {
         {"print", 2, "what to print is missing: index-card, contact-sheet or back-card."},
+        {"print poster photos", 2, "unknown print job \"poster\""},
+        {"print index-card", 2, "the FOLDER to print is missing."},
+        {"print index-card photos more", 2, "only one FOLDER can be printed"},
+        {"print index-card photos --frobnicate", 2, "unknown option \"--frobnicate\"."},
+        {"print index-card photos -o", 2, "the option -o needs a value."},
         {"print index-card photos --pages 3-2 -o out/a.pdf", 2, "invalid page range \"3-2\""},
         {"print index-card photos --layout 10 -o out/a.pdf", 2,
          "invalid layout 10 for the index card (0 to 9)."},
+        {"print contact-sheet photos --layout 26 -o out/a.pdf", 2,
+         "invalid layout 26 for the contact sheet (0 to 25)."},
         {"print index-card photos --color 99FF9G -o out/a.pdf", 2, "invalid colour \"99FF9G\""},
+        {"print index-card photos --paper a3 -o out/a.pdf", 2, "invalid paper \"a3\""},
+        {"print index-card photos --rotate 1 -o out/a.pdf", 2,
+         "--rotate is for the back card only."},
+        {"print back-card photos/shot000.png --pages 1-1", 2,
+         "--pages is for the index card and the contact sheet only."},
+        {"print index-card photos -o out/a.pdf -P q", 2,
+         "--pdf and --printer cannot be used together."},
         {"print index-card nowhere -o out/a.pdf", 1, "the folder \"nowhere\" does not exist."},
+        {"print index-card note.txt -o out/a.pdf", 1, "\"note.txt\" is not a folder."},
         {"print contact-sheet empty -o out/a.pdf", 1,
          "the folder \"empty\" holds no pictures (bmp, jpg, jpeg, tif, tiff, png, avi)."},
+        {"print back-card gone.jpg -o out/a.pdf", 1, "the picture \"gone.jpg\" does not exist."},
+        {"print back-card note.txt -o out/a.pdf", 1,
+         "\"note.txt\" is not a picture Velmora prints"},
         {"print index-card photos -o missing/a.pdf", 1,
          "cannot write the PDF file \"" + Dir() + "/missing/a.pdf\": the folder"},
+        {"print index-card photos -o out", 1,
+         "cannot write the PDF file \"" + Dir() + "/out\": it is a folder."},
+        {"print index-card photos", 1, "no print queue is installed; use --pdf FILE"},
+        {"print index-card photos --pages 2-3 -o out/a.pdf", 1,
+         "the page range 2-3 lies outside the job's 1 page."},
         {"print index-card photos -P NoSuchQueue", 1,
          "there is no print queue \"NoSuchQueue\" (queues: Velmora-PDF, Velmora-PDF-2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Args);
-        const TRun r = Run(QString(c.Args).split(' '), {}, PrivateCupsServer());
+        // Only the unknown queue needs the print server; without it no queue is installed.
+        const TRun r = Run(QString(c.Args).split(' '), {},
+                           c.Message.startsWith("there is no") ? PrivateCupsServer() : QString());
         EXPECT_EQ(r.Status, c.Status) << r.Err.toStdString();
         EXPECT_TRUE(r.Err.startsWith("velmora print: " + c.Message)) << r.Err.toStdString();
         EXPECT_TRUE(c.Status == 1 ? r.Err.count('\n') == 1
