@@ -3,7 +3,11 @@
 // test display (VELMORA_NEEDS_DISPLAY).
 #include "cache/CThGraphic.h"
 #include "cache/CThumbnailDB.h"
+#include "printjobs/i_ContactSheetPrint.h"
+#include "printjobs/i_JacketPrint.h"
 #include "printjobs/i_PrintThumbnail.h"
+#include "printjobs/p_ContactSheetPrint.h"
+#include "printjobs/p_JacketPrint.h"
 #include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRPdfPrinter.h"
 #include "support/ProgramDriver.h"
@@ -14,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -129,17 +134,23 @@ TEST_F(PrintCommandTest, BadInputIsRefusedAndEachJobPrintsAsItsWindowDoes) {
     }
     TSettingsHome settings; // VELMORA_HOME for this process too
     const QString home = settings.Home.Path();
-    { // The window saves 2 x 2, a red label and a title, and prints.
-        TThumbnailDB db(nullptr, home);
-        db.SetCacheDirectory(Dir() + "/window-cache");
-        db.SetWidth(512); // the command's box
-        db.SetHeight(512);
-        TPrintItemVector items;
-        for (const QString& name : QDir(photos).entryList(QDir::Files, QDir::Name))
-            items.AddFile(photos + "/" + name);
-        TPdfPrinter printer;
-        printer.FileName = Dir() + "/window.pdf";
-        TPrinter* old = SetApplicationPrinter(&printer);
+    TThumbnailDB db(nullptr, home);
+    db.SetCacheDirectory(Dir() + "/window-cache");
+    db.SetWidth(512); // the command's box
+    db.SetHeight(512);
+    TPrintItemVector items;
+    for (const QString& name : QDir(photos).entryList(QDir::Files, QDir::Name))
+        items.AddFile(photos + "/" + name);
+    TSilentJobHost host;
+    TPdfPrinter printer; // the windows' printer from their start, as in the program
+    const std::unique_ptr<TPrinter, void (*)(TPrinter*)> restore(
+        SetApplicationPrinter(&printer), [](TPrinter* old) { SetApplicationPrinter(old); });
+    const auto print = [&](TprtPrintBase& layout, const QString& pdf) {
+        printer.FileName = Dir() + "/" + pdf;
+        layout.Host = &host;
+        EXPECT_TRUE(layout.Print());
+    };
+    { // Each window prints what it saved; the index card 2 x 2, a red label and a title.
         TprtThumbnailPrint layout;
         layout.Pictures = DatabasePictures(&db);
         TfrmPrintThumbnail window(&layout);
@@ -150,12 +161,28 @@ TEST_F(PrintCommandTest, BadInputIsRefusedAndEachJobPrintsAsItsWindowDoes) {
         window.BtnSaveSettingClick();
         layout.ItemList = &items;
         window.SetFolder(photos);
-        TSilentJobHost host;
-        layout.Host = &host;
-        EXPECT_TRUE(layout.Print());
-        SetApplicationPrinter(old);
+        print(layout, "card.window.pdf");
     }
-    // Each kind from the command, the index card as the window printed it.
+    {
+        TprtContactSheetPrint layout;
+        layout.Pictures = DatabasePictures(&db);
+        TfrmContactSheetPrint window(&layout);
+        window.CbDateCheck->setChecked(false); // the items here carry no dates: saved off
+        window.BtnSaveSettingClick();
+        layout.ItemList = &items;
+        window.SetFolder(photos);
+        print(layout, "sheet.window.pdf");
+    }
+    {
+        TprtJacketPrint layout;
+        layout.Pictures = DatabasePictures(&db);
+        TfrmJacketPrint window(&layout);
+        QImage picture;
+        ASSERT_TRUE(layout.Pictures.Thumbnail(photos + "/shot003.png", picture));
+        window.SetImage(picture, photos);
+        print(layout, "back.window.pdf");
+    }
+    // Each kind from the command as its window printed it: the same pictures in the same cells.
     const struct {
         const char* Args; // split at blanks, the PDF last
         double WidthMm;
@@ -172,13 +199,30 @@ TEST_F(PrintCommandTest, BadInputIsRefusedAndEachJobPrintsAsItsWindowDoes) {
         ASSERT_EQ(command.size(), job.Pages);
         EXPECT_NEAR(command[0].width() * 0.254, job.WidthMm, 0.5);
         EXPECT_FALSE(command[0].allGray());
-        EXPECT_TRUE(&job != jobs || command == Pages100(Dir() + "/window.pdf"));
+        EXPECT_EQ(command,
+                  Pages100(Dir() + "/" + QString(args.last()).replace(".pdf", ".window.pdf")));
         // The damaged picture is named, its cell stays empty, the rest prints.
         EXPECT_TRUE(args[1] == "back-card" ||
                     r.Err.contains("velmora print: cannot read the picture \"" + photos +
                                    "/broken.jpg\"; its cell stays empty."))
             << r.Err.toStdString();
     }
+    // Given on the command line, a setting wins over the stored one (green, not red); Letter.
+    ASSERT_EQ(Run({"print", "index-card", "photos", "--color", "00FF00", "--paper", "letter",
+                   "--layout=2", "-o", "green.pdf"},
+                  home)
+                  .Status,
+              0);
+    const QList<QImage> green = Pages100(Dir() + "/green.pdf");
+    ASSERT_EQ(green.size(), 1); // 3 x 3, eighteen to a sheet
+    EXPECT_NEAR(green[0].width() * 0.254, 279.4, 0.5);
+    int red = 0, greens = 0;
+    for (int y = 0; y < green[0].height(); ++y)
+        for (int x = 0; x < green[0].width(); ++x) {
+            red += (green[0].pixel(x, y) & 0xFFFFFF) == 0xFF0000;
+            greens += (green[0].pixel(x, y) & 0xFFFFFF) == 0x00FF00;
+        }
+    EXPECT_TRUE(red == 0 && greens > 1000) << red << " red, " << greens << " green";
     // --pages 2-3 of five 1 x 1 sheets gives those two, a progress line a page; one shared cache.
     const QStringList one = {"print", "index-card", "photos", "--layout", "0"};
     ASSERT_EQ(Run(one + QStringList{"-o", "all.pdf"}, home).Status, 0);
