@@ -1,12 +1,20 @@
-// The job flow on a small layout and the recording printer.
+// The job flow on a small layout and the recording printer: the print and preview flows,
+// Cancel, the set-up event; and on the real printer service (VELMORA_NEEDS_CUPS) another queue
+// chosen in the print dialog.
 #include "app/i_Gauge.h"
+#include "platform/PPrinter.h"
 #include "printjobs/i_JobHost.h"
 #include "printjobs/p_PrintBase.h"
+#include "printjobs/p_ThumbnailPrint.h"
 #include "report/LRBuilder.h"
 #include "report/support_FakePrinter.h"
+#include "support/ProgramDriver.h"
 #include "support/TestSupport.h"
 
+#include <QPageLayout>
+#include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -42,8 +50,11 @@ class TScriptHost : public TSilentJobHost {
 public:
     int Answer = 1;
     bool DialogOK = true;
+    int From = 2, To = 3;
     std::function<void()> InDialog;
     TPrintRange Offered;
+    QList<int> PagesShown;
+    std::function<void(const TPreviewHooks&)> InPreview;
 
     int Message(const QString& text, bool withCancel) override {
         TSilentJobHost::Message(text, withCancel);
@@ -53,9 +64,14 @@ public:
         Offered = range;
         if (InDialog)
             InDialog();
-        range.FromPage = 2, range.ToPage = 3;
+        range.FromPage = From, range.ToPage = To;
         return DialogOK;
     }
+    void PreviewShowPage(const QImage& page, int number, int count) override {
+        TSilentJobHost::PreviewShowPage(page, number, count);
+        PagesShown << number;
+    }
+    void PreviewRun(const TPreviewHooks& hooks) override { InPreview(hooks); }
 };
 
 } // namespace
@@ -124,4 +140,78 @@ TEST(JobFlow, PrintFlowAsksForPaperOffersTheRangeAndConfirmsAChange) {
         EXPECT_EQ(applied, c.Messages.size() - 1);
         EXPECT_EQ(p.Fake.Orientation(), TPrinterOrientationKind::Landscape);
     }
+}
+
+// The set-up event leaves a device mode without a paper size alone (it forces landscape on
+// the others), and one that cannot be locked stops the document before it begins.
+TEST(JobFlow, SetUpEventLeavesAModeWithoutPaperAloneAndStopsWhenItCannotLock) {
+    TScopedFakePrinter p;
+    TTestLayout layout(1);
+    layout.LastOrientation = poLandscape;
+    p.Fake.Mode = {DM_ORIENTATION, DMPAPER_A4, DMORIENT_PORTRAIT, 100};
+    layout.LightRepSetPrinter();
+    EXPECT_EQ(p.Fake.Mode.Orientation, DMORIENT_PORTRAIT);
+    p.Fake.LockFails = true;
+    p.Fake.Log.clear();
+    EXPECT_THROW(layout.LightRep()->BeginDoc(), ELRError);
+    EXPECT_TRUE(p.Fake.Log.filter("BeginDoc").isEmpty());
+}
+
+TEST(JobFlow, PreviewFlowPagesThroughAndPrints) {
+    TScopedFakePrinter p;
+    p.Fake.Mode.Orientation = DMORIENT_LANDSCAPE;
+    TTestLayout layout(3);
+    TScriptHost host;
+    layout.Host = &host;
+    host.InPreview = [&](const TPreviewHooks& h) {
+        h.Previous(); // on page 1: stays
+        h.Next();
+        h.Next();
+        h.Next(); // on the last page: stays
+        h.First();
+        h.Last();
+        h.Print();
+    };
+    layout.ShowPreview();
+    EXPECT_EQ(host.PagesShown, QList<int>({1, 2, 3, 1, 3}));
+    EXPECT_EQ(layout.CurrentPage, 1); // the settings window's miniature shows page 1 again
+    // Print from the preview printed the range chosen, after the paper reminder.
+    EXPECT_EQ(host.Messages, QStringList({SelectPaperText}));
+    EXPECT_EQ(layout.Drawn.mid(5), QList<int>({2, 3}));
+}
+
+// Another queue, A4 and two copies chosen in the dialog of the real printer service: the
+// document goes to that queue with what was chosen with it, turned to landscape.
+TEST(JobFlow, AnotherQueueChosenInTheDialogKeepsThePaperChosenWithIt) {
+    ASSERT_FALSE(PrivateCupsServer().isEmpty()) << "no private print server";
+    TQtPrinter printer;
+    printer.SetPrinterIndex(int(printer.Printers().indexOf("Velmora-PDF")));
+    TPrinter* old = SetApplicationPrinter(&printer);
+    {
+        TprtThumbnailPrint layout;
+        TPrintItemVector items;
+        items.AddFile("/none/p0.jpg");
+        layout.ItemList = &items;
+        TScriptHost host;
+        host.From = host.To = 1;
+        host.InDialog = [&] {
+            QPrinter* q = printer.QueuePrinter();
+            q->setPrinterName("Velmora-PDF-2"); // US Letter by default
+            q->setPageSize(QPageSize(QPageSize::A4));
+            q->setPageOrientation(QPageLayout::Portrait);
+            q->setCopyCount(2);
+        };
+        layout.Host = &host;
+        printer.SetOrientation(TPrinterOrientationKind::Landscape);
+        layout.SyncWithPrinter();
+        EXPECT_TRUE(layout.Print());
+        EXPECT_EQ(host.Messages, QStringList({SelectPaperText, PrinterChangedText}));
+        EXPECT_EQ(printer.Printers().value(printer.PrinterIndex()), "Velmora-PDF-2");
+        EXPECT_EQ(printer.QueuePrinter()->copyCount(), 2);
+    }
+    SetApplicationPrinter(old);
+    const QString pdf = JobPdf(printer.LastJobId());
+    ASSERT_FALSE(pdf.isEmpty());
+    EXPECT_TRUE(RunTool("pdfinfo", {pdf})
+                    .contains(QRegularExpression("Page size:\\s+842(\\.\\d+)? x 595")));
 }
