@@ -232,17 +232,11 @@ TEST_F(PrintCommandTest, BadInputIsRefusedAndEachJobPrintsAsItsWindowDoes) {
     EXPECT_TRUE(QFile::exists(home + "Temp/_TDB0100/_TDBCache.dat"));
 
     // Through the queue: the outer edges of both cards where the print to a file has them.
-    const QDir spool(BuildDirPath("cups") + "/pdf");
-    const QStringList before = spool.entryList({"job-*.pdf"});
+    const QStringList before = SpooledPdfs();
     const TRun r = Run({"print", "index-card", "photos", "-P", "Velmora-PDF", "--paper", "a4"},
                        home, PrivateCupsServer());
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
-    QString pdf;
-    WaitUntil([&] {
-        for (const QString& f : QDir(spool.path()).entryList({"job-*.pdf"}))
-            pdf = before.contains(f) ? pdf : spool.filePath(f);
-        return !pdf.isEmpty();
-    });
+    const QString pdf = NewSpooledPdf("job-*.pdf", before);
     const QList<QImage> queue = Pages100(pdf);
     const QImage file = Pages100(Dir() + "/card.pdf").value(0);
     ASSERT_EQ(queue.size(), 2);

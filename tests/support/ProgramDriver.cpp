@@ -78,8 +78,10 @@ QList<double> Runs(const QImage& img, int index, bool row, bool (*test)(QRgb), i
         const bool in = i < n && test(row ? img.pixel(i, index) : img.pixel(index, i));
         if (in && start < 0)
             start = i;
-        if (!in && start >= 0)
-            centres << (start + i - 1) / 2.0, start = -1;
+        if (!in && start >= 0) {
+            centres << (start + i - 1) / 2.0;
+            start = -1;
+        }
     }
     return centres;
 }
@@ -99,23 +101,23 @@ bool Near(const QColor& a, const QColor& b, int tolerance) {
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
-namespace {
-const QString PdfDir = BuildDirPath("cups/pdf");
+QStringList SpooledPdfs() {
+    return QDir(BuildDirPath("cups/pdf")).entryList({"*.pdf"}, QDir::Files);
+}
 
-// The first PDF of the print server matching the pattern that is not among those named.
-QString NewPdf(const QString& pattern, const QStringList& before, int ms) {
+QString NewSpooledPdf(const QString& pattern, const QStringList& before, int ms) {
+    const QDir spool(BuildDirPath("cups/pdf"));
     QString pdf;
     WaitUntil(
         [&] {
-            for (const QString& f : QDir(PdfDir).entryList({pattern}, QDir::Files))
+            for (const QString& f : spool.entryList({pattern}, QDir::Files))
                 if (pdf.isEmpty() && !before.contains(f))
-                    pdf = PdfDir + "/" + f;
+                    pdf = spool.filePath(f);
             return !pdf.isEmpty();
         },
         ms);
     return pdf;
 }
-} // namespace
 
 TProgramRun::TProgramRun(const QString& queue, const QString& folder) {
     Start(FHome.path(), FTmp.path(), {folder}, {{"PRINTER", queue}});
@@ -130,7 +132,7 @@ void TProgramRun::Start(const QString& home, const QString& tmp, const QStringLi
                         const QMap<QString, QString>& extra) {
     Display = XvfbDisplay();
     FLog = tmp + "/status.log";
-    FBefore = QDir(PdfDir).entryList({"*.pdf"}, QDir::Files);
+    FBefore = SpooledPdfs();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QMap<QString, QString> ours{{"DISPLAY", Display},
                                       {"QT_QPA_PLATFORM", "xcb"},
@@ -191,7 +193,7 @@ QString TProgramRun::OpenFromFileMenu(const QString& key, const QString& title) 
 }
 
 QString TProgramRun::WaitForPdf(const QString& titlePart, int ms) {
-    return NewPdf("*" + titlePart + "*.pdf", FBefore, ms);
+    return NewSpooledPdf("*" + titlePart + "*.pdf", FBefore, ms);
 }
 
 QString TProgramRun::Finish() {
@@ -203,7 +205,7 @@ QString TProgramRun::Finish() {
 }
 
 QString JobPdf(int job, int ms) {
-    return NewPdf(QString("job-%1-*.pdf").arg(job), {}, ms);
+    return NewSpooledPdf(QString("job-%1-*.pdf").arg(job), {}, ms);
 }
 
 QImage PdfPage(const QString& pdf, int page, const QString& prefix) {

@@ -84,6 +84,11 @@ private:
     QStringList FBefore;
 };
 
+// The PDFs the print server keeps now.
+QStringList SpooledPdfs();
+// The first PDF of the print server matching the pattern and not among before, waited for;
+// empty when none came in time.
+QString NewSpooledPdf(const QString& pattern, const QStringList& before, int ms = 60000);
 // The PDF the print server keeps for a job number; empty when none came in time.
 QString JobPdf(int job, int ms = 30000);
 // pdftoppm of one page at Dpi (1-based), as an image; null when it fails.
